@@ -1,0 +1,198 @@
+// The only code that knows the operating system. Everything above this layer is portable C++20
+// and reaches the OS through the declarations below; Posix.cpp and Win32.cpp implement them.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace tbx::platform {
+
+// ---------------------------------------------------------------------------------------------
+// Dynamic libraries
+// ---------------------------------------------------------------------------------------------
+
+/// An open dynamic library. Closing happens in the destructor. Not copyable, movable.
+class DynamicLibrary {
+public:
+    DynamicLibrary() = default;
+    ~DynamicLibrary();
+    DynamicLibrary(DynamicLibrary &&other) noexcept;
+    DynamicLibrary &operator=(DynamicLibrary &&other) noexcept;
+    DynamicLibrary(const DynamicLibrary &) = delete;
+    DynamicLibrary &operator=(const DynamicLibrary &) = delete;
+
+    /// Opens the library at \a path (a full file name). On POSIX the file name part is matched
+    /// without regard to case inside its directory. Returns an empty optional when the file is
+    /// missing or cannot be loaded.
+    static std::optional<DynamicLibrary> open(const std::string &path);
+
+    /// Looks a symbol up by its exact name; nullptr when it is not exported.
+    void *symbol(const char *name) const;
+
+    bool isOpen() const { return handle_ != nullptr; }
+    /// Closes the library now (also done by the destructor).
+    void close();
+
+private:
+    explicit DynamicLibrary(void *handle) : handle_(handle) {}
+    void *handle_ = nullptr;
+};
+
+/// Resolves \a path to an existing file. On Windows the path is returned as it is when the file
+/// exists. On POSIX the last component is matched without regard to case inside its directory.
+/// Returns an empty optional when no such file exists.
+std::optional<std::string> findFile(const std::string &path);
+
+/// True when a file (not a directory) exists at \a path, matched as findFile() does.
+bool fileExists(const std::string &path);
+
+// ---------------------------------------------------------------------------------------------
+// File versions
+// ---------------------------------------------------------------------------------------------
+
+/// The four 16-bit parts of a VS_FIXEDFILEINFO file version (dwFileVersionMS/LS).
+struct FileVersion {
+    std::uint16_t major = 0;
+    std::uint16_t minor = 0;
+    std::uint16_t release = 0;
+    std::uint16_t build = 0;
+    friend bool operator==(const FileVersion &, const FileVersion &) = default;
+};
+
+/// Reads the fixed file version of \a path. Windows asks the OS (GetFileVersionInfoA,
+/// VerQueryValueA "\\"). POSIX reads the VS_VERSIONINFO resource of a PE file, or the
+/// "TBXVERSION" ELF note of our own stand-ins (see docs/simulator.md). Returns an empty optional
+/// when the file has no readable version, or when the fixed information is missing, has a wrong
+/// signature or is shorter than its structure.
+std::optional<FileVersion> fileVersion(const std::string &path);
+
+/// Parses a VS_FIXEDFILEINFO file version from the bytes of a whole PE image. Exposed for tests
+/// and fuzzing; every size and offset is checked before it is read.
+std::optional<FileVersion> peFileVersion(const std::uint8_t *data, std::size_t size);
+/// The same for an ELF image carrying the TBXVERSION note.
+std::optional<FileVersion> elfFileVersion(const std::uint8_t *data, std::size_t size);
+
+// ---------------------------------------------------------------------------------------------
+// Error mode and OS version
+// ---------------------------------------------------------------------------------------------
+
+/// Sets the process error mode (SetErrorMode on Windows, nothing on POSIX); returns the old one.
+unsigned setErrorMode(unsigned mode);
+
+struct OsVersion {
+    unsigned major = 0;
+    unsigned minor = 0;
+};
+
+/// The running OS version. POSIX answers 10.0 (a modern Windows). Returns an empty optional when
+/// the query fails. Tests may override it.
+std::optional<OsVersion> osVersion();
+/// Overrides osVersion() for tests: a value forces that answer, an empty optional makes the
+/// query fail; reset with clearOsVersionOverride().
+void setOsVersionOverride(std::optional<OsVersion> version);
+void clearOsVersionOverride();
+
+// ---------------------------------------------------------------------------------------------
+// Clock, sleep and timers
+// ---------------------------------------------------------------------------------------------
+
+/// Milliseconds on a monotonic scale.
+using Millis = std::int64_t;
+
+/// Source of time for everything in the system. Production uses the real clock; tests install a
+/// VirtualClock so that waits and timers run deterministically and without real sleeping.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual Millis now() const = 0;
+    /// Blocks the calling thread for \a ms. Does not pump messages or fire timers (like Sleep).
+    virtual void sleep(Millis ms) = 0;
+    /// True for a clock whose time only moves when someone moves it.
+    virtual bool isVirtual() const { return false; }
+};
+
+/// A clock whose time moves only by sleep() and advance(). Thread-safe.
+class VirtualClock : public Clock {
+public:
+    Millis now() const override;
+    void sleep(Millis ms) override;
+    bool isVirtual() const override { return true; }
+    void advance(Millis ms);
+    /// Total time passed in sleep() calls (so a test can check a retry loop's waits).
+    Millis sleptTotal() const;
+
+private:
+    struct State;
+    std::shared_ptr<State> state_ = makeState();
+    static std::shared_ptr<State> makeState();
+};
+
+/// The clock in use (the real clock unless a test installed another).
+Clock &clock();
+/// Installs \a clock for the whole process (nullptr restores the real clock). The caller keeps
+/// ownership and must restore before destroying it.
+void setClock(Clock *clock);
+
+/// Shorthand for clock().sleep(ms).
+void sleepMs(Millis ms);
+
+/// A timer that fires on the thread that created it, and only while that thread pumps messages
+/// (processMessages(), runFor()) — like a window-message timer. Windows uses SetTimer on a
+/// message-only window; POSIX and any virtual clock use a per-thread timer loop.
+/// \context Thread-bound: every member must be called on the creating thread.
+class Timer {
+public:
+    using Handler = std::function<void()>;
+    explicit Timer(Handler handler, Millis intervalMs = 1000, bool enabled = false);
+    ~Timer();
+    Timer(const Timer &) = delete;
+    Timer &operator=(const Timer &) = delete;
+
+    void setEnabled(bool enabled);
+    bool enabled() const;
+    /// Changing the interval of an enabled timer restarts its period.
+    void setInterval(Millis ms);
+    Millis interval() const;
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
+/// Fires every timer of the calling thread that is due now (each at most once) and, on Windows,
+/// dispatches pending window messages. Returns the number of timer handlers run.
+int processMessages();
+
+/// Pumps the calling thread's messages for \a ms of clock time. With a virtual clock, time is
+/// advanced from one due timer to the next and each is fired in due order; with the real clock,
+/// the thread waits for messages in between.
+void runFor(Millis ms);
+
+// ---------------------------------------------------------------------------------------------
+// Local time and paths
+// ---------------------------------------------------------------------------------------------
+
+/// Broken-down local time of \a t.
+std::tm localTime(std::time_t t);
+
+/// The bias in minutes between UTC and local time, as Windows' GetTimeZoneInformation reports it
+/// (UTC = local time + bias; so UTC+1 gives -60), including daylight saving when in force.
+int timeZoneBiasMinutes();
+
+/// The directory separator the system uses where it joins names with a backslash.
+#ifdef _WIN32
+inline constexpr char kDirSeparator = '\\';
+#else
+inline constexpr char kDirSeparator = '/';
+#endif
+
+/// Creates every missing directory of \a dir. Returns false on failure.
+bool createDirectories(const std::string &dir);
+
+} // namespace tbx::platform
