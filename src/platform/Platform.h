@@ -7,6 +7,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -30,6 +31,9 @@ public:
     /// without regard to case inside its directory. Returns an empty optional when the file is
     /// missing or cannot be loaded.
     static std::optional<DynamicLibrary> open(const std::string &path);
+
+    /// Why the last open() on this thread failed (the loader's own text); empty after a success.
+    static std::string lastError();
 
     /// Looks a symbol up by its exact name; nullptr when it is not exported.
     void *symbol(const char *name) const;
@@ -116,20 +120,27 @@ public:
     virtual bool isVirtual() const { return false; }
 };
 
-/// A clock whose time moves only by sleep() and advance(). Thread-safe.
+/// A clock whose time moves only by sleep() and advance(); negative amounts are ignored, so the
+/// time never goes back. Thread-safe: any thread may read it, sleep on it or advance it.
 class VirtualClock : public Clock {
 public:
+    explicit VirtualClock(Millis start = 0) : now_(start) {}
     Millis now() const override;
+    /// Moves the time forward by \a ms and adds \a ms to sleptTotal(). Returns at once.
     void sleep(Millis ms) override;
     bool isVirtual() const override { return true; }
+    /// Moves the time forward by \a ms without counting it as sleep.
     void advance(Millis ms);
     /// Total time passed in sleep() calls (so a test can check a retry loop's waits).
     Millis sleptTotal() const;
+    /// Number of sleep() calls so far.
+    std::int64_t sleepCount() const;
 
 private:
-    struct State;
-    std::shared_ptr<State> state_ = makeState();
-    static std::shared_ptr<State> makeState();
+    mutable std::mutex mutex_;
+    Millis now_;
+    Millis slept_ = 0;
+    std::int64_t sleeps_ = 0;
 };
 
 /// The clock in use (the real clock unless a test installed another).
@@ -143,8 +154,20 @@ void sleepMs(Millis ms);
 
 /// A timer that fires on the thread that created it, and only while that thread pumps messages
 /// (processMessages(), runFor()) — like a window-message timer. Windows uses SetTimer on a
-/// message-only window; POSIX and any virtual clock use a per-thread timer loop.
-/// \context Thread-bound: every member must be called on the creating thread.
+/// message-only window while the real clock is in use; POSIX and any virtual clock use a
+/// per-thread timer loop.
+///
+/// - A handler may enable, disable, change the interval of or destroy its own timer or any other
+///   timer of its thread, and create new ones.
+/// - A timer never re-enters itself: while its handler runs (and pumps messages, say), that timer
+///   is not fired again; other timers are.
+/// - An exception thrown by a handler is swallowed at the dispatch; it never reaches the pump.
+/// - An interval of 0 or less runs as 1 ms (interval() still answers what was set).
+/// - Missed periods are not caught up: a timer late by several periods fires once.
+///
+/// \context Thread-bound: setEnabled() and setInterval() called on another thread are refused
+/// (the timer stays as it is); enabled() and interval() may be read anywhere. Destroying a timer
+/// on another thread stops it firing; its handler is released by the owner thread later.
 class Timer {
 public:
     using Handler = std::function<void()>;
