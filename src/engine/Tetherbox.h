@@ -1,0 +1,324 @@
+// TTetherbox: the camera engine. One facade over the four camera drivers: SDK start-up,
+// enumeration, connection, the dispatch rule with its state checks, the event path from SDK
+// threads to the owner thread, remote capture, viewfinder timers, parameter files, housekeeping
+// and the camera collection.
+#pragma once
+
+#include "engine/CamDefines.h"
+#include "engine/CamDriver.h"
+#include "engine/EventQueue.h"
+#include "platform/Platform.h"
+
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+
+namespace tbx {
+
+// Fixed messages of the dispatch rule.
+inline constexpr const char *kMsgNotInRemoteMode = "Camera not in remote mode";
+inline constexpr const char *kMsgNotInViewfinderMode = "Camera not in viewfinder mode";
+inline constexpr const char *kMsgNotInMovieRecordingMode = "Camera not in movie recording mode";
+inline constexpr const char *kMsgNoCamera = "No camera is connected";
+inline constexpr const char *kMsgNotSupportedByEOS = "Not supported by EOS cameras";
+inline constexpr const char *kMsgNotSupportedByPowerShot = "Not supported by PowerShot cameras";
+inline constexpr const char *kMsgNotSupportedByCamera = "Not supported by the camera";
+inline constexpr const char *kMsgAlreadyConnected = "Camera already connected.";
+inline constexpr const char *kMsgNoWindowsVersion =
+    "Could not detect windows version, which is required for EOS-support (StartTheSDKs)";
+
+/// An event property of the engine: a handler that the owner thread assigns and invokes, and
+/// whose "assigned" state SDK threads may test at any time.
+/// \context Thread-safe.
+template <class F>
+class EventProperty {
+public:
+    EventProperty() = default;
+    EventProperty(const EventProperty &) = delete;
+    EventProperty &operator=(const EventProperty &) = delete;
+
+    EventProperty &operator=(F handler)
+    {
+        std::lock_guard lock(mutex_);
+        handler_ = std::move(handler);
+        assigned_ = static_cast<bool>(handler_);
+        return *this;
+    }
+    EventProperty &operator=(std::nullptr_t) { return *this = F(); }
+
+    bool assigned() const noexcept { return assigned_.load(); }
+    explicit operator bool() const noexcept { return assigned(); }
+
+    /// Calls the handler with \p args; false when none is assigned.
+    template <class... Args>
+    bool invoke(Args &&...args) const
+    {
+        F handler;
+        {
+            std::lock_guard lock(mutex_);
+            handler = handler_;
+        }
+        if (!handler)
+            return false;
+        handler(std::forward<Args>(args)...);
+        return true;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    F handler_;
+    std::atomic<bool> assigned_{false};
+};
+
+/// The process-wide list of engines that SDK callbacks use to find theirs by index. Slots are
+/// never reused or compacted while any engine lives; the list is freed with the last engine.
+/// \context Thread-safe; callbacks hold lock() while they use the engine they found.
+class EngineRegistry {
+public:
+    static std::recursive_mutex &lock();
+    /// True while at least one engine exists.
+    static bool exists();
+    /// Number of slots, empty ones included (0 when the list does not exist).
+    static std::size_t slotCount();
+};
+
+class TTetherbox {
+public:
+    using DriverPtr = std::unique_ptr<CamDriver>;
+
+    /// Creates the engine with its four drivers (legacy PowerShot, PTP PowerShot, EOS,
+    /// PowerShot generation 2) and takes a slot in EngineRegistry.
+    /// \context Thread-bound: the creating thread owns the engine, its timers and its events.
+    TTetherbox(DriverPtr cdsdk, DriverPtr prsdk, DriverPtr edsdk, DriverPtr pssdk);
+    /// Destroying the engine from inside one of its own event handlers is safe: the delivery in
+    /// progress notices and touches nothing of the engine afterwards.
+    ~TTetherbox();
+    TTetherbox(const TTetherbox &) = delete;
+    TTetherbox &operator=(const TTetherbox &) = delete;
+
+    // ---- published properties ----
+    float Version = 8.9f;
+    int EOSViewfinderRefreshInterval = 50;
+    int PS2ViewfinderRefreshInterval = 25;
+    std::string LibraryFolder;
+    ReleaseModeType ReleaseMode() const { return releaseMode_.load(); }
+    ReleaseDataKindType ReleaseDataKind() const { return releaseDataKind_.load(); }
+
+    EventProperty<TNotifyCameraEvent> OnEvent;
+    EventProperty<TNotifyViewfinderEvent> OnViewfinderEvent;
+    EventProperty<TNotifyRemoteEvent> OnRemoteEvent;
+    EventProperty<TNotifyRemoteTakePictureEvent> OnRemoteTakePictureEvent;
+    EventProperty<TNotifyRemoteGetPictureEvent> OnRemoteGetPictureEvent;
+    EventProperty<TNotifyRemoteGetMovieEvent> OnRemoteGetMovieEvent;
+    EventProperty<TNotifyGetPictureEvent> OnGetPictureEvent;
+    EventProperty<TNotifyRemoteProbeParamEvent> OnRemoteProbeParamEvent;
+    EventProperty<TNotifyRawDevelopEvent> OnRawDevelopEvent;
+    /// Told about a failure that a timer of the engine caught (an event handler or a viewfinder
+    /// tick that raised). No failure ever leaves a timer into the platform's dispatch; without a
+    /// handler the failure is dropped.
+    EventProperty<std::function<void(const std::string &message)>> OnTimerError;
+
+    /// The viewfinder timers; created disabled.
+    std::unique_ptr<platform::Timer> TimerEOSViewfinder;
+    std::unique_ptr<platform::Timer> TimerPS2Viewfinder;
+
+    int RegistryIndex() const { return registryIndex_; }
+
+    // ---- engine core ----
+    /// Starts the SDK of \p family (1 legacy and PTP PowerShot, 2 EOS, 3 PowerShot generation 2)
+    /// unless this engine already runs it.
+    void StartTheSDKs(int family);
+    /// Tries the families in the order PowerShot, PowerShot generation 2, EOS and stops at the
+    /// first that finds a camera; opens the event queue and its poll timer.
+    EnumerationListsType OpenCameraEnumeration();
+    /// Stops the viewfinder, ends remote mode and disconnects (best effort), ends this engine's
+    /// SDKs and frees the event queue and the poll timer.
+    void CloseCameraEnumeration();
+    /// Connects camera \p index of \p family's name list.
+    void Connect(int family, int index, ConnectInfoType &info);
+    /// Disconnects; returns the driver's result (0 with no camera connected).
+    int Disconnect();
+
+    /// The connected camera (family code 0 when none).
+    const ConnectInfoType &Connection() const { return connection_; }
+    bool RemoteMode() const { return remoteMode_; }
+    bool ViewfinderMode() const { return viewfinderMode_.load(); }
+    bool MovieRecording() const { return movieRecording_; }
+    bool PTPDisabled() const { return ptpDisabled_; }
+    /// True while the poll timer and the event queue exist.
+    bool EnumerationOpen() const { return pollTimer_ != nullptr; }
+    std::size_t QueuedEventCount() const { return queue_.size(); }
+    std::size_t PendingPTPTransferCount() const;
+
+    // ---- remote capture ----
+    void RemoteStart(ReleaseModeType mode, ReleaseDataKindType kind, RemoteStartInfoType &info,
+                     const std::string &cacheFolder, bool probe);
+    void RemoteEnd();
+    int RemoteGetNumberOfAvailableShots();
+    void RemoteTakePicture();
+    void RemotePressShutter(int button);
+    void RemoteGetPicture(const std::string &fileName, int pictureType);
+    void RemoteGetMovie(const std::string &fileName, bool deleteAfter);
+    void RemoteGetCFPicture(const std::string &fileName, bool deleteAfter);
+    void RemoteAFLock(bool lock);
+    void RemoteBULBMode(bool on);
+    void RemotePowerZoomStop();
+    void RemotePowerZoomTele(bool fast, int speed);
+    void RemotePowerZoomWide(bool fast, int speed);
+    ZoomPosType RemoteGetZoomPos();
+    void RemoteSetZoomPos(int pos);
+
+    // ---- engine callbacks (called by the SDKs and drivers, on any thread; never raise) ----
+    static std::uint32_t TBX_SDK_CALLBACK CameraEventCallback(std::uint32_t eventWord, const void *data,
+                                                              std::uint32_t dataSize, std::uint32_t context);
+    static std::uint32_t TBX_SDK_CALLBACK RemoteEventCallback(std::uint32_t code, const void *data,
+                                                              std::uint32_t dataSize, std::uint32_t context);
+    static std::uint32_t TBX_SDK_CALLBACK PTPEventCallback(std::uint32_t camera, std::uint32_t context,
+                                                           void *eventData);
+    static std::uint32_t TBX_SDK_CALLBACK PTPTransferCallback(std::uint32_t camera, std::uint32_t object,
+                                                              std::uint32_t context, void *progress);
+    static std::uint32_t TBX_SDK_CALLBACK TakePictureProgress(std::uint32_t percent, std::uint32_t status,
+                                                              std::uint32_t context);
+    static std::uint32_t TBX_SDK_CALLBACK RemoteGetPictureProgress(std::uint32_t percent, std::uint32_t status,
+                                                                   std::uint32_t context);
+    static std::uint32_t TBX_SDK_CALLBACK GetPictureProgress(std::uint32_t percent, std::uint32_t status,
+                                                             std::uint32_t context);
+    static std::uint32_t TBX_SDK_CALLBACK EOSStateEventHandler(std::uint32_t event, std::uint32_t param,
+                                                               void *context);
+    static std::uint32_t TBX_SDK_CALLBACK PS2StateEventHandler(std::uint32_t event, std::uint32_t param,
+                                                               void *context);
+    static std::uint32_t TBX_SDK_CALLBACK EOSPropertyEventHandler(std::uint32_t event, std::uint32_t property,
+                                                                  std::uint32_t param, void *context);
+    static std::uint32_t TBX_SDK_CALLBACK PS2PropertyEventHandler(std::uint32_t event, std::uint32_t property,
+                                                                  std::uint32_t param, void *context);
+    static std::uint32_t TBX_SDK_CALLBACK EOSObjectEventHandler(std::uint32_t event, void *object, void *context);
+    static std::uint32_t TBX_SDK_CALLBACK PS2ObjectEventHandler(std::uint32_t event, void *object, void *context);
+    static std::uint32_t TBX_SDK_CALLBACK EOSProgressCallback(std::uint32_t percent, void *context,
+                                                              std::int32_t *cancel);
+    static std::uint32_t TBX_SDK_CALLBACK PS2ProgressCallback(std::uint32_t percent, void *context,
+                                                              std::int32_t *cancel);
+    static std::uint32_t TBX_SDK_CALLBACK LegacyViewfinderCallback(void *buffer, std::uint32_t size,
+                                                                   std::uint32_t format, std::uint32_t context);
+    static std::uint32_t TBX_SDK_CALLBACK PTPViewfinderCallback(std::uint32_t camera, std::uint32_t context,
+                                                                std::uint32_t size, void *buffer);
+    /// Queues probe progress (kind 7) for the engine at \p registryIndex; drivers reach it
+    /// through EngineHooks.
+    static void QueueProbeProgress(int registryIndex, int percent) noexcept;
+
+    /// The engine's viewfinder metadata (a consistent copy).
+    ViewfinderPositionType ViewfinderMetadata() const;
+
+    /// Tick handlers of the two viewfinder timers (implemented with the viewfinder operations).
+    void TimerEOSViewfinderTimer();
+    void TimerPS2ViewfinderTimer();
+
+    // ---- BEGIN viewfinder, parameter store and housekeeping ----
+    // ---- END viewfinder, parameter store and housekeeping ----
+
+private:
+    friend struct EngineAccess;
+    enum class Driver { CD, PR, ED, PS };
+
+    // Dispatch helpers shared by every operation.
+    int family() const { return connection_.CameraModel; }
+    /// Raises the remote-mode message when remote mode is off.
+    void requireRemoteMode() const;
+    /// Raises the viewfinder-mode message when viewfinder mode is off.
+    void requireViewfinderMode() const;
+    /// Raises "No camera is connected" for family 0 and returns the family code otherwise.
+    int requireCamera() const;
+    /// The family-1 driver of the connected camera (legacy or PTP, as decided at Connect).
+    CamDriver &powerShotDriver();
+    /// The driver of the connected family; requireCamera() first.
+    CamDriver &connectedDriver();
+    bool connectedThroughPTP() const { return family() == CamModPowerShot && usesPTP_; }
+
+    // Viewfinder timer switches that keep a copy of the state SDK threads may read.
+    void setEOSViewfinderTimer(bool enabled);
+    void setPS2ViewfinderTimer(bool enabled);
+
+    // SDK lifetime
+    void startFamily(int family);
+    void endFamily(int family);
+    void enumerateFamily(int family);
+    void closeQuietly();
+
+    // Event path
+    void pollTick();
+    void deliver(QueuedEvent &event);
+    void keepAliveNow();
+    bool queueEvent(EventKind kind, decltype(QueuedEvent::Data) data);
+    void queueCameraEvent(EventSeverityType severity, EventEnumType num);
+    void queueRemoteEvent(RemoteEventCallbackType event, AdditionNotifyRemoteEventType data = {});
+    void queueFrame(const void *buffer, std::uint32_t size);
+    void stateEvent(std::uint32_t event, std::uint32_t param, bool eos);
+    void propertyEvent(std::uint32_t event, bool eos);
+    void objectEvent(std::uint32_t event, void *object, CamDriver &driver);
+    void reportTimerFailure(const std::string &message);
+    void remoteGetPTPPicture(const std::string &fileName);
+    void closePTPFile();
+
+    // Drivers
+    DriverPtr cdsdk_;
+    DriverPtr prsdk_;
+    DriverPtr edsdk_;
+    DriverPtr pssdk_;
+    CamDriver &driver(Driver which);
+
+    // Name lists and camera records (each engine has its own).
+    StringList powerShotNames_;
+    StringList eosNames_;
+    StringList ps2Names_;
+    CameraRecordList cdRecords_;
+    CameraRecordList prRecords_;
+    CameraRecordList edRecords_;
+    CameraRecordList psRecords_;
+    /// Records replaced by a new enumeration while a camera was connected (its driver may still
+    /// refer to them); freed at Disconnect.
+    std::vector<CameraRecordList> retiredRecords_;
+
+    // State
+    int registryIndex_ = -1;
+    ConnectInfoType connection_;
+    int cameraIndex_ = 0;
+    bool usesPTP_ = false;
+    bool remoteMode_ = false;
+    std::atomic<bool> viewfinderMode_{false};
+    bool movieRecording_ = false;
+    bool singleFrame_ = false;
+    std::atomic<bool> useSDKThread_{false};
+    bool ptpDisabled_ = false;
+    bool sdkStarted_[4] = {};
+    bool ptpStartedWithFamily1_ = false;
+    std::atomic<ReleaseModeType> releaseMode_{ReleaseModeOnlyToPC};
+    std::atomic<ReleaseDataKindType> releaseDataKind_{ReleaseDataKindTakeOnlyThumbnail};
+    std::atomic<bool> eosTimerRunning_{false};
+    std::atomic<bool> ps2TimerRunning_{false};
+
+    // Event path state
+    EventQueue queue_;
+    std::unique_ptr<platform::Timer> pollTimer_;
+    std::atomic<bool> framePending_{false};
+    std::atomic<bool> keepAliveRequested_{false};
+    bool delivering_ = false;
+    /// Cleared by the destructor; a delivery in progress keeps a copy to notice.
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+
+    mutable std::mutex metadataMutex_;
+    ViewfinderPositionType metadata_;
+
+    // PTP transfers
+    mutable std::mutex ptpMutex_;
+    std::deque<PtpEventRecord> pendingPTP_;
+    std::FILE *ptpFile_ = nullptr;
+    bool ptpStreamOpen_ = false;
+    bool ptpWriteFailed_ = false;
+};
+
+} // namespace tbx

@@ -1,0 +1,137 @@
+#include "sdk/EDSDK.h"
+
+#include "TestSupport.h"
+#include "platform/Errors.h"
+#include "sdk/Loader.h"
+
+#include <cstring>
+#include <optional>
+
+namespace tbx::sdk {
+namespace {
+
+using test::fixture;
+using test::joined;
+using test::kIncorrectVersionTail;
+using test::messageOf;
+
+class EdsBindingTest : public testing::Test {
+protected:
+    void SetUp() override { runUnloadChain(); }
+    void TearDown() override { runUnloadChain(); }
+
+    static std::string loadError(const std::string &folder)
+    {
+        return messageOf<EInOutError>([&] { LoadEDSDK(folder); });
+    }
+
+    static void expectNothingLoaded()
+    {
+        EXPECT_FALSE(IsEDSDKLoaded());
+        EXPECT_EQ(messageOf<EAssertionFailed>([] { Eds(); }), "Assertion failure (EDSDK, line 0)");
+    }
+};
+
+TEST_F(EdsBindingTest, CompanionFailuresNameTheJoinedPath)
+{
+    const std::string empty = fixture("empty");
+    EXPECT_EQ(loadError(empty), joined(empty, "EDSDK.DLL") + " could not be found");
+    // A trailing separator is not looked at: one more is appended all the same.
+    EXPECT_EQ(loadError(empty + platform::kDirSeparator),
+              joined(empty + platform::kDirSeparator, "EDSDK.DLL") + " could not be found");
+
+    // EDSDK.DLL present and right, EdsImage.dll missing or wrong.
+    const std::string noImage = fixture("no-edsimage");
+    EXPECT_EQ(loadError(noImage), joined(noImage, "EdsImage.dll") + " could not be found");
+    const std::string wrongImage = fixture("edsimage-13.10.0.1");
+    EXPECT_EQ(loadError(wrongImage), joined(wrongImage, "EdsImage.dll") + kIncorrectVersionTail);
+
+    // Newer libraries are refused like older ones; EDSDK.DLL is judged before EdsImage.dll.
+    for (const char *folder : {"edsdk-13.10.20.1", "edsdk-13.11.0.0"}) {
+        SCOPED_TRACE(folder);
+        EXPECT_EQ(loadError(fixture(folder)), joined(fixture(folder), "EDSDK.DLL") + kIncorrectVersionTail);
+    }
+    expectNothingLoaded();
+}
+
+TEST_F(EdsBindingTest, FailedLoadQuotesFullPathAndCorrectedFolderLoads)
+{
+    const std::string unloadable = fixture("unloadable");
+    EXPECT_EQ(loadError(unloadable), joined(unloadable, "EDSDK.DLL") + " could not be loaded");
+    expectNothingLoaded();
+
+    // A trailing separator doubles the separator, which the file system accepts.
+    LoadEDSDK(fixture("good") + platform::kDirSeparator);
+    EXPECT_TRUE(IsEDSDKLoaded());
+}
+
+TEST_F(EdsBindingTest, MissingExportNeverLeavesAnEntryPointToCall)
+{
+    // EdsDownloadCancel is 24th in the binding list.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        SCOPED_TRACE(attempt);
+        EXPECT_EQ(messageOf<EAssertionFailed>([] { LoadEDSDK(fixture("missing-export")); }),
+                  "Assertion failure (EDSDK, line 24)");
+        expectNothingLoaded();
+    }
+    LoadEDSDK(fixture("good"));
+    EXPECT_NE(Eds().EdsDownloadCancel, nullptr);
+}
+
+TEST_F(EdsBindingTest, BindsEachExportToItsOwnVariableAndCallsThrough)
+{
+    const std::string folder = fixture("good");
+    LoadEDSDK(folder);
+    ASSERT_TRUE(IsEDSDKLoaded());
+
+    // Each variable holds the address the library exports under that variable's name.
+    std::optional<platform::DynamicLibrary> library =
+        platform::DynamicLibrary::open(joined(folder, "EDSDK.dll"));
+    ASSERT_TRUE(library);
+    using AnyFunction = void (*)();
+    static_assert(sizeof(EdsEntryPoints) == kEdsEntryPointCount * sizeof(AnyFunction));
+    for (int i = 0; i < kEdsEntryPointCount; ++i) {
+        AnyFunction variable = nullptr;
+        std::memcpy(&variable, reinterpret_cast<const char *>(&Eds()) + i * sizeof(AnyFunction),
+                    sizeof variable);
+        EXPECT_EQ(reinterpret_cast<void *>(variable), library->symbol(EdsExportName(i)))
+            << EdsExportName(i);
+    }
+    EXPECT_STREQ(EdsExportName(0), "EdsInitializeSDK");
+    EXPECT_STREQ(EdsExportName(kEdsEntryPointCount - 1), "EdsGetEvent");
+    EXPECT_EQ(EdsExportName(kEdsEntryPointCount), nullptr);
+
+    // Calls with the vendor's argument layout: out-pointer, 64-bit size, record by value.
+    const EdsEntryPoints &eds = Eds();
+    const auto ref = reinterpret_cast<EdsBaseRef>(static_cast<std::uintptr_t>(0x5A5A5A50));
+    EdsUInt32 count = 0;
+    EXPECT_EQ(eds.EdsGetChildCount(ref, &count), EDS_ERR_OK);
+    EXPECT_EQ(count, 7u);
+    EXPECT_EQ(eds.EdsDownload(ref, 0x123456789ull, ref), EDS_ERR_OK);
+    EXPECT_EQ(eds.EdsSetCapacity(ref, EdsCapacity{0x7FFFFFFF, 512, 1}), EDS_ERR_OK);
+    EXPECT_EQ(eds.EdsRelease(ref), 41u);
+    EXPECT_EQ(eds.EdsCreateStream(nullptr, nullptr), 0xFA00u + 50);
+    EXPECT_EQ(eds.EdsGetEvent(), 0xFA00u + 51);
+
+    // Loaded: a second call returns at once, without looking at the folder.
+    EXPECT_NO_THROW(LoadEDSDK(fixture("empty")));
+
+    runUnloadChain();
+    expectNothingLoaded();
+}
+
+TEST_F(EdsBindingTest, EmptyFolderUsesBareNames)
+{
+    {
+        const test::CurrentDirectory in(fixture("empty"));
+        EXPECT_EQ(loadError(""), "EDSDK.DLL could not be found");
+    }
+    // Companions are found in the current directory, the library by the system's search order
+    // (which the test run points at the same folder).
+    const test::CurrentDirectory in(fixture("good"));
+    LoadEDSDK("");
+    EXPECT_TRUE(IsEDSDKLoaded());
+}
+
+} // namespace
+} // namespace tbx::sdk
