@@ -3,7 +3,6 @@
 #include "sdk/Loader.h"
 
 #include <iterator>
-#include <type_traits>
 
 namespace tbx::sdk {
 
@@ -12,13 +11,8 @@ namespace {
 /// The entry-point variables: written only by the binding while EDSDK.DLL is not loaded.
 EdsEntryPoints gEntryPoints;
 
-/// Stores a looked-up address into one typed entry-point variable (nullptr empties it).
 template <auto Member>
-void bindTo(void *symbol)
-{
-    using Function = std::remove_reference_t<decltype(gEntryPoints.*Member)>;
-    gEntryPoints.*Member = reinterpret_cast<Function>(symbol);
-}
+constexpr auto bindTo = &bindEntryPoint<gEntryPoints, Member>;
 
 constexpr CompanionFile kCompanions[] = {
     {"EDSDK.DLL", {13, 10, 20, 0}},

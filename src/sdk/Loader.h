@@ -11,6 +11,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <type_traits>
 
 namespace tbx::sdk {
 
@@ -38,6 +39,17 @@ struct EntryPoint {
     const char *exportName;
     void (*assign)(void *symbol);
 };
+
+/// The EntryPoint::assign of one typed variable: \p Member of the binding's table \p Table.
+/// Example: {"EdsOpenSession", bindEntryPoint<gEntryPoints, &EdsEntryPoints::EdsOpenSession>}.
+template <auto &Table, auto Member>
+void bindEntryPoint(void *symbol)
+{
+    using Function = std::remove_reference_t<decltype(Table.*Member)>;
+    static_assert(std::is_pointer_v<Function> && std::is_function_v<std::remove_pointer_t<Function>>,
+                  "an entry-point variable is a function pointer");
+    Table.*Member = reinterpret_cast<Function>(symbol);
+}
 
 /// Everything that differs between the bindings.
 struct BindingDescription {
