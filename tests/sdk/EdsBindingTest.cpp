@@ -2,6 +2,7 @@
 
 #include "TestSupport.h"
 #include "platform/Errors.h"
+#include "sdk/EdsRef.h"
 #include "sdk/Loader.h"
 
 #include <cstring>
@@ -131,6 +132,34 @@ TEST_F(EdsBindingTest, EmptyFolderUsesBareNames)
     const test::CurrentDirectory in(fixture("good"));
     LoadEDSDK("");
     EXPECT_TRUE(IsEDSDKLoaded());
+}
+
+TEST_F(EdsBindingTest, EdsRefReleasesEachReferenceOnce)
+{
+    LoadEDSDK(fixture("good"));
+    const auto releases = [] { return Eds().EdsRetain(nullptr); }; // the fake counts them
+    const auto ref = [](std::uintptr_t n) { return reinterpret_cast<EdsBaseRef>(n); };
+    const EdsUInt32 before = releases();
+    {
+        EdsRef a(ref(0x10));
+        EdsRef b(std::move(a)); // moves ownership, releases nothing
+        EXPECT_FALSE(a);
+        EXPECT_EQ(b.get(), ref(0x10));
+        EXPECT_EQ(releases(), before);
+
+        *b.receive() = ref(0x20); // the old reference goes before the slot is refilled
+        EXPECT_EQ(releases(), before + 1);
+
+        EdsRef kept(ref(0x30));
+        EXPECT_EQ(kept.release(), ref(0x30)); // given up: never released by us
+    }
+    EXPECT_EQ(releases(), before + 2);
+
+    // After the unload chain the library has freed everything: nothing is called any more.
+    EdsRef late(ref(0x40));
+    runUnloadChain();
+    late.reset();
+    EXPECT_FALSE(late);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // A stand-in for EDSDK.DLL with nothing behind it, for the loader tests: it exports the 51 entry
 // points of the binding (one of them left out when TBX_FAKE_WITHOUT_DOWNLOAD_CANCEL is defined)
 // and carries the file version given by TBX_FAKE_MAJOR/MINOR/RELEASE/BUILD. Entry points answer
-// 0xFA00 + their position in the binding list, except the few the tests call with arguments.
+// 0xFA00 + their position in the binding list, except the few the tests call with arguments
+// and EdsRetain/EdsRelease, which count the releases.
 #include "platform/VersionNote.h"
 #include "sdk/EDSDK.h"
 
@@ -20,6 +21,8 @@ TBX_ELF_VERSION_NOTE(TBX_FAKE_MAJOR, TBX_FAKE_MINOR, TBX_FAKE_RELEASE, TBX_FAKE_
 using namespace tbx::sdk;
 
 namespace {
+
+unsigned gReleases = 0;
 
 /// The reference the tests pass where an argument's arrival is checked.
 EdsBaseRef const kFakeRef = reinterpret_cast<EdsBaseRef>(static_cast<std::uintptr_t>(0x5A5A5A50));
@@ -47,12 +50,16 @@ TBX_FAKE_API EdsError TBX_EDSAPI EdsTerminateSDK()
 
 TBX_FAKE_API EdsUInt32 TBX_EDSAPI EdsRetain(EdsBaseRef inRef)
 {
-    return fakeResult(3);
+    // With no reference: how many references EdsRelease has been given so far.
+    return inRef == nullptr ? gReleases : 2u;
 }
 
 TBX_FAKE_API EdsUInt32 TBX_EDSAPI EdsRelease(EdsBaseRef inRef)
 {
-    return inRef == nullptr ? 0xFFFFFFFFu : 41u;
+    if (inRef == nullptr)
+        return 0xFFFFFFFFu;
+    ++gReleases;
+    return 41u;
 }
 
 TBX_FAKE_API EdsError TBX_EDSAPI EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *outCount)
