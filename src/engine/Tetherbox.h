@@ -33,6 +33,8 @@ inline constexpr const char *kMsgAlreadyConnected = "Camera already connected.";
 inline constexpr const char *kMsgNoWindowsVersion =
     "Could not detect windows version, which is required for EOS-support (StartTheSDKs)";
 
+class TTetherbox;
+
 /// An event property of the engine: a handler that the owner thread assigns and invokes, and
 /// whose "assigned" state SDK threads may test at any time.
 /// \context Thread-safe.
@@ -86,6 +88,13 @@ public:
     static bool exists();
     /// Number of slots, empty ones included (0 when the list does not exist).
     static std::size_t slotCount();
+
+    /// Puts \p engine into a new slot at the end (creating the list) and returns its index.
+    static int add(TTetherbox *engine);
+    /// Empties slot \p index; frees the list when every slot is empty.
+    static void remove(int index);
+    /// The engine in slot \p index, or nullptr. The caller holds lock().
+    static TTetherbox *find(int index);
 };
 
 class TTetherbox {
@@ -219,6 +228,114 @@ public:
     void TimerPS2ViewfinderTimer();
 
     // ---- BEGIN viewfinder, parameter store and housekeeping ----
+    // Viewfinder. Frames of the legacy and PTP PowerShot cameras arrive through the frame
+    // callbacks; those of the EOS and generation-2 cameras are pulled by the two viewfinder
+    // timers, one frame per tick, through a ViewfinderFrameSource.
+
+    /// One live-view frame of the connected camera, read through the SDK binding of the EOS or the
+    /// generation-2 family. The binding work (memory stream, live-view image reference, download,
+    /// frame properties, releasing both references on every path) belongs to the family's SDK
+    /// layer; the tick around it (periods, family gate, result rules, delivery) is the engine's.
+    /// Installed with SetViewfinderFrameSource(); until one is installed, a tick that would pull a
+    /// frame fails with a message saying so.
+    /// \context Thread-bound: called by the owner thread's viewfinder timer only.
+    class ViewfinderFrameSource {
+    public:
+        virtual ~ViewfinderFrameSource() = default;
+        /// Downloads one frame and returns the SDK's result of the live-view download (0 for a
+        /// frame). On 0, \p jpeg holds the frame; an EOS source also overwrites the frame fields of
+        /// \p metadata (ZoomPosition, ZoomRect, ImagePosition, CoordSystem, Histogram, Zoom,
+        /// PowerZoom Min/Max/Current) with what it could read, leaving a field as it was when its
+        /// read fails. Failures of the other SDK calls raise ECamException through the family's
+        /// error check, with the references already released.
+        virtual std::uint32_t DownloadFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata) = 0;
+        /// The family's error text for a download result.
+        virtual std::string ErrorText(std::uint32_t result) const = 0;
+    };
+    /// Installs the frame source of \p family (2 EOS, 3 generation 2); nullptr removes it.
+    void SetViewfinderFrameSource(int family, std::unique_ptr<ViewfinderFrameSource> source);
+
+    /// Starts the viewfinder of the connected camera; \p useSDKThread asks for PTP frames to be
+    /// delivered on the SDK's thread instead of through the event queue.
+    void RemoteStartViewfinder(bool useSDKThread);
+    /// Stops the viewfinder. Both viewfinder timers are disabled in any case.
+    void RemoteStopViewfinder();
+    /// Asks for one frame: true for PowerShot cameras, whose frames arrive by themselves; an EOS
+    /// camera in viewfinder mode gets one frame from the next tick (false is returned).
+    bool RemoteGetViewfinderImage();
+    void RemoteSetViewfinderOutput(std::uint8_t output);
+    void RemoteSetViewfinderDriveLens(int step);
+    void RemoteSetViewfinderWhitebalance(int x, int y);
+    void RemoteSetViewfinderAutofocusMode(std::uint8_t mode);
+    std::uint8_t RemoteGetViewfinderAutofocusMode();
+    /// Fills \p info (zero-filled first, whatever happens).
+    void RemoteGetViewfinderAutofocusInfo(AFFocusInfoType &info);
+    void RemoteSetViewfinderZoom(int zoom);
+    void RemoteSetViewfinderZoomPosition(int x, int y);
+    void RemoteSetViewfinderDepthOfFieldPreview(bool on);
+    bool RemoteGetViewfinderDepthOfFieldPreview();
+    void RemoteActivateViewfinderAuto(bool on);
+    void RemoteStartMovieRecording();
+    void RemoteEndMovieRecording();
+    /// True while an EOS single frame has been asked for and not yet pulled.
+    bool SingleFrameRequested() const { return singleFrame_; }
+
+    // Remote parameters and their files.
+    RemoteParamsType RemoteGetCameraCacheParameters();
+    void RemoteSetRemoteParams(const RemoteParamsType &params);
+    /// Reads the parameter file \p fileName and applies it; a file that is not a parameter record
+    /// is refused before anything is applied.
+    void RemoteLoadCameraRemoteParams(const std::string &fileName);
+    /// Reads the camera's parameters, then stores them in \p fileName; when the read fails no file
+    /// is created and an existing one keeps its content.
+    void RemoteSaveCameraRemoteParams(const std::string &fileName);
+
+    /// RAW development record of the host interface.
+    struct RAWDevelopmentParamsType {
+        std::uint8_t WhiteBalanceSetting = 0;
+        std::int32_t WhiteBalanceKelvin = 0;
+    };
+    /// RAW development is not offered: each of these raises "RAW handling is unfortunately not
+    /// supported", whatever the state.
+    std::array<std::uint8_t, 17> OpenRAWObject(const std::string &fileName);
+    void SetRAWDevelopmentParameters(const RAWDevelopmentParamsType &params);
+    RAWDevelopmentParamsType GetRAWDevelopmentParameters();
+    void DevelopRAWPicture(const std::string &outFileName, int fileFormat, int bitsPerPixel,
+                           const std::string &iccProfileFileName, int jpegQuality);
+    void CloseRAWObject();
+
+    // Housekeeping and the camera collection (no remote mode needed).
+    void SetTimeInCamera(std::time_t time);
+    void SetOwnerName(const std::string &name);
+    /// The camera body's identification; empty for PowerShot cameras.
+    std::string GetBodyID();
+    void FormatCameraCard();
+    bool RemoteSupported();
+    /// Lists the pictures on the card into \p list (replaced only when the driver succeeds).
+    void OpenCameraCollection(const std::string &tempFolder, bool thumbnails, ImageListType &list);
+    void CloseCameraCollection(ImageListType &list);
+    /// Downloads picture \p position (0-based) of the collection into \p fileName.
+    void GetPicture(int position, const std::string &fileName);
+    void DeletePicture(ImageListType &list, int position);
+
+private:
+    /// How a family answers an operation: served by its driver, ignored, or refused.
+    enum class Answer { Serve, Ignore, NotByEOS, NotByPowerShot, NotByCamera };
+    /// The driver that serves the operation for the connected family (legacy or PTP for family 1),
+    /// nullptr when the family ignores it; raises "No camera is connected" or the refusal.
+    CamDriver *familyDriver(Answer powerShot, Answer eos, Answer gen2);
+    /// The body of both viewfinder ticks.
+    void viewfinderTick(bool eos);
+    void runViewfinderTick(bool eos);
+
+    std::unique_ptr<ViewfinderFrameSource> eosFrameSource_;
+    std::unique_ptr<ViewfinderFrameSource> ps2FrameSource_;
+    bool eosTickRunning_ = false;
+    bool ps2TickRunning_ = false;
+    /// Set by a failed tick, cleared by one that succeeds: only the first failure of a run is
+    /// reported.
+    bool eosTickFailing_ = false;
+    bool ps2TickFailing_ = false;
     // ---- END viewfinder, parameter store and housekeeping ----
 
 private:
