@@ -4,8 +4,9 @@
 // Several engines in one process: each engine keeps its own name lists and camera records, and
 // remembers which families it started. The SDKs themselves are process-wide, so their starts are
 // counted per family: the first engine to need a family starts its SDK, the last one to let go
-// of it ends it. An engine therefore never initialises an SDK twice and never ends one that
-// another engine still uses.
+// of it (by CloseCameraEnumeration, or by being destroyed while still holding it) ends it. An
+// engine therefore never initialises an SDK twice and never ends one that another engine still
+// uses.
 #include "engine/Tetherbox.h"
 
 #include <exception>
@@ -161,6 +162,14 @@ TTetherbox::~TTetherbox()
     // so removal waits for it to finish.
     EngineRegistry::remove(registryIndex_);
     *alive_ = false;
+    // The engine gives back its share of the SDKs it started; when it was the last user, the
+    // SDK is ended here (best effort), so a later engine starts it afresh.
+    for (int family = CamModPowerShot; family <= CamModPowerShotGen2; ++family) {
+        try {
+            endFamily(family);
+        } catch (...) {
+        }
+    }
     closePTPFile();
     pollTimer_.reset();
     queue_.close();

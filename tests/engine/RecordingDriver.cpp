@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <type_traits>
 
 namespace tbx::test {
 
@@ -12,7 +13,13 @@ void put(std::ostringstream &out, bool value) { out << (value ? "true" : "false"
 void put(std::ostringstream &out, std::uint8_t value) { out << static_cast<int>(value); }
 void put(std::ostringstream &out, const void *value) { out << (value != nullptr ? "set" : "null"); }
 template <class T>
-void put(std::ostringstream &out, T value) { out << value; }
+void put(std::ostringstream &out, T value)
+{
+    if constexpr (std::is_enum_v<T>)
+        out << static_cast<long long>(value);
+    else
+        out << value;
+}
 
 template <class... Args>
 std::string args(const Args &...values)
