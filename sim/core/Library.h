@@ -1,0 +1,153 @@
+// What every simulated SDK library has: the attached cameras, fault injection, the call log,
+// the event thread, the scenario, and the control API that tests and host developers use to
+// steer the simulation. A library derives from SimLibrary and adds its family's behaviour.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CallLog.h"
+#include "EventPump.h"
+#include "Faults.h"
+#include "Model.h"
+#include "Scenario.h"
+
+namespace tbx::sim {
+
+/// Results of the control API.
+enum ControlResult : std::uint32_t {
+    kControlOk = 0,
+    kControlBadArgument = 1,  ///< a null pointer, an unknown name, a value out of range
+    kControlNotFound = 2,     ///< no camera with that id
+    kControlScenario = 3,     ///< the scenario or camera description was rejected
+    kControlState = 4,        ///< not possible now (camera detached, SDK not started, ...)
+    kControlBufferSmall = 5,  ///< the text did not fit; the needed size was returned
+    kControlFailed = 6,       ///< the camera refused (the SDK's code is in the last error text)
+};
+
+/// The environment variable that names a scenario file (or holds scenario JSON).
+inline constexpr const char *kScenarioVariable = "TBX_SIM_SCENARIO";
+
+class SimLibrary {
+public:
+    SimLibrary(std::vector<const FamilyProfile *> profiles, std::string defaultScenario);
+    virtual ~SimLibrary();
+    SimLibrary(const SimLibrary &) = delete;
+    SimLibrary &operator=(const SimLibrary &) = delete;
+
+    /// Guards the cameras and every SDK object of the library. Recursive, because progress
+    /// callbacks run inside a call and may call the SDK again.
+    std::recursive_mutex &mutex() { return mutex_; }
+    /// Loads the scenario named by TBX_SIM_SCENARIO, or the built-in one, at first use.
+    void ensureLoaded();
+    const std::vector<std::shared_ptr<Camera>> &cameras() const { return cameras_; }
+    std::shared_ptr<Camera> findCamera(const char *id) const;
+
+    Faults &faults() { return faults_; }
+    CallLog &callLog() { return log_; }
+    EventPump &pump() { return pump_; }
+    EventPump::Mode delivery() const { return delivery_; }
+
+    // The control API (exported by every simulated library with the prefix TbxSim_).
+    std::uint32_t loadScenario(const char *textOrPath);
+    std::uint32_t reset();
+    std::uint32_t attachCamera(const char *idOrJson);
+    std::uint32_t detachCamera(const char *id);
+    std::uint32_t injectFault(const char *entryPoint, std::uint32_t code, std::int32_t count);
+    std::uint32_t clearFaults();
+    std::uint32_t setBusy(const char *id, std::int32_t calls);
+    std::uint32_t unplug(const char *id, std::uint64_t afterBytes);
+    std::uint32_t getCallLog(char *buffer, std::uint32_t size, std::uint32_t *outSize);
+    std::uint32_t clearCallLog();
+    std::uint32_t fireEvent(const char *id, std::uint32_t event, std::uint32_t param);
+    std::uint32_t releaseShutter(const char *id);
+    std::uint32_t setProperty(const char *id, std::uint32_t property, const void *data, std::uint32_t size);
+    std::uint32_t getProperty(const char *id, std::uint32_t property, void *data, std::uint32_t size, std::uint32_t *outSize);
+    std::uint32_t waitIdle(std::uint32_t milliseconds);
+    std::uint32_t objectCount();
+    std::uint32_t lastError(char *buffer, std::uint32_t size, std::uint32_t *outSize);
+
+protected:
+    /// The cameras of the old scenario are about to go (they are detached already).
+    virtual void camerasReplaced() = 0;
+    virtual void cameraAttached(const std::shared_ptr<Camera> &camera) = 0;
+    virtual void cameraDetached(const std::shared_ptr<Camera> &camera) = 0;
+    /// Fires a family event code; kControlBadArgument when the code is not one of the family's.
+    virtual std::uint32_t fireEventOn(const std::shared_ptr<Camera> &camera, std::uint32_t event, std::uint32_t param) = 0;
+    /// The camera's own shutter button; returns the family's SDK result (0 = done).
+    virtual std::uint32_t releaseOn(const std::shared_ptr<Camera> &camera) = 0;
+    virtual void propertyChangedByCamera(const std::shared_ptr<Camera> &camera, std::uint32_t property) = 0;
+    virtual std::uint32_t liveObjects() = 0;
+
+    std::uint32_t error(std::uint32_t code, const std::string &text);
+    /// Detaches a camera as an unplugged cable would; calls cameraDetached.
+    void detach(const std::shared_ptr<Camera> &camera);
+
+private:
+    std::uint32_t install(Scenario scenario);
+    /// The camera with \a id (the first attached one for an empty id); records the error when
+    /// there is none. Call under the lock.
+    std::shared_ptr<Camera> cameraFor(const char *id);
+    std::string startupScenario(std::string &origin) const;
+
+    std::recursive_mutex mutex_;
+    std::vector<const FamilyProfile *> profiles_;
+    std::string defaultScenario_;
+    std::vector<std::shared_ptr<Camera>> cameras_;
+    Faults faults_;
+    CallLog log_;
+    EventPump pump_;
+    EventPump::Mode delivery_ = EventPump::Mode::Thread;
+    bool loaded_ = false;
+    std::mutex errorMutex_;
+    std::string lastError_;
+};
+
+/// Copies \a text with its terminator into a caller's buffer: the needed size (with the
+/// terminator) goes to \a outSize; kControlBufferSmall when it does not fit.
+std::uint32_t copyOut(const std::string &text, char *buffer, std::uint32_t size, std::uint32_t *outSize);
+
+}  // namespace tbx::sim
+
+/// Defines the exported control functions of a simulated library. \a CALL is the library's
+/// calling convention, \a EXPORT its export attribute and \a LIBRARY an expression giving the
+/// library's SimLibrary.
+#define TBX_SIM_CONTROL_EXPORTS(EXPORT, CALL, LIBRARY)                                                            \
+    extern "C" {                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_LoadScenario(const char *textOrPath) { return (LIBRARY).loadScenario(textOrPath); } \
+    EXPORT std::uint32_t CALL TbxSim_Reset(void) { return (LIBRARY).reset(); }                                   \
+    EXPORT std::uint32_t CALL TbxSim_AttachCamera(const char *idOrJson) { return (LIBRARY).attachCamera(idOrJson); } \
+    EXPORT std::uint32_t CALL TbxSim_DetachCamera(const char *id) { return (LIBRARY).detachCamera(id); }          \
+    EXPORT std::uint32_t CALL TbxSim_InjectFault(const char *entryPoint, std::uint32_t code, std::int32_t count) { \
+        return (LIBRARY).injectFault(entryPoint, code, count);                                                    \
+    }                                                                                                             \
+    EXPORT std::uint32_t CALL TbxSim_ClearFaults(void) { return (LIBRARY).clearFaults(); }                       \
+    EXPORT std::uint32_t CALL TbxSim_SetBusy(const char *id, std::int32_t calls) { return (LIBRARY).setBusy(id, calls); } \
+    EXPORT std::uint32_t CALL TbxSim_Unplug(const char *id, std::uint64_t afterBytes) {                          \
+        return (LIBRARY).unplug(id, afterBytes);                                                                  \
+    }                                                                                                             \
+    EXPORT std::uint32_t CALL TbxSim_GetCallLog(char *buffer, std::uint32_t size, std::uint32_t *outSize) {      \
+        return (LIBRARY).getCallLog(buffer, size, outSize);                                                       \
+    }                                                                                                             \
+    EXPORT std::uint32_t CALL TbxSim_ClearCallLog(void) { return (LIBRARY).clearCallLog(); }                     \
+    EXPORT std::uint32_t CALL TbxSim_FireEvent(const char *id, std::uint32_t event, std::uint32_t param) {       \
+        return (LIBRARY).fireEvent(id, event, param);                                                             \
+    }                                                                                                             \
+    EXPORT std::uint32_t CALL TbxSim_ReleaseShutter(const char *id) { return (LIBRARY).releaseShutter(id); }     \
+    EXPORT std::uint32_t CALL TbxSim_SetProperty(const char *id, std::uint32_t property, const void *data,       \
+                                                 std::uint32_t size) {                                            \
+        return (LIBRARY).setProperty(id, property, data, size);                                                   \
+    }                                                                                                             \
+    EXPORT std::uint32_t CALL TbxSim_GetProperty(const char *id, std::uint32_t property, void *data,             \
+                                                 std::uint32_t size, std::uint32_t *outSize) {                    \
+        return (LIBRARY).getProperty(id, property, data, size, outSize);                                          \
+    }                                                                                                             \
+    EXPORT std::uint32_t CALL TbxSim_WaitIdle(std::uint32_t milliseconds) { return (LIBRARY).waitIdle(milliseconds); } \
+    EXPORT std::uint32_t CALL TbxSim_GetObjectCount(void) { return (LIBRARY).objectCount(); }                    \
+    EXPORT std::uint32_t CALL TbxSim_GetLastError(char *buffer, std::uint32_t size, std::uint32_t *outSize) {    \
+        return (LIBRARY).lastError(buffer, size, outSize);                                                        \
+    }                                                                                                             \
+    }

@@ -1,0 +1,50 @@
+// The scenario file: which virtual cameras are attached, with what cards, files and settings.
+// JSON; the format is described in docs/simulator.md.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "EventPump.h"
+#include "Model.h"
+
+namespace tbx::sim {
+
+/// What a simulated library tells the scenario reader about its camera family.
+struct FamilyProfile {
+    std::string family;                                       ///< "EOS", ...
+    std::function<void(Camera &)> defaults;                   ///< device record, properties
+    std::function<std::optional<std::uint32_t>(const std::string &)> propertyId;  ///< by name
+    std::function<std::optional<std::uint32_t>(const std::string &)> dataType;    ///< by name
+    std::function<std::uint32_t(const Item &)> formatOf;      ///< object-format code of a file
+    std::function<std::uint32_t(const std::string &)> storageType;  ///< "SD", "CF", ...
+};
+
+struct Scenario {
+    std::vector<std::shared_ptr<Camera>> cameras;
+    std::size_t callLogLimit = 100000;
+    EventPump::Mode delivery = EventPump::Mode::Thread;
+};
+
+class ScenarioError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+/// Reads a scenario from JSON text. Throws ScenarioError with the place and the reason of the
+/// first problem ("cameras[0].volumes[0].items[1]: unknown key \"sise\"").
+Scenario parseScenario(const std::string &json, const std::vector<const FamilyProfile *> &profiles);
+
+/// One camera from a JSON object (the same form as an entry of "cameras").
+std::shared_ptr<Camera> parseCamera(const std::string &json, const std::vector<const FamilyProfile *> &profiles);
+
+/// \a textOrPath is JSON text when its first non-blank character is '{', otherwise the path of
+/// a file to read. Throws ScenarioError when the file cannot be read.
+std::string scenarioText(const std::string &textOrPath);
+
+}  // namespace tbx::sim
