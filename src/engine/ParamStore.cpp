@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <vector>
 
 namespace tbx {
@@ -41,8 +42,11 @@ std::filesystem::path toPath(const std::string &fileName)
 // A failure removes the temporary file and leaves an existing \p fileName as it was.
 void writeFileReplacing(const std::string &fileName, const std::uint8_t *bytes, std::size_t size)
 {
+    // Unique per process (salt) and per call (counter), so concurrent writers never share one.
+    static const unsigned salt = std::random_device{}();
     static std::atomic<unsigned> counter{0};
-    const std::string tempName = fileName + ".tbx-" + std::to_string(counter.fetch_add(1)) + ".tmp";
+    const std::string tempName =
+        fileName + ".tbx-" + std::to_string(salt) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp";
     bool written = false;
     {
         std::ofstream out(toPath(tempName), std::ios::binary | std::ios::trunc);

@@ -1,23 +1,17 @@
-// An engine over four recording drivers on the virtual clock, connected to a camera of the family
-// a test names, for the tests of the operations that work on a connected camera.
+// The engine fixture with a connected camera of the family a test names, for the operations
+// that work on a connected camera, and a table check of what each family does for an operation.
 #pragma once
 
-#include "RecordingDriver.h"
-
-#include "engine/Tetherbox.h"
-#include "platform/Platform.h"
-
-#include <gtest/gtest.h>
+#include "EngineFixture.h"
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace tbx::test {
 
 /// How a test wants the camera connected.
-enum class Camera { None, Legacy, PTP, EOS, Gen2 };
+enum class Camera { Legacy, PTP, EOS, Gen2 };
 
 /// What each family does for one operation: the driver operation it calls, "" for nothing, or
 /// "!" followed by the message it raises.
@@ -32,92 +26,29 @@ struct FamilyCase {
 /// Test name suffix of a camera parameter.
 inline std::string cameraName(const ::testing::TestParamInfo<Camera> &param)
 {
-    static const char *const names[] = {"None", "Legacy", "PTP", "EOS", "Gen2"};
+    static const char *const names[] = {"Legacy", "PTP", "EOS", "Gen2"};
     return names[static_cast<int>(param.param)];
 }
 
-class ConnectedEngine : public ::testing::Test {
+class ConnectedEngine : public EngineTest {
 protected:
-    ConnectedEngine()
+    static int familyOf(Camera camera)
     {
-        platform::setClock(&clock);
-        auto make = [this](const char *name, RecordingDriver *&into) {
-            auto driver = std::make_unique<RecordingDriver>(name, log);
-            into = driver.get();
-            return driver;
-        };
-        engine = std::make_unique<TTetherbox>(make("CD", cd), make("PR", pr), make("ED", ed), make("PS", ps));
+        return camera == Camera::EOS ? CamModEOS : camera == Camera::Gen2 ? CamModPowerShotGen2 : CamModPowerShot;
     }
-    ~ConnectedEngine() override
-    {
-        engine.reset();
-        platform::clearOsVersionOverride();
-        platform::setClock(nullptr);
-    }
+    /// The enumeration of family 1 holds two legacy cameras and one PTP camera.
+    static int indexOf(Camera camera) { return camera == Camera::PTP ? 2 : 0; }
 
-    /// Enumerates and connects one camera of \p camera's family (PTP through an OS version that
-    /// keeps the PTP driver enabled).
-    void connect(Camera camera)
-    {
-        int family = CamModNone;
-        switch (camera) {
-        case Camera::None:
-            return;
-        case Camera::Legacy:
-            cd->cameras = {"PowerShot Legacy"};
-            family = CamModPowerShot;
-            break;
-        case Camera::PTP:
-            platform::setOsVersionOverride(platform::OsVersion{5, 1});
-            pr->cameras = {"PowerShot PTP"};
-            family = CamModPowerShot;
-            break;
-        case Camera::EOS:
-            ed->cameras = {"EOS Body"};
-            family = CamModEOS;
-            break;
-        case Camera::Gen2:
-            ps->cameras = {"PowerShot Gen2"};
-            family = CamModPowerShotGen2;
-            break;
-        }
-        engine->OpenCameraEnumeration();
-        ConnectInfoType info;
-        engine->Connect(family, 0, info);
-        log->clear();
-    }
-
-    /// connect(), then enters remote mode.
-    void connectRemote(Camera camera)
-    {
-        connect(camera);
-        RemoteStartInfoType info;
-        engine->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, "", false);
-        log->clear();
-    }
-
+    void connect(Camera camera) { EngineTest::connect(familyOf(camera), indexOf(camera)); }
+    void connectRemote(Camera camera) { startRemote(familyOf(camera), indexOf(camera)); }
     /// connectRemote(), then starts the viewfinder.
     void connectViewfinder(Camera camera)
     {
         connectRemote(camera);
-        engine->RemoteStartViewfinder(false);
-        log->clear();
+        engine().RemoteStartViewfinder(false);
+        clearCalls();
     }
-
-    /// The driver that serves \p camera.
-    RecordingDriver &driverOf(Camera camera)
-    {
-        switch (camera) {
-        case Camera::Legacy:
-            return *cd;
-        case Camera::PTP:
-            return *pr;
-        case Camera::EOS:
-            return *ed;
-        default:
-            return *ps;
-        }
-    }
+    RecordingDriver &driverOf(Camera camera) { return EngineTest::driverOf(familyOf(camera), camera == Camera::PTP); }
 
     /// Runs each of \p cases on the connected \p camera and checks what it did.
     void expectFamilyCases(const std::vector<FamilyCase> &cases, Camera camera)
@@ -128,15 +59,15 @@ protected:
             const std::string expected = camera == Camera::EOS    ? c.eos
                                          : camera == Camera::Gen2 ? c.gen2
                                                                   : c.powerShot;
-            log->clear();
-            const std::string message = messageOf([&] { c.call(*engine); });
+            log().clear();
+            const std::string message = messageOf([&] { c.call(engine()); });
             if (!expected.empty() && expected[0] == '!') {
                 EXPECT_EQ(message, expected.substr(1));
-                EXPECT_TRUE(log->names().empty());
+                EXPECT_TRUE(log().names().empty());
             } else {
                 EXPECT_EQ(message, "");
-                EXPECT_EQ(log->names(), expected.empty() ? std::vector<std::string>{}
-                                                         : std::vector<std::string>{driver + "." + expected});
+                EXPECT_EQ(log().names(), expected.empty() ? std::vector<std::string>{}
+                                                          : std::vector<std::string>{driver + "." + expected});
             }
         }
     }
@@ -152,14 +83,6 @@ protected:
         }
         return "";
     }
-
-    platform::VirtualClock clock;
-    std::shared_ptr<CallLog> log = std::make_shared<CallLog>();
-    RecordingDriver *cd = nullptr;
-    RecordingDriver *pr = nullptr;
-    RecordingDriver *ed = nullptr;
-    RecordingDriver *ps = nullptr;
-    std::unique_ptr<TTetherbox> engine;
 };
 
 } // namespace tbx::test

@@ -56,13 +56,13 @@ TEST_P(HousekeepingDispatch, EachOperationReachesTheConnectedDriverWithoutRemote
 TEST_P(HousekeepingDispatch, EveryOperationRaisesNoCameraAfterDisconnect)
 {
     connect(GetParam());
-    engine->Disconnect();
-    log->clear();
+    engine().Disconnect();
+    log().clear();
     for (const FamilyCase &op : operations()) {
         SCOPED_TRACE(op.name);
-        EXPECT_EQ(messageOf([&] { op.call(*engine); }), "No camera is connected");
+        EXPECT_EQ(messageOf([&] { op.call(engine()); }), "No camera is connected");
     }
-    EXPECT_TRUE(log->names().empty());
+    EXPECT_TRUE(log().names().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Families, HousekeepingDispatch,
@@ -73,70 +73,70 @@ class Housekeeping : public ConnectedEngine {};
 TEST_F(Housekeeping, ValuesAndArgumentsPassThrough)
 {
     connect(Camera::Gen2);
-    ps->bodyID = "0123456789";
-    ps->remoteSupported = false;
-    EXPECT_EQ(engine->GetBodyID(), "0123456789");
-    EXPECT_FALSE(engine->RemoteSupported());
-    engine->SetTimeInCamera(1700000000);
-    engine->SetOwnerName("Lab B");
-    EXPECT_EQ(ps->lastArgs("SetTime"), "1700000000");
-    EXPECT_EQ(ps->lastArgs("SetOwnerName"), "Lab B");
+    ps().bodyID = "0123456789";
+    ps().remoteSupported = false;
+    EXPECT_EQ(engine().GetBodyID(), "0123456789");
+    EXPECT_FALSE(engine().RemoteSupported());
+    engine().SetTimeInCamera(1700000000);
+    engine().SetOwnerName("Lab B");
+    EXPECT_EQ(ps().lastArgs("SetTime"), "1700000000");
+    EXPECT_EQ(ps().lastArgs("SetOwnerName"), "Lab B");
 }
 
 TEST_F(Housekeeping, PowerShotBodyIDIsEmpty)
 {
     connect(Camera::Legacy);
-    cd->bodyID = "should not be asked";
-    EXPECT_EQ(engine->GetBodyID(), "");
+    cd().bodyID = "should not be asked";
+    EXPECT_EQ(engine().GetBodyID(), "");
 }
 
 TEST_F(Housekeeping, OnlyPowerShotDownloadsReportProgressThroughTheEngine)
 {
     connect(Camera::PTP);
-    engine->GetPicture(3, "pic.jpg");
-    EXPECT_EQ(pr->lastArgs("GetPicture"), "3, pic.jpg, set, " + std::to_string(engine->RegistryIndex()));
-    EXPECT_EQ(pr->progressCallback, &TTetherbox::GetPictureProgress);
+    engine().GetPicture(3, "pic.jpg");
+    EXPECT_EQ(pr().lastArgs("GetPicture"), "3, pic.jpg, set, " + std::to_string(engine().RegistryIndex()));
+    EXPECT_EQ(pr().progressCallback, &TTetherbox::GetPictureProgress);
 }
 
 TEST_F(Housekeeping, EOSDownloadsGetNoProgressCallback)
 {
     connect(Camera::EOS);
-    engine->GetPicture(0, "pic.cr2");
-    EXPECT_EQ(ed->lastArgs("GetPicture"), "0, pic.cr2, null, " + std::to_string(engine->RegistryIndex()));
+    engine().GetPicture(0, "pic.cr2");
+    EXPECT_EQ(ed().lastArgs("GetPicture"), "0, pic.cr2, null, " + std::to_string(engine().RegistryIndex()));
 }
 
 TEST_F(Housekeeping, CollectionPositionsOutsideTheListAreRefusedBeforeTheDriver)
 {
     connect(Camera::EOS);
     ImageListType list(3);
-    EXPECT_EQ(messageOf([&] { engine->DeletePicture(list, 3); }),
+    EXPECT_EQ(messageOf([&] { engine().DeletePicture(list, 3); }),
               "Picture number 3 is not in the camera collection of 3 pictures");
-    EXPECT_EQ(messageOf([&] { engine->DeletePicture(list, -1); }),
+    EXPECT_EQ(messageOf([&] { engine().DeletePicture(list, -1); }),
               "Picture number -1 is not in the camera collection of 3 pictures");
-    EXPECT_EQ(messageOf([&] { engine->GetPicture(-2, "x.jpg"); }), "Picture number -2 is not in the camera collection");
-    EXPECT_TRUE(log->names().empty());
+    EXPECT_EQ(messageOf([&] { engine().GetPicture(-2, "x.jpg"); }), "Picture number -2 is not in the camera collection");
+    EXPECT_TRUE(log().names().empty());
 
-    engine->DeletePicture(list, 2);
-    EXPECT_EQ(ed->lastArgs("DeletePicture"), "3, 2");
+    engine().DeletePicture(list, 2);
+    EXPECT_EQ(ed().lastArgs("DeletePicture"), "3, 2");
 }
 
 TEST_F(Housekeeping, OpeningTheCollectionReplacesTheListOnlyWhenTheDriverSucceeds)
 {
     connect(Camera::EOS);
-    ed->images = {ImageDataType{"IMG_0001.JPG", JpegBlob{0xFF, 0xD8}}, ImageDataType{"IMG_0002.CR2", std::nullopt}};
+    ed().images = {ImageDataType{"IMG_0001.JPG", JpegBlob{0xFF, 0xD8}}, ImageDataType{"IMG_0002.CR2", std::nullopt}};
     ImageListType list{ImageDataType{"old", std::nullopt}};
-    ed->failWith("OpenCameraCollection", "card busy", 1);
-    EXPECT_EQ(messageOf([&] { engine->OpenCameraCollection("tmp", true, list); }), "card busy");
+    ed().failWith("OpenCameraCollection", "card busy", 1);
+    EXPECT_EQ(messageOf([&] { engine().OpenCameraCollection("tmp", true, list); }), "card busy");
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Name, "old");
 
-    engine->OpenCameraCollection("tmp", false, list);
-    EXPECT_EQ(ed->lastArgs("OpenCameraCollection"), "tmp, false");
+    engine().OpenCameraCollection("tmp", false, list);
+    EXPECT_EQ(ed().lastArgs("OpenCameraCollection"), "tmp, false");
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(list[1].Name, "IMG_0002.CR2");
 
-    engine->CloseCameraCollection(list);
-    EXPECT_EQ(ed->lastArgs("CloseCameraCollection"), "2");
+    engine().CloseCameraCollection(list);
+    EXPECT_EQ(ed().lastArgs("CloseCameraCollection"), "2");
     EXPECT_TRUE(list.empty());
 }
 

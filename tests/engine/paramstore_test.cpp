@@ -242,15 +242,17 @@ TEST_F(ParamFilesTest, ACacheThatCannotBeWrittenRaisesOrReportsFalseAndKeepsTheO
 
 class ParamStoreEngine : public test::ConnectedEngine {
 protected:
-    ParamStoreEngine()
+    void SetUp() override
     {
+        ConnectedEngine::SetUp();
         dir_ = fs::temp_directory_path() /
                (std::string("tbx-paramengine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
-    ~ParamStoreEngine() override
+    void TearDown() override
     {
+        ConnectedEngine::TearDown();
         std::error_code ec;
         fs::remove_all(dir_, ec);
     }
@@ -265,59 +267,59 @@ TEST_F(ParamStoreEngine, EveryParameterOperationNeedsRemoteModeFirst)
     const auto missing = path("missing.dat");
     auto all = [&] {
         return std::vector<std::string>{
-            messageOf([&] { engine->RemoteGetCameraCacheParameters(); }),
-            messageOf([&] { engine->RemoteSetRemoteParams(sampleParams()); }),
-            messageOf([&] { engine->RemoteSaveCameraRemoteParams(file); }),
-            messageOf([&] { engine->RemoteLoadCameraRemoteParams(missing); }),
+            messageOf([&] { engine().RemoteGetCameraCacheParameters(); }),
+            messageOf([&] { engine().RemoteSetRemoteParams(sampleParams()); }),
+            messageOf([&] { engine().RemoteSaveCameraRemoteParams(file); }),
+            messageOf([&] { engine().RemoteLoadCameraRemoteParams(missing); }),
         };
     };
     EXPECT_EQ(all(), std::vector<std::string>(4, "Camera not in remote mode"));
     connect(test::Camera::EOS);
     EXPECT_EQ(all(), std::vector<std::string>(4, "Camera not in remote mode"));
     EXPECT_FALSE(fs::exists(file));
-    EXPECT_TRUE(log->names().empty());
+    EXPECT_TRUE(log().names().empty());
 }
 
 TEST_F(ParamStoreEngine, ParametersGoToTheConnectedDriverInZeroFilledRecords)
 {
     connectRemote(test::Camera::PTP);
-    pr->remoteParams = sampleParams();
-    const RemoteParamsType read = engine->RemoteGetCameraCacheParameters();
+    pr().remoteParams = sampleParams();
+    const RemoteParamsType read = engine().RemoteGetCameraCacheParameters();
     EXPECT_EQ(read.WhiteBalanceKelvin, 5200u);
     const RemoteParamsType zero{};
-    EXPECT_EQ(std::memcmp(&pr->paramsOnEntry, &zero, sizeof zero), 0);
+    EXPECT_EQ(std::memcmp(&pr().paramsOnEntry, &zero, sizeof zero), 0);
 
     RemoteParamsType set{};
     set.ISO = 9;
-    engine->RemoteSetRemoteParams(set);
-    EXPECT_EQ(pr->setParams.ISO, 9);
-    EXPECT_EQ(log->names(), (std::vector<std::string>{"PR.GetRemoteParams", "PR.SetRemoteParams"}));
+    engine().RemoteSetRemoteParams(set);
+    EXPECT_EQ(pr().setParams.ISO, 9);
+    EXPECT_EQ(log().names(), (std::vector<std::string>{"PR.GetRemoteParams", "PR.SetRemoteParams"}));
 }
 
 TEST_F(ParamStoreEngine, ASavedFileLoadsBackIntoTheSameRecord)
 {
     connectRemote(test::Camera::Gen2);
-    ps->remoteParams = sampleParams();
+    ps().remoteParams = sampleParams();
     const auto file = path("studio.dat");
-    engine->RemoteSaveCameraRemoteParams(file);
+    engine().RemoteSaveCameraRemoteParams(file);
     EXPECT_EQ(fs::file_size(file), 52u);
 
-    engine->RemoteLoadCameraRemoteParams(file);
+    engine().RemoteLoadCameraRemoteParams(file);
     const auto expected = sampleParams();
-    EXPECT_EQ(std::memcmp(&ps->setParams, &expected, sizeof expected), 0);
+    EXPECT_EQ(std::memcmp(&ps().setParams, &expected, sizeof expected), 0);
 }
 
 TEST_F(ParamStoreEngine, AFailedCameraReadLeavesTheFileAsItWas)
 {
     connectRemote(test::Camera::EOS);
-    ed->failWith("GetRemoteParams", "camera busy");
+    ed().failWith("GetRemoteParams", "camera busy");
     const auto fresh = path("fresh.dat");
-    EXPECT_EQ(messageOf([&] { engine->RemoteSaveCameraRemoteParams(fresh); }), "camera busy");
+    EXPECT_EQ(messageOf([&] { engine().RemoteSaveCameraRemoteParams(fresh); }), "camera busy");
     EXPECT_FALSE(fs::exists(fresh));
 
     const auto existing = path("existing.dat");
     WriteRemoteParamsFile(existing, sampleParams());
-    EXPECT_EQ(messageOf([&] { engine->RemoteSaveCameraRemoteParams(existing); }), "camera busy");
+    EXPECT_EQ(messageOf([&] { engine().RemoteSaveCameraRemoteParams(existing); }), "camera busy");
     EXPECT_EQ(ReadRemoteParamsFile(existing).WhiteBalanceKelvin, 5200u);
 }
 
@@ -326,9 +328,9 @@ TEST_F(ParamStoreEngine, AnInvalidFileAppliesNothing)
     connectRemote(test::Camera::Legacy);
     const auto file = path("short.dat");
     std::ofstream(file, std::ios::binary) << std::string("\x30\0\0\0abc", 7);
-    EXPECT_EQ(messageOf([&] { engine->RemoteLoadCameraRemoteParams(file); }),
+    EXPECT_EQ(messageOf([&] { engine().RemoteLoadCameraRemoteParams(file); }),
               "Camera remote parameters file " + file + " is of invalid data format. Please create a new file.");
-    EXPECT_EQ(cd->count("SetRemoteParams"), 0);
+    EXPECT_EQ(cd().count("SetRemoteParams"), 0);
 }
 
 TEST_F(ParamStoreEngine, RAWHandlingIsRefusedWhateverTheState)
@@ -336,17 +338,17 @@ TEST_F(ParamStoreEngine, RAWHandlingIsRefusedWhateverTheState)
     const std::string refusal = "RAW handling is unfortunately not supported";
     auto all = [&] {
         return std::vector<std::string>{
-            messageOf([&] { engine->OpenRAWObject("a.cr2"); }),
-            messageOf([&] { engine->SetRAWDevelopmentParameters({}); }),
-            messageOf([&] { engine->GetRAWDevelopmentParameters(); }),
-            messageOf([&] { engine->DevelopRAWPicture("a.tif", 0, 8, "", 90); }),
-            messageOf([&] { engine->CloseRAWObject(); }),
+            messageOf([&] { engine().OpenRAWObject("a.cr2"); }),
+            messageOf([&] { engine().SetRAWDevelopmentParameters({}); }),
+            messageOf([&] { engine().GetRAWDevelopmentParameters(); }),
+            messageOf([&] { engine().DevelopRAWPicture("a.tif", 0, 8, "", 90); }),
+            messageOf([&] { engine().CloseRAWObject(); }),
         };
     };
     EXPECT_EQ(all(), std::vector<std::string>(5, refusal));
     connectRemote(test::Camera::EOS);
     EXPECT_EQ(all(), std::vector<std::string>(5, refusal));
-    EXPECT_TRUE(log->names().empty());
+    EXPECT_TRUE(log().names().empty());
 }
 
 } // namespace

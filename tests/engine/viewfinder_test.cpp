@@ -48,19 +48,20 @@ private:
 
 class ViewfinderTest : public ConnectedEngine {
 protected:
-    ViewfinderTest()
+    void SetUp() override
     {
-        engine->SetViewfinderFrameSource(CamModEOS, std::make_unique<ScriptedFrameSource>(eosScript));
-        engine->SetViewfinderFrameSource(CamModPowerShotGen2, std::make_unique<ScriptedFrameSource>(ps2Script));
-        engine->OnViewfinderEvent = [this](std::span<const std::uint8_t> jpeg, const ViewfinderPositionType &m) {
+        ConnectedEngine::SetUp();
+        engine().SetViewfinderFrameSource(CamModEOS, std::make_unique<ScriptedFrameSource>(eosScript));
+        engine().SetViewfinderFrameSource(CamModPowerShotGen2, std::make_unique<ScriptedFrameSource>(ps2Script));
+        engine().OnViewfinderEvent = [this](std::span<const std::uint8_t> jpeg, const ViewfinderPositionType &m) {
             frames.emplace_back(jpeg.begin(), jpeg.end());
             metadata.push_back(m);
         };
-        engine->OnTimerError = [this](const std::string &message) { timerErrors.push_back(message); };
+        engine().OnTimerError = [this](const std::string &message) { timerErrors.push_back(message); };
     }
 
-    bool eosTimerOn() const { return engine->TimerEOSViewfinder->enabled(); }
-    bool ps2TimerOn() const { return engine->TimerPS2Viewfinder->enabled(); }
+    bool eosTimerOn() { return engine().TimerEOSViewfinder->enabled(); }
+    bool ps2TimerOn() { return engine().TimerPS2Viewfinder->enabled(); }
 
     std::shared_ptr<FrameScript> eosScript = std::make_shared<FrameScript>();
     std::shared_ptr<FrameScript> ps2Script = std::make_shared<FrameScript>();
@@ -76,9 +77,9 @@ protected:
 TEST_F(ViewfinderTest, StartHandsEachPowerShotDriverItsOwnFrameCallback)
 {
     connectRemote(Camera::Legacy);
-    engine->RemoteStartViewfinder(false);
-    EXPECT_EQ(cd->lastArgs("RemoteStartViewfinder"), "set, null, " + std::to_string(engine->RegistryIndex()));
-    EXPECT_TRUE(engine->ViewfinderMode());
+    engine().RemoteStartViewfinder(false);
+    EXPECT_EQ(cd().lastArgs("RemoteStartViewfinder"), "set, null, " + std::to_string(engine().RegistryIndex()));
+    EXPECT_TRUE(engine().ViewfinderMode());
     EXPECT_FALSE(eosTimerOn());
     EXPECT_FALSE(ps2TimerOn());
 }
@@ -86,68 +87,68 @@ TEST_F(ViewfinderTest, StartHandsEachPowerShotDriverItsOwnFrameCallback)
 TEST_F(ViewfinderTest, StartOnThePTPDriverPassesThePTPCallback)
 {
     connectRemote(Camera::PTP);
-    engine->RemoteStartViewfinder(true);
-    EXPECT_EQ(pr->lastArgs("RemoteStartViewfinder"), "null, set, " + std::to_string(engine->RegistryIndex()));
-    EXPECT_EQ(cd->count("RemoteStartViewfinder"), 0);
+    engine().RemoteStartViewfinder(true);
+    EXPECT_EQ(pr().lastArgs("RemoteStartViewfinder"), "null, set, " + std::to_string(engine().RegistryIndex()));
+    EXPECT_EQ(cd().count("RemoteStartViewfinder"), 0);
 }
 
 TEST_F(ViewfinderTest, StartRunsTheFamilysTimerAtItsRefreshInterval)
 {
-    engine->EOSViewfinderRefreshInterval = 120;
+    engine().EOSViewfinderRefreshInterval = 120;
     connectViewfinder(Camera::EOS);
     EXPECT_TRUE(eosTimerOn());
-    EXPECT_EQ(engine->TimerEOSViewfinder->interval(), 120);
+    EXPECT_EQ(engine().TimerEOSViewfinder->interval(), 120);
     EXPECT_FALSE(ps2TimerOn());
 }
 
 TEST_F(ViewfinderTest, StartOnGeneration2RunsOnlyItsTimer)
 {
-    engine->PS2ViewfinderRefreshInterval = 40;
+    engine().PS2ViewfinderRefreshInterval = 40;
     connectViewfinder(Camera::Gen2);
     EXPECT_TRUE(ps2TimerOn());
-    EXPECT_EQ(engine->TimerPS2Viewfinder->interval(), 40);
+    EXPECT_EQ(engine().TimerPS2Viewfinder->interval(), 40);
     EXPECT_FALSE(eosTimerOn());
 }
 
 TEST_F(ViewfinderTest, StartChecksRemoteModeThenCameraAndLeavesTheModeOffOnFailure)
 {
-    EXPECT_EQ(messageOf([&] { engine->RemoteStartViewfinder(false); }), "Camera not in remote mode");
+    EXPECT_EQ(messageOf([&] { engine().RemoteStartViewfinder(false); }), "Camera not in remote mode");
     connect(Camera::EOS);
-    EXPECT_EQ(messageOf([&] { engine->RemoteStartViewfinder(false); }), "Camera not in remote mode");
+    EXPECT_EQ(messageOf([&] { engine().RemoteStartViewfinder(false); }), "Camera not in remote mode");
 
     RemoteStartInfoType info;
-    engine->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, "", false);
-    ed->failWith("RemoteStartViewfinder", "live view refused", 1);
-    EXPECT_EQ(messageOf([&] { engine->RemoteStartViewfinder(false); }), "live view refused");
-    EXPECT_FALSE(engine->ViewfinderMode());
+    engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, "", false);
+    ed().failWith("RemoteStartViewfinder", "live view refused", 1);
+    EXPECT_EQ(messageOf([&] { engine().RemoteStartViewfinder(false); }), "live view refused");
+    EXPECT_FALSE(engine().ViewfinderMode());
     EXPECT_FALSE(eosTimerOn());
 }
 
 TEST_F(ViewfinderTest, StopDisablesBothTimersEvenOutsideViewfinderModeAndIsSilentTwice)
 {
     connectRemote(Camera::EOS);
-    engine->TimerEOSViewfinder->setEnabled(true);
-    engine->TimerPS2Viewfinder->setEnabled(true);
-    engine->RemoteStopViewfinder();
+    engine().TimerEOSViewfinder->setEnabled(true);
+    engine().TimerPS2Viewfinder->setEnabled(true);
+    engine().RemoteStopViewfinder();
     EXPECT_FALSE(eosTimerOn());
     EXPECT_FALSE(ps2TimerOn());
-    EXPECT_EQ(ed->count("RemoteStopViewfinder"), 0);
+    EXPECT_EQ(ed().count("RemoteStopViewfinder"), 0);
 
-    engine->RemoteStartViewfinder(false);
-    engine->RemoteStopViewfinder();
-    engine->RemoteStopViewfinder();
-    EXPECT_EQ(ed->count("RemoteStopViewfinder"), 1);
-    EXPECT_FALSE(engine->ViewfinderMode());
+    engine().RemoteStartViewfinder(false);
+    engine().RemoteStopViewfinder();
+    engine().RemoteStopViewfinder();
+    EXPECT_EQ(ed().count("RemoteStopViewfinder"), 1);
+    EXPECT_FALSE(engine().ViewfinderMode());
     EXPECT_FALSE(eosTimerOn());
-    EXPECT_EQ(messageOf([&] { engine->RemoteSetViewfinderZoom(2); }), "Camera not in viewfinder mode");
+    EXPECT_EQ(messageOf([&] { engine().RemoteSetViewfinderZoom(2); }), "Camera not in viewfinder mode");
 }
 
 TEST_F(ViewfinderTest, StopLeavesViewfinderModeOffWhenTheDriverFails)
 {
     connectViewfinder(Camera::Gen2);
-    ps->failWith("RemoteStopViewfinder", "stop failed");
-    EXPECT_EQ(messageOf([&] { engine->RemoteStopViewfinder(); }), "stop failed");
-    EXPECT_FALSE(engine->ViewfinderMode());
+    ps().failWith("RemoteStopViewfinder", "stop failed");
+    EXPECT_EQ(messageOf([&] { engine().RemoteStopViewfinder(); }), "stop failed");
+    EXPECT_FALSE(engine().ViewfinderMode());
     EXPECT_FALSE(ps2TimerOn());
 }
 
@@ -192,11 +193,11 @@ TEST_P(ViewfinderGates, EachSettingGoesToItsDriverOrRaisesTheFamilysMessage)
     connectRemote(camera);
     for (const FamilyCase &s : settings()) {
         SCOPED_TRACE(s.name);
-        EXPECT_EQ(messageOf([&] { s.call(*engine); }), "Camera not in viewfinder mode");
+        EXPECT_EQ(messageOf([&] { s.call(engine()); }), "Camera not in viewfinder mode");
     }
-    EXPECT_TRUE(log->names().empty());
+    EXPECT_TRUE(log().names().empty());
 
-    engine->RemoteStartViewfinder(false);
+    engine().RemoteStartViewfinder(false);
     expectFamilyCases(settings(), camera);
 }
 
@@ -209,15 +210,15 @@ TEST_F(ViewfinderTest, AutofocusInfoIsZeroFilledBeforeTheDriverAndOnRefusal)
     AFFocusInfoType info;
     info.NrOfFrames = 77;
     info.Frames[599].RectWidth = 5;
-    ed->afInfo->PictureSizeWidth = 6000;
-    engine->RemoteGetViewfinderAutofocusInfo(info);
-    EXPECT_TRUE(ed->afInfoZeroOnEntry);
+    ed().afInfo->PictureSizeWidth = 6000;
+    engine().RemoteGetViewfinderAutofocusInfo(info);
+    EXPECT_TRUE(ed().afInfoZeroOnEntry);
     EXPECT_EQ(info.PictureSizeWidth, 6000);
 
     info.NrOfFrames = 77;
     info.Frames[599].RectWidth = 5;
-    engine->RemoteStopViewfinder();
-    EXPECT_EQ(messageOf([&] { engine->RemoteGetViewfinderAutofocusInfo(info); }), "Camera not in viewfinder mode");
+    engine().RemoteStopViewfinder();
+    EXPECT_EQ(messageOf([&] { engine().RemoteGetViewfinderAutofocusInfo(info); }), "Camera not in viewfinder mode");
     EXPECT_EQ(info.NrOfFrames, 0);
     EXPECT_EQ(info.Frames[599].RectWidth, 0);
 }
@@ -225,16 +226,16 @@ TEST_F(ViewfinderTest, AutofocusInfoIsZeroFilledBeforeTheDriverAndOnRefusal)
 TEST_F(ViewfinderTest, SettingsPassTheirArguments)
 {
     connectViewfinder(Camera::EOS);
-    engine->RemoteSetViewfinderWhitebalance(-3, 700);
-    engine->RemoteSetViewfinderZoomPosition(1024, 768);
-    engine->RemoteActivateViewfinderAuto(false);
-    ed->viewfinderAFMode = 2;
-    ed->depthOfFieldPreview = true;
-    EXPECT_EQ(ed->lastArgs("SetViewfinderWhitebalance"), "-3, 700");
-    EXPECT_EQ(ed->lastArgs("SetViewfinderZoomPosition"), "1024, 768");
-    EXPECT_EQ(ed->lastArgs("ActivateViewfinderAuto"), "false");
-    EXPECT_EQ(engine->RemoteGetViewfinderAutofocusMode(), 2);
-    EXPECT_TRUE(engine->RemoteGetViewfinderDepthOfFieldPreview());
+    engine().RemoteSetViewfinderWhitebalance(-3, 700);
+    engine().RemoteSetViewfinderZoomPosition(1024, 768);
+    engine().RemoteActivateViewfinderAuto(false);
+    ed().viewfinderAFMode = 2;
+    ed().depthOfFieldPreview = true;
+    EXPECT_EQ(ed().lastArgs("SetViewfinderWhitebalance"), "-3, 700");
+    EXPECT_EQ(ed().lastArgs("SetViewfinderZoomPosition"), "1024, 768");
+    EXPECT_EQ(ed().lastArgs("ActivateViewfinderAuto"), "false");
+    EXPECT_EQ(engine().RemoteGetViewfinderAutofocusMode(), 2);
+    EXPECT_TRUE(engine().RemoteGetViewfinderDepthOfFieldPreview());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -243,31 +244,31 @@ TEST_F(ViewfinderTest, SettingsPassTheirArguments)
 
 TEST_F(ViewfinderTest, GetViewfinderImageAnswersByFamily)
 {
-    EXPECT_EQ(messageOf([&] { engine->RemoteGetViewfinderImage(); }), "No camera is connected");
+    EXPECT_EQ(messageOf([&] { engine().RemoteGetViewfinderImage(); }), "No camera is connected");
     connectViewfinder(Camera::Legacy);
-    EXPECT_TRUE(engine->RemoteGetViewfinderImage());
+    EXPECT_TRUE(engine().RemoteGetViewfinderImage());
     EXPECT_FALSE(eosTimerOn());
 }
 
 TEST_F(ViewfinderTest, WithIntervalZeroEachRequestDeliversExactlyOneFrame)
 {
-    engine->EOSViewfinderRefreshInterval = 0;
+    engine().EOSViewfinderRefreshInterval = 0;
     connectViewfinder(Camera::EOS);
     EXPECT_FALSE(eosTimerOn());
     platform::runFor(500);
     EXPECT_TRUE(frames.empty());
 
-    EXPECT_FALSE(engine->RemoteGetViewfinderImage());
-    EXPECT_TRUE(engine->SingleFrameRequested());
+    EXPECT_FALSE(engine().RemoteGetViewfinderImage());
+    EXPECT_TRUE(engine().SingleFrameRequested());
     EXPECT_TRUE(eosTimerOn());
-    EXPECT_EQ(engine->TimerEOSViewfinder->interval(), 50);
-    EXPECT_FALSE(engine->RemoteGetViewfinderImage()); // a second request before the tick adds nothing
+    EXPECT_EQ(engine().TimerEOSViewfinder->interval(), 50);
+    EXPECT_FALSE(engine().RemoteGetViewfinderImage()); // a second request before the tick adds nothing
     platform::runFor(500);
     EXPECT_EQ(frames.size(), 1u);
     EXPECT_FALSE(eosTimerOn());
-    EXPECT_FALSE(engine->SingleFrameRequested());
+    EXPECT_FALSE(engine().SingleFrameRequested());
 
-    engine->RemoteGetViewfinderImage();
+    engine().RemoteGetViewfinderImage();
     platform::runFor(500);
     EXPECT_EQ(frames.size(), 2u);
     EXPECT_EQ(eosScript->calls, 2);
@@ -275,24 +276,24 @@ TEST_F(ViewfinderTest, WithIntervalZeroEachRequestDeliversExactlyOneFrame)
 
 TEST_F(ViewfinderTest, ARequestWhileRunningSpeedsTheTimerUpUntilTheNextStart)
 {
-    engine->EOSViewfinderRefreshInterval = 200;
+    engine().EOSViewfinderRefreshInterval = 200;
     connectViewfinder(Camera::EOS);
-    engine->RemoteGetViewfinderImage();
-    EXPECT_EQ(engine->TimerEOSViewfinder->interval(), 50);
+    engine().RemoteGetViewfinderImage();
+    EXPECT_EQ(engine().TimerEOSViewfinder->interval(), 50);
     platform::runFor(200);
     EXPECT_TRUE(eosTimerOn());
     EXPECT_EQ(frames.size(), 4u);
-    engine->RemoteStopViewfinder();
-    engine->RemoteStartViewfinder(false);
-    EXPECT_EQ(engine->TimerEOSViewfinder->interval(), 200);
+    engine().RemoteStopViewfinder();
+    engine().RemoteStartViewfinder(false);
+    EXPECT_EQ(engine().TimerEOSViewfinder->interval(), 200);
 }
 
 TEST_F(ViewfinderTest, AnEOSRequestOutsideViewfinderModeStartsNoTimer)
 {
     connectRemote(Camera::EOS);
-    EXPECT_FALSE(engine->RemoteGetViewfinderImage());
+    EXPECT_FALSE(engine().RemoteGetViewfinderImage());
     EXPECT_FALSE(eosTimerOn());
-    EXPECT_FALSE(engine->SingleFrameRequested());
+    EXPECT_FALSE(engine().SingleFrameRequested());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -318,8 +319,8 @@ TEST_F(ViewfinderTest, EOSTickDeliversTheFrameWithItsMetadataSynchronously)
     EXPECT_EQ(metadata[0].Zoom, 5);
     EXPECT_EQ(metadata[0].PowerZoom.Current, 44);
     EXPECT_EQ(metadata[0].PowerZoom.Controllable, 0);
-    EXPECT_EQ(engine->ViewfinderMetadata().ZoomRect.PointY, 20);
-    EXPECT_EQ(engine->QueuedEventCount(), 0u);
+    EXPECT_EQ(engine().ViewfinderMetadata().ZoomRect.PointY, 20);
+    EXPECT_EQ(engine().QueuedEventCount(), 0u);
 }
 
 TEST_F(ViewfinderTest, Generation2FramesCarryNoMetadata)
@@ -336,7 +337,7 @@ TEST_F(ViewfinderTest, Generation2FramesCarryNoMetadata)
 TEST_F(ViewfinderTest, ATickOnlyPullsForItsOwnFamilyAndOtherwiseSwitchesItselfOff)
 {
     connectViewfinder(Camera::Gen2);
-    engine->TimerEOSViewfinder->setEnabled(true);
+    engine().TimerEOSViewfinder->setEnabled(true);
     platform::runFor(100);
     EXPECT_EQ(eosScript->calls, 0);
     EXPECT_FALSE(eosTimerOn());
@@ -346,7 +347,7 @@ TEST_F(ViewfinderTest, ATickOnlyPullsForItsOwnFamilyAndOtherwiseSwitchesItselfOf
 
 TEST_F(ViewfinderTest, WithoutAFrameHandlerNothingIsPulled)
 {
-    engine->OnViewfinderEvent = nullptr;
+    engine().OnViewfinderEvent = nullptr;
     connectViewfinder(Camera::EOS);
     platform::runFor(200);
     EXPECT_EQ(eosScript->calls, 0);
@@ -384,19 +385,19 @@ TEST_F(ViewfinderTest, AFailingDownloadIsReportedOncePerRunAndRetried)
 
 TEST_F(ViewfinderTest, ATickWithoutAFrameSourceSaysSo)
 {
-    engine->SetViewfinderFrameSource(CamModEOS, nullptr);
+    engine().SetViewfinderFrameSource(CamModEOS, nullptr);
     connectViewfinder(Camera::EOS);
     platform::runFor(50);
     ASSERT_EQ(timerErrors.size(), 1u);
     EXPECT_NE(timerErrors[0].find("no frame source"), std::string::npos);
-    EXPECT_THROW(engine->SetViewfinderFrameSource(CamModPowerShot, nullptr), EAssertionFailed);
+    EXPECT_THROW(engine().SetViewfinderFrameSource(CamModPowerShot, nullptr), EAssertionFailed);
 }
 
 TEST_F(ViewfinderTest, AHandlerThatPumpsMessagesGetsNoNestedTick)
 {
     int depth = 0;
     int maxDepth = 0;
-    engine->OnViewfinderEvent = [&](std::span<const std::uint8_t>, const ViewfinderPositionType &) {
+    engine().OnViewfinderEvent = [&](std::span<const std::uint8_t>, const ViewfinderPositionType &) {
         ++depth;
         maxDepth = std::max(maxDepth, depth);
         platform::runFor(200);
@@ -410,12 +411,12 @@ TEST_F(ViewfinderTest, AHandlerThatPumpsMessagesGetsNoNestedTick)
 
 TEST_F(ViewfinderTest, AFrameHandlerMayDestroyTheEngine)
 {
-    engine->OnViewfinderEvent = [&](std::span<const std::uint8_t>, const ViewfinderPositionType &) {
-        engine.reset();
+    engine().OnViewfinderEvent = [&](std::span<const std::uint8_t>, const ViewfinderPositionType &) {
+        destroyEngine();
     };
     connectViewfinder(Camera::EOS);
     platform::runFor(200);
-    EXPECT_EQ(engine, nullptr);
+    EXPECT_EQ(box_->engine, nullptr);
     EXPECT_EQ(eosScript->calls, 1);
 }
 
@@ -425,37 +426,37 @@ TEST_F(ViewfinderTest, AFrameHandlerMayDestroyTheEngine)
 
 TEST_F(ViewfinderTest, MovieRecordingOnEOSWithItsGates)
 {
-    EXPECT_EQ(messageOf([&] { engine->RemoteStartMovieRecording(); }), "Camera not in remote mode");
-    EXPECT_EQ(messageOf([&] { engine->RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
+    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "Camera not in remote mode");
+    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
     connectRemote(Camera::EOS);
-    engine->RemoteStartMovieRecording();
-    EXPECT_TRUE(engine->MovieRecording());
-    EXPECT_EQ(messageOf([&] { engine->RemoteStartMovieRecording(); }), "Camera already in recording mode");
-    engine->RemoteEndMovieRecording();
-    EXPECT_FALSE(engine->MovieRecording());
-    EXPECT_EQ(log->names(), (std::vector<std::string>{"ED.StartMovieRecording", "ED.EndMovieRecording"}));
+    engine().RemoteStartMovieRecording();
+    EXPECT_TRUE(engine().MovieRecording());
+    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "Camera already in recording mode");
+    engine().RemoteEndMovieRecording();
+    EXPECT_FALSE(engine().MovieRecording());
+    EXPECT_EQ(log().names(), (std::vector<std::string>{"ED.StartMovieRecording", "ED.EndMovieRecording"}));
 
-    ed->failWith("StartMovieRecording", "record refused", 1);
-    EXPECT_EQ(messageOf([&] { engine->RemoteStartMovieRecording(); }), "record refused");
-    EXPECT_FALSE(engine->MovieRecording());
+    ed().failWith("StartMovieRecording", "record refused", 1);
+    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "record refused");
+    EXPECT_FALSE(engine().MovieRecording());
 }
 
 TEST_F(ViewfinderTest, AlreadyRecordingIsRaisedBeforeTheCameraCheck)
 {
     connectRemote(Camera::EOS);
-    engine->RemoteStartMovieRecording();
-    engine->Disconnect();
-    EXPECT_EQ(messageOf([&] { engine->RemoteStartMovieRecording(); }), "Camera already in recording mode");
-    EXPECT_EQ(messageOf([&] { engine->RemoteEndMovieRecording(); }), "No camera is connected");
+    engine().RemoteStartMovieRecording();
+    engine().Disconnect();
+    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "Camera already in recording mode");
+    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "No camera is connected");
 }
 
 TEST_F(ViewfinderTest, PowerShotCamerasAcceptMovieCallsAndDoNothing)
 {
     connectRemote(Camera::Gen2);
-    engine->RemoteStartMovieRecording();
-    EXPECT_FALSE(engine->MovieRecording());
-    EXPECT_EQ(messageOf([&] { engine->RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
-    EXPECT_TRUE(log->names().empty());
+    engine().RemoteStartMovieRecording();
+    EXPECT_FALSE(engine().MovieRecording());
+    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
+    EXPECT_TRUE(log().names().empty());
 }
 
 } // namespace
