@@ -305,8 +305,9 @@ void TTetherbox::runViewfinderTick(bool eos)
         eos ? setEOSViewfinderTimer(false) : setPS2ViewfinderTimer(false);
         return;
     }
-    if ((eos ? EOSViewfinderRefreshInterval : PS2ViewfinderRefreshInterval) == 0)
-        eos ? setEOSViewfinderTimer(false) : setPS2ViewfinderTimer(false); // this tick still runs
+    // A period of 0 (or a meaningless negative one) means single frames: this tick still runs.
+    if ((eos ? EOSViewfinderRefreshInterval : PS2ViewfinderRefreshInterval) <= 0)
+        eos ? setEOSViewfinderTimer(false) : setPS2ViewfinderTimer(false);
     if (!OnViewfinderEvent.assigned())
         return;
     ViewfinderFrameSource *source = eos ? eosFrameSource_.get() : ps2FrameSource_.get();

@@ -274,6 +274,17 @@ TEST_F(ViewfinderTest, WithIntervalZeroEachRequestDeliversExactlyOneFrame)
     EXPECT_EQ(eosScript->calls, 2);
 }
 
+TEST_F(ViewfinderTest, ANegativeIntervalMeansSingleFramesToo)
+{
+    engine().EOSViewfinderRefreshInterval = -20;
+    connectViewfinder(Camera::EOS);
+    EXPECT_FALSE(eosTimerOn());
+    engine().RemoteGetViewfinderImage();
+    platform::runFor(500);
+    EXPECT_EQ(frames.size(), 1u);
+    EXPECT_FALSE(eosTimerOn());
+}
+
 TEST_F(ViewfinderTest, ARequestWhileRunningSpeedsTheTimerUpUntilTheNextStart)
 {
     engine().EOSViewfinderRefreshInterval = 200;
