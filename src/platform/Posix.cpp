@@ -12,8 +12,6 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
-#include <chrono>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -193,8 +191,8 @@ void detail::nativeDispatchPending(TimerLoop &) {}
 
 void detail::nativeWait(Millis ms)
 {
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    // No messages to wait for: waiting is sleeping on the clock in use.
+    clock().sleep(ms);
 }
 
 void detail::nativeShutdown(TimerLoop &) {}

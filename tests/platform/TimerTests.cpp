@@ -245,6 +245,39 @@ TEST_F(VirtualTimers, TimersArmedOnTheRealClockMoveToAnInstalledVirtualClock)
     EXPECT_EQ(log, (Log{"t@1040", "t@1080"}));
 }
 
+#ifndef _WIN32
+namespace {
+/// A clock that is not virtual, so runFor() takes its real-time path, but whose waits are
+/// recorded and take no real time.
+class SteppingClock final : public tbx::platform::Clock {
+public:
+    Millis now() const override { return now_; }
+    void sleep(Millis ms) override
+    {
+        waits.push_back(ms);
+        now_ += ms;
+    }
+    std::vector<Millis> waits;
+
+private:
+    Millis now_ = 0;
+};
+} // namespace
+
+TEST(RealTimeLoop, WaitsExactlyUntilTheNextDueTimerOrTheEnd)
+{
+    SteppingClock clock;
+    tbx::platform::setClock(&clock);
+    std::vector<Millis> fired;
+    Timer t([&] { fired.push_back(clock.now()); }, 10, true);
+    Timer slow([&] { fired.push_back(-clock.now()); }, 25, true);
+    runFor(35);
+    tbx::platform::setClock(nullptr);
+    EXPECT_EQ(fired, (std::vector<Millis>{10, 20, -25, 30}));
+    EXPECT_EQ(clock.waits, (std::vector<Millis>{10, 10, 5, 5, 5}));
+}
+#endif
+
 TEST(VirtualClock, MovesForwardOnlyAndCountsSleeps)
 {
     VirtualClock clock(500);
