@@ -1,0 +1,69 @@
+# Wine environment shared by the emulator wrappers (cmake/wine-run-*.sh) and scripts/wine-prefix.sh.
+# Source it after setting TBX_ROOT to the source tree.
+#
+# TBX_WINEPREFIX  the Wine prefix of the test runs (default: build/wineprefix in the source tree,
+#                 shared by the 32- and 64-bit builds); a private prefix, never the user's ~/.wine
+# TBX_WINEDEBUG   Wine's debug channels for a run (default: -all)
+
+: "${TBX_WINEPREFIX:=$TBX_ROOT/build/wineprefix}"
+WINEPREFIX=$TBX_WINEPREFIX
+WINEDEBUG=${TBX_WINEDEBUG:--all}
+# No .NET or Gecko installers, and no debugger waiting for a keypress when a test crashes.
+WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+
+TBX_WINE32=/usr/lib/wine/wine
+TBX_WINE64=/usr/lib/wine/wine64
+TBX_WINESERVER=/usr/lib/wine/wineserver
+TBX_WINE_KEEPER_PID=$WINEPREFIX/tbx-keeper.pid
+
+# True when the persistent server of this prefix and its keeper run.
+tbx_wine_running() {
+    [ -f "$TBX_WINE_KEEPER_PID" ] || return 1
+    pid=$(cat "$TBX_WINE_KEEPER_PID" 2>/dev/null) || return 1
+    [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null || return 1
+    # A recycled pid belongs to some other program. (Wine runs the keeper through start.exe.)
+    tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null | grep -qiE 'notepad\.exe|start\.exe'
+}
+
+# Creates the prefix if needed and starts a persistent wineserver with every system process
+# already up, all with their standard streams detached: a Wine process that inherits the pipes
+# of ctest (or of $(...)) keeps them open long after the test ended, and ctest then waits for it.
+# The keeper keeps the desktop process alive between tests, which would otherwise be restarted
+# (about a second) by every test. Safe to call concurrently and repeatedly.
+tbx_wine_start() {
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    (
+        # fd 9 holds the lock; every Wine process started below must not inherit it.
+        flock 9
+        tbx_wine_running && exit 0
+        # A server left without its keeper (or by another user of the prefix) would make the
+        # "wait for the server to end" below wait for ever.
+        "$TBX_WINESERVER" -k </dev/null >/dev/null 2>&1 9>&-
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            "$TBX_WINE32" wineboot -i </dev/null >/dev/null 2>&1 9>&-
+        fi
+        # The null graphics driver: windows can be created, nothing needs an X server.
+        "$TBX_WINE32" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f \
+            </dev/null >/dev/null 2>&1 9>&-
+        "$TBX_WINESERVER" -w 9>&-
+        "$TBX_WINESERVER" -p </dev/null >/dev/null 2>&1 9>&-
+        "$TBX_WINE64" notepad.exe </dev/null >/dev/null 2>&1 9>&- &
+        echo $! >"$TBX_WINE_KEEPER_PID"
+        # Returns once the services answer.
+        "$TBX_WINE32" reg query 'HKCU\Software\Wine\Drivers' </dev/null >/dev/null 2>&1 9>&-
+        tbx_wine_running
+    ) 9>"$WINEPREFIX.lock"
+}
+
+# Ends every Wine process of this prefix (and only of this prefix).
+tbx_wine_stop() {
+    [ -d "$WINEPREFIX" ] || return 0
+    (
+        flock 9
+        "$TBX_WINESERVER" -k </dev/null >/dev/null 2>&1 9>&-
+        "$TBX_WINESERVER" -w </dev/null >/dev/null 2>&1 9>&-
+        rm -f "$TBX_WINE_KEEPER_PID"
+    ) 9>"$WINEPREFIX.lock"
+    return 0
+}
