@@ -17,6 +17,7 @@
 #include "sdk/EdsRef.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
@@ -74,6 +75,84 @@ public:
     void SetRemoteParams(const RemoteParamsType &params) override;
 
     // ---- BEGIN capture, transfer and live view ----
+    // Shooting (EdsCapture.cpp)
+    int GetNumberOfAvailableShots() override;
+    void RemoteTakePicture(ProgressProc progress, int registryIndex) override;
+    /// Presses the shutter button; a camera that refuses is asked again every 200 ms, 25 times,
+    /// before the last answer is raised.
+    void RemotePressShutter(int button) override;
+    /// Bulb start locks the camera's user interface first; bulb end unlocks it again, also
+    /// when the bulb command itself failed.
+    void SetBULB(bool on) override;
+
+    // Transfers of announced items (EdsCapture.cpp). A target file that cannot be created
+    // leaves the item at the head of its list; an item is deleted from the card only after its
+    // download succeeded.
+    /// \p pictureType 0 downloads the thumbnail and keeps the item; 1 downloads the picture and
+    /// consumes the item. \p progress is not used.
+    void RemoteGetPicture(const std::string &fileName, int pictureType, ProgressProc progress,
+                          int registryIndex) override;
+    void RemoteGetMovie(const std::string &fileName, bool deleteAfter, int registryIndex) override;
+    void RemoteGetCFPicture(const std::string &fileName, bool deleteAfter, int registryIndex) override;
+
+    // Object events (any thread; EdsCapture.cpp)
+    void RegisterTransferItem(void *object) override;
+    void RegisterMovieItem(void *object) override;
+    void RegisterCardItem(void *object) override;
+    std::string ObjectFileName(void *object) override;
+    void ReleaseObject(void *object) override;
+    int TransferContext() const override { return transferKind_.load(); }
+
+    // The camera collection (EdsCapture.cpp). Opening again closes the open collection first.
+    void OpenCameraCollection(const std::string &tempFolder, bool thumbnails, ImageListType &list) override;
+    void CloseCameraCollection(ImageListType &list) override;
+    void GetPicture(int position, const std::string &fileName, ProgressProc progress,
+                    int registryIndex) override;
+    void DeletePicture(ImageListType &list, int position) override;
+
+    // Live view, focus, zoom and movies (EdsLiveView.cpp)
+    void RemoteStartViewfinder(const ViewfinderCallbacks &callbacks, int registryIndex) override;
+    void RemoteStopViewfinder() override;
+    void SetViewfinderOutput(std::uint8_t output) override;
+    void SetViewfinderDriveLens(int step) override;
+    /// Refuses coordinates outside 0..65535 before anything is sent.
+    void SetViewfinderWhitebalance(int x, int y) override;
+    void SetViewfinderAFMode(std::uint8_t mode) override;
+    std::uint8_t GetViewfinderAFMode() override;
+    void GetViewfinderAFInfo(AFFocusInfoType &info) override;
+    void SetViewfinderZoom(int zoom) override;
+    void SetViewfinderZoomPosition(int x, int y) override;
+    void SetDepthOfFieldPreview(bool on) override;
+    bool GetDepthOfFieldPreview() override;
+    void ActivateViewfinderAuto(bool on) override;
+    void AFLock(bool lock) override;
+    void PowerZoomStop() override;
+    void PowerZoomTele(bool fast, int speed) override;
+    void PowerZoomWide(bool fast, int speed) override;
+    void StartMovieRecording() override;
+    void EndMovieRecording() override;
+
+private:
+    /// The head of \p list (it stays in the list); raises \p emptyMessage when there is none.
+    sdk::EdsDirectoryItemRef headItem(const EdsItemList &list, const char *emptyMessage) const;
+    /// Takes \p item out of \p list; the caller owns the returned reference.
+    sdk::EdsRef takeItem(EdsItemList &list, sdk::EdsDirectoryItemRef item);
+    /// Downloads the whole of \p item into \p stream with the engine's progress callback,
+    /// reporting \p kind as the transfer context while it runs.
+    void downloadItem(sdk::EdsDirectoryItemRef item, sdk::EdsStreamRef stream, int kind, int registryIndex);
+    /// RemoteGetMovie and RemoteGetCFPicture on \p list.
+    void downloadAnnounced(EdsItemList &list, const char *emptyMessage, const std::string &fileName,
+                           bool deleteAfter, int registryIndex);
+    /// Releases the open collection's volume and items (nothing when none is open).
+    void closeCollection() noexcept;
+    /// Writes a 32-bit camera property, raising with \p label.
+    void setProperty32(sdk::EdsPropertyID property, std::uint32_t value, const char *label);
+    /// Writes a 32-bit camera property; on failure tries again every second, five times, and
+    /// raises the result of a last try with \p label.
+    void setPropertyPatiently(sdk::EdsPropertyID property, std::uint32_t value, const char *label);
+    void sendCommand(sdk::EdsCameraCommand command, std::int32_t param, const char *label);
+
+public:
     // ---- END capture, transfer and live view ----
 
     /// The connected camera (null before Connect and after Disconnect).
@@ -85,8 +164,12 @@ public:
 
 protected:
     /// Probes which parameter values the camera accepts into \p support, reporting progress, and
-    /// puts the camera back into the state it had before (also when a step raised).
-    void ProbeSupportedParams(RemoteParamSupportType &support);
+    /// puts the camera back into the state it had before (also when a step raised). The result is
+    /// stored in the probe cache file \p cacheFile unless it is empty.
+    void ProbeSupportedParams(RemoteParamSupportType &support, const std::string &cacheFile);
+    /// The probe cache file of the connected camera in \p cacheFolder for its current exposure
+    /// mode.
+    std::string ProbeCacheFile(const std::string &cacheFolder);
     /// True when the camera's device sub-type marks it as a newer camera. Raises on SDK failure.
     bool IsNewerCamera();
 
@@ -95,6 +178,11 @@ protected:
     void DropItems() noexcept;
     /// Sets the three camera handlers to none on \p camera; results are ignored.
     static void RemoveHandlers(sdk::EdsCameraRef camera) noexcept;
+    /// The text of a fixed SDK buffer of \p capacity bytes: up to its first zero byte, or the
+    /// whole buffer when it holds none.
+    static std::string BoundedText(const char *buffer, std::size_t capacity);
+    /// The connected camera; raises ECamException "No camera is connected" before Connect.
+    sdk::EdsCameraRef RequireCamera() const;
 
     // Connection data (filled by Connect).
     std::string libraryFolder_;

@@ -1,0 +1,543 @@
+// The EOS driver's shooting parameters: reading and writing RemoteParamsType through the
+// conversion tables, the probe of supported values with its cache file, and entering and leaving
+// remote mode.
+#include "drivers/eos/EdsTables.h"
+#include "drivers/eos/TEDSDK.h"
+
+#include "engine/CamLib.h"
+#include "engine/ParamStore.h"
+#include "platform/Errors.h"
+#include "platform/Platform.h"
+#include "sdk/EdsErrors.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <optional>
+#include <string>
+
+namespace tbx::eos {
+
+using sdk::Eds;
+using sdk::EdsCameraRef;
+using sdk::EdsUInt32;
+using sdk::RaiseOnEdsError;
+
+namespace {
+
+constexpr std::uint32_t kUnsetShift = 0x7FFFFFFF;    // white-balance shift or picture-style value absent
+constexpr std::uint32_t kUnsetMonochrome = 0xFFFFFFFF; // monochrome filter or toning absent
+constexpr std::int32_t kNoPictureStyle = 129;
+constexpr int kWriteAttempts = 2;
+constexpr platform::Millis kWriteRetryMs = 100;
+constexpr platform::Millis kProbeSettleMs = 50;
+constexpr int kProbeSteps = 18;
+
+#if defined(_WIN32)
+constexpr char kPathSeparator = '\\';
+#else
+constexpr char kPathSeparator = '/';
+#endif
+
+/// Release mode to the camera's save-to value.
+constexpr CodeRow kSaveTo[] = {
+    {sdk::kEdsSaveTo_Host, ReleaseModeOnlyToPC},
+    {sdk::kEdsSaveTo_Both, ReleaseModeBothPCAndCamera},
+    {sdk::kEdsSaveTo_Camera, ReleaseModeOnlyToCamera},
+};
+static_assert(oneToOne(kSaveTo));
+
+std::optional<EdsUInt32> readU32(EdsCameraRef camera, sdk::EdsPropertyID id)
+{
+    EdsUInt32 value = 0;
+    if (Eds().EdsGetPropertyData(camera, id, 0, sizeof value, &value) != sdk::EDS_ERR_OK)
+        return std::nullopt;
+    return value;
+}
+
+/// Writes one property; a refused write is tried once more after 100 ms and then dropped.
+bool writeData(EdsCameraRef camera, sdk::EdsPropertyID id, const void *data, EdsUInt32 size)
+{
+    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
+        if (attempt > 0)
+            platform::sleepMs(kWriteRetryMs);
+        if (Eds().EdsSetPropertyData(camera, id, 0, size, data) == sdk::EDS_ERR_OK)
+            return true;
+    }
+    return false;
+}
+
+void writeValue(EdsCameraRef camera, sdk::EdsPropertyID id, std::int32_t value)
+{
+    writeData(camera, id, &value, sizeof value);
+}
+
+/// Writes \p value unless it is the conversion's no-value marker.
+void writeUnlessNoValue(EdsCameraRef camera, sdk::EdsPropertyID id, std::int32_t value, std::int32_t noValue)
+{
+    if (value != noValue)
+        writeValue(camera, id, value);
+}
+
+std::uint8_t lowByte(std::uint32_t value) { return static_cast<std::uint8_t>(value & 0xFFu); }
+std::int32_t signedByte(std::uint8_t value) { return static_cast<std::int8_t>(value); }
+std::uint32_t nibble(std::uint32_t value, int shift) { return (value >> shift) & 0xFu; }
+
+// ---- image quality ----
+
+struct ImageQuality {
+    std::uint8_t comp = 0;
+    std::uint8_t comp2 = 0;
+    std::uint8_t size = 0;
+    std::uint8_t size2 = 0;
+};
+
+ImageQuality unpackImageQuality(std::uint32_t value, bool newer)
+{
+    ImageQuality q;
+    q.size = codeOf(kImageSizes, nibble(value, 24));
+    const std::uint32_t format = nibble(value, 20);
+    std::uint32_t comp = format == 2 || format == 6 ? 4u : nibble(value, 16);
+    if (newer && comp == 0)
+        comp = 5;
+    q.comp = codeOf(kCompressions, comp);
+    if (nibble(value, 4) != 0) {
+        q.size2 = codeOf(kImageSizes, nibble(value, 8));
+        std::uint32_t comp2 = nibble(value, 0);
+        if (newer && comp2 == 0)
+            comp2 = 5;
+        q.comp2 = codeOf(kCompressions, comp2);
+    }
+    return q;
+}
+
+std::uint32_t backNibble(const CodeRow (&rows)[5], int code) { return static_cast<std::uint32_t>(cameraOf(rows, code, 0)) & 0xFu; }
+std::uint32_t backNibble(const CodeRow (&rows)[4], int code) { return static_cast<std::uint32_t>(cameraOf(rows, code, 0)) & 0xFu; }
+
+std::uint32_t packImageQuality(const ImageQuality &q, bool newer)
+{
+    const std::uint32_t noSecond = newer ? 0xFF0Fu : 0u;
+    if (q.comp != kCompQualityRAW)
+        return backNibble(kImageSizes, q.size) << 24 | 1u << 20 | backNibble(kCompressions, q.comp) << 16 | noSecond;
+    const std::uint32_t main = (newer ? 6u : 2u) << 20 | 4u << 16;
+    if (q.size2 == 0 && q.comp2 == 0)
+        return main | noSecond;
+    return main | backNibble(kImageSizes, q.size2) << 8 | 1u << 4 | backNibble(kCompressions, q.comp2);
+}
+
+// ---- single conversions used by reads and the probe ----
+
+std::uint8_t tvCodeToField(std::uint32_t value)
+{
+    const std::uint32_t code = value & 0xFFFFu;
+    if (code >= 12 && code <= 15)
+        return 1;
+    return static_cast<std::uint8_t>(TvCodeToIndex(code));
+}
+std::uint8_t avCodeToField(std::uint32_t value) { return static_cast<std::uint8_t>(AvCodeToIndex(value & 0xFFFFu)); }
+std::uint8_t exposureModeOf(std::uint32_t v) { return codeOf(kExposureModes, v); }
+std::uint8_t exposureCompOf(std::uint32_t v) { return codeOf(kExposureCompensations, v); }
+std::uint8_t whiteBalanceOf(std::uint32_t v) { return codeOf(kWhiteBalances, static_cast<std::int32_t>(v)); }
+std::uint8_t afModeOf(std::uint32_t v) { return codeOf(kAFModes, v); }
+std::uint8_t evfAFModeOf(std::uint32_t v) { return codeOf(kEvfAFModes, v, kEvfAFModeOther); }
+std::uint8_t driveModeOf(std::uint32_t v) { return codeOf(kDriveModes, v); }
+std::uint8_t meteringOf(std::uint32_t v) { return codeOf(kMeteringModes, v); }
+std::uint8_t colorSpaceOf(std::uint32_t v) { return codeOf(kColorSpaces, v); }
+std::uint8_t isoOf(std::uint32_t v) { return codeOf(kISOSpeeds, v); }
+
+/// One property whose allowed values the probe reads from its description, in probe order.
+struct DescribedParam {
+    sdk::EdsPropertyID property;
+    RemoteParamKind kind;
+    std::uint8_t (*toCode)(std::uint32_t);
+    std::uint8_t RemoteParamsType::*field; ///< cleared in the snapshot when nothing is allowed
+    bool raiseOnFailure;
+};
+constexpr DescribedParam kDescribedParams[] = {
+    {sdk::kEdsPropID_AEMode, RemoteParamImageMode, exposureModeOf, &RemoteParamsType::ImageMode, true},
+    {sdk::kEdsPropID_Av, RemoteParamAv, avCodeToField, &RemoteParamsType::Av, true},
+    {sdk::kEdsPropID_Tv, RemoteParamTv, tvCodeToField, &RemoteParamsType::Tv, true},
+    {sdk::kEdsPropID_ExposureCompensation, RemoteParamExposureCompensation, exposureCompOf,
+     &RemoteParamsType::ExposureCompensation, true},
+    {sdk::kEdsPropID_WhiteBalance, RemoteParamWhiteBalanceSetting, whiteBalanceOf,
+     &RemoteParamsType::WhiteBalanceSetting, true},
+    {sdk::kEdsPropID_AFMode, RemoteParamAFMode, afModeOf, &RemoteParamsType::AFMode, true},
+    {sdk::kEdsPropID_Evf_AFMode, RemoteParamVFAFMode, evfAFModeOf, nullptr, false},
+    {sdk::kEdsPropID_DriveMode, RemoteParamDriveMode, driveModeOf, &RemoteParamsType::DriveMode, true},
+    {sdk::kEdsPropID_MeteringMode, RemoteParamMLWeiMode, meteringOf, &RemoteParamsType::MLWeiMode, true},
+    {sdk::kEdsPropID_ColorSpace, RemoteParamColorSpace, colorSpaceOf, &RemoteParamsType::ColorSpace, true},
+    {sdk::kEdsPropID_ISOSpeed, RemoteParamISO, isoOf, &RemoteParamsType::ISO, true},
+};
+
+/// The allowed values of a property description, never more than the description holds.
+std::span<const std::int32_t> allowedValues(const sdk::EdsPropertyDesc &desc)
+{
+    const auto capacity = static_cast<std::int32_t>(std::size(desc.propDesc));
+    const std::int32_t count = std::clamp(desc.numElements, 0, capacity);
+    return {desc.propDesc, static_cast<std::size_t>(count)};
+}
+
+/// Reads the white-balance shift; empty when unreadable or either value is absent.
+std::optional<std::array<std::int32_t, 2>> readWBShift(EdsCameraRef camera)
+{
+    std::array<std::int32_t, 2> shift{};
+    if (Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_WhiteBalanceShift, 0, sizeof shift, shift.data()) !=
+        sdk::EDS_ERR_OK)
+        return std::nullopt;
+    if (static_cast<std::uint32_t>(shift[0]) == kUnsetShift || static_cast<std::uint32_t>(shift[1]) == kUnsetShift)
+        return std::nullopt;
+    return shift;
+}
+
+std::optional<sdk::EdsPictureStyleDesc> readPictureStyleDesc(EdsCameraRef camera)
+{
+    sdk::EdsPictureStyleDesc desc{};
+    if (Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_PictureStyleDesc, 0, sizeof desc, &desc) != sdk::EDS_ERR_OK)
+        return std::nullopt;
+    return desc;
+}
+
+/// Splits an optional picture-style value into its low byte and its "used" flag.
+void optionalByte(std::uint32_t value, std::uint32_t absent, std::uint8_t &byte, std::uint8_t &used)
+{
+    if (value == absent)
+        return;
+    byte = lowByte(value);
+    used = 1;
+}
+
+} // namespace
+
+bool TEDSDK::IsNewerCamera()
+{
+    sdk::EdsDeviceInfo device{};
+    RaiseOnEdsError("EdsGetDeviceInfo", Eds().EdsGetDeviceInfo(RequireCamera(), &device));
+    return device.deviceSubType != 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading and writing
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::GetRemoteParams(RemoteParamsType &params)
+{
+    params = RemoteParamsType{};
+    EdsCameraRef camera = RequireCamera();
+    const bool newer = IsNewerCamera();
+
+    if (auto v = readU32(camera, sdk::kEdsPropID_ImageQuality)) {
+        const ImageQuality q = unpackImageQuality(*v, newer);
+        params.CompQuality = q.comp;
+        params.CompQualityPic2RAW = q.comp2;
+        params.ImageSize = q.size;
+        params.ImageSizePic2RAW = q.size2;
+    }
+    if (auto v = readU32(camera, sdk::kEdsPropID_AEMode))
+        params.ImageMode = exposureModeOf(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_Av))
+        params.Av = avCodeToField(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_Tv))
+        params.Tv = tvCodeToField(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_ExposureCompensation))
+        params.ExposureCompensation = exposureCompOf(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_WhiteBalance))
+        params.WhiteBalanceSetting = whiteBalanceOf(*v);
+    if (params.WhiteBalanceSetting == kWhiteBalanceKelvinCode) {
+        if (auto v = readU32(camera, sdk::kEdsPropID_ColorTemperature))
+            params.WhiteBalanceKelvin = *v;
+    }
+    if (auto shift = readWBShift(camera)) {
+        params.WBShiftEnabled = 1;
+        params.AmberBlue = lowByte(static_cast<std::uint32_t>((*shift)[0]));
+        params.GreenMagenta = lowByte(static_cast<std::uint32_t>((*shift)[1]));
+    }
+    if (auto v = readU32(camera, sdk::kEdsPropID_AFMode))
+        params.AFMode = afModeOf(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_DriveMode))
+        params.DriveMode = driveModeOf(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_MeteringMode))
+        params.MLWeiMode = meteringOf(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_ColorSpace))
+        params.ColorSpace = colorSpaceOf(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_ISOSpeed))
+        params.ISO = isoOf(*v);
+    if (auto v = readU32(camera, sdk::kEdsPropID_PictureStyle)) {
+        params.PictureStyleEnabled = 1;
+        params.PictureStyle = codeOf(kPictureStyles, *v);
+    }
+    if (auto desc = readPictureStyleDesc(camera)) {
+        params.PictureStyleEnabled = 1;
+        params.PictureStyleContrast = lowByte(static_cast<std::uint32_t>(desc->contrast));
+        params.PictureStyleSharpness = lowByte(desc->sharpness);
+        optionalByte(static_cast<std::uint32_t>(desc->saturation), kUnsetShift, params.Saturation, params.SaturationUsed);
+        optionalByte(static_cast<std::uint32_t>(desc->colorTone), kUnsetShift, params.ColorTone, params.ColorToneUsed);
+        optionalByte(desc->filterEffect, kUnsetMonochrome, params.MonochromeFilter, params.MonochromeFilterUsed);
+        optionalByte(desc->toningEffect, kUnsetMonochrome, params.MonochromeTone, params.MonochromeToneUsed);
+    }
+}
+
+void TEDSDK::SetRemoteParams(const RemoteParamsType &params)
+{
+    EdsCameraRef camera = RequireCamera();
+
+    if ((params.CompQuality != 0 && params.ImageSize != 0) || params.CompQuality == kCompQualityRAW) {
+        const bool newer = IsNewerCamera();
+        const ImageQuality q{params.CompQuality, params.CompQualityPic2RAW, params.ImageSize, params.ImageSizePic2RAW};
+        const std::uint32_t packed = packImageQuality(q, newer);
+        writeData(camera, sdk::kEdsPropID_ImageQuality, &packed, sizeof packed);
+    }
+    if (params.ImageMode != 0)
+        writeUnlessNoValue(camera, sdk::kEdsPropID_AEMode, cameraOf(kExposureModes, params.ImageMode, -1), -1);
+    if (params.Av != 0)
+        writeUnlessNoValue(camera, sdk::kEdsPropID_Av, static_cast<std::int32_t>(AvIndexToCode(params.Av)),
+                           static_cast<std::int32_t>(kNoScaleValue));
+    if (params.Tv != 0) {
+        const std::uint32_t code = params.Tv == 1 ? 12u : TvIndexToCode(params.Tv);
+        writeUnlessNoValue(camera, sdk::kEdsPropID_Tv, static_cast<std::int32_t>(code),
+                           static_cast<std::int32_t>(kNoScaleValue));
+    }
+    if (params.ExposureCompensation != 0)
+        writeUnlessNoValue(camera, sdk::kEdsPropID_ExposureCompensation,
+                           cameraOf(kExposureCompensations, params.ExposureCompensation, 255), 255);
+    if (params.WhiteBalanceSetting != 0) {
+        const std::int32_t wb = cameraOf(kWhiteBalances, params.WhiteBalanceSetting, -10);
+        writeUnlessNoValue(camera, sdk::kEdsPropID_WhiteBalance, wb, -10);
+        if (viewfinderSupport_)
+            writeUnlessNoValue(camera, sdk::kEdsPropID_Evf_WhiteBalance, wb, -10);
+    }
+    if (params.WhiteBalanceKelvin != 0 && params.WhiteBalanceSetting == kWhiteBalanceKelvinCode) {
+        const std::uint32_t kelvin = params.WhiteBalanceKelvin / 100u * 100u;
+        writeData(camera, sdk::kEdsPropID_ColorTemperature, &kelvin, sizeof kelvin);
+    }
+    if (params.WBShiftEnabled != 0) {
+        const std::array<std::int32_t, 2> shift{signedByte(params.AmberBlue), signedByte(params.GreenMagenta)};
+        writeData(camera, sdk::kEdsPropID_WhiteBalanceShift, shift.data(), sizeof shift);
+    }
+    // AF mode and drive mode have no no-value marker: an unknown code is written as it converts.
+    if (params.AFMode != 0)
+        writeValue(camera, sdk::kEdsPropID_AFMode, cameraOf(kAFModes, params.AFMode, -1));
+    if (params.DriveMode != 0)
+        writeValue(camera, sdk::kEdsPropID_DriveMode, cameraOf(kDriveModes, params.DriveMode, 0));
+    if (params.MLWeiMode != 0)
+        writeUnlessNoValue(camera, sdk::kEdsPropID_MeteringMode, cameraOf(kMeteringModes, params.MLWeiMode, -1), -1);
+    if (params.ColorSpace != 0)
+        writeUnlessNoValue(camera, sdk::kEdsPropID_ColorSpace, cameraOf(kColorSpaces, params.ColorSpace, -1), -1);
+    if (params.ISO != 0)
+        writeUnlessNoValue(camera, sdk::kEdsPropID_ISOSpeed, cameraOf(kISOSpeeds, params.ISO, 255), 255);
+    if (params.PictureStyleEnabled != 0) {
+        const std::int32_t style = cameraOf(kPictureStyles, params.PictureStyle, kNoPictureStyle) & 0xFF;
+        writeValue(camera, sdk::kEdsPropID_PictureStyle, style);
+        sdk::EdsPictureStyleDesc desc{};
+        desc.contrast = signedByte(params.PictureStyleContrast);
+        desc.sharpness = params.PictureStyleSharpness;
+        desc.saturation = params.SaturationUsed != 0 ? signedByte(params.Saturation) : static_cast<std::int32_t>(kUnsetShift);
+        desc.colorTone = params.ColorToneUsed != 0 ? signedByte(params.ColorTone) : static_cast<std::int32_t>(kUnsetShift);
+        desc.filterEffect = params.MonochromeFilterUsed != 0 ? params.MonochromeFilter : kUnsetMonochrome;
+        desc.toningEffect = params.MonochromeToneUsed != 0 ? params.MonochromeTone : kUnsetMonochrome;
+        writeData(camera, sdk::kEdsPropID_PictureStyleDesc, &desc, sizeof desc);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Probe of supported values
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::string &cacheFile)
+{
+    EdsCameraRef camera = RequireCamera();
+    const sdk::EdsEntryPoints &eds = Eds();
+    auto reached = [this](int step) {
+        reportProbeProgress(static_cast<int>(std::lround(step * 100.0 / kProbeSteps)));
+    };
+
+    RemoteParamsType snapshot;
+    GetRemoteParams(snapshot);
+    reached(1);
+    try {
+        // Image quality.
+        const bool newer = IsNewerCamera();
+        bool anyQuality = false;
+        if (newer) {
+            sdk::EdsPropertyDesc desc{};
+            RaiseOnEdsError("EdsGetPropertyDesc", eds.EdsGetPropertyDesc(camera, sdk::kEdsPropID_ImageQuality, &desc));
+            for (std::int32_t value : allowedValues(desc)) {
+                const ImageQuality q = unpackImageQuality(static_cast<std::uint32_t>(value), true);
+                for (auto [kind, code] : {std::pair{RemoteParamCompQuality, q.comp},
+                                          std::pair{RemoteParamCompQualityPic2RAW, q.comp2},
+                                          std::pair{RemoteParamImageSize, q.size},
+                                          std::pair{RemoteParamImageSizePic2RAW, q.size2}}) {
+                    if (code != 0) {
+                        support.mark(kind, code);
+                        anyQuality = true;
+                    }
+                }
+            }
+            reached(3);
+        } else {
+            // Older cameras describe no image qualities: each candidate is written, and kept
+            // when the camera reads it back unchanged.
+            auto accepted = [&](const ImageQuality &q) {
+                const std::uint32_t packed = packImageQuality(q, false);
+                if (eds.EdsSetPropertyData(camera, sdk::kEdsPropID_ImageQuality, 0, sizeof packed, &packed) !=
+                    sdk::EDS_ERR_OK)
+                    return false;
+                platform::sleepMs(kProbeSettleMs);
+                const auto back = readU32(camera, sdk::kEdsPropID_ImageQuality);
+                return back && *back == packed;
+            };
+            // Codes without a camera value would only repeat another code's test.
+            auto hasCamera = [](const auto &rows, int code) {
+                return lookup<&CodeRow::code, &CodeRow::camera>(rows, static_cast<std::uint8_t>(code)).has_value();
+            };
+            for (int comp = 1; comp <= kCompQualityRAW; ++comp) {
+                if (!hasCamera(kCompressions, comp))
+                    continue;
+                // A RAW-only value carries no image size: one test covers it.
+                const int lastSize = comp == kCompQualityRAW ? 1 : supportHighestCode(RemoteParamImageSize);
+                for (int size = 1; size <= lastSize; ++size) {
+                    if (comp != kCompQualityRAW && !hasCamera(kImageSizes, size))
+                        continue;
+                    const ImageQuality q{static_cast<std::uint8_t>(comp), 0, static_cast<std::uint8_t>(size), 0};
+                    if (!accepted(q))
+                        continue;
+                    anyQuality = true;
+                    support.mark(RemoteParamCompQuality, comp);
+                    if (comp != kCompQualityRAW)
+                        support.mark(RemoteParamImageSize, size);
+                }
+            }
+            reached(2);
+            for (int comp2 = 1; comp2 <= 4; ++comp2) {
+                if (!hasCamera(kCompressions, comp2))
+                    continue;
+                for (int size2 = 1; size2 <= supportHighestCode(RemoteParamImageSizePic2RAW); ++size2) {
+                    if (!hasCamera(kImageSizes, size2))
+                        continue;
+                    const ImageQuality q{kCompQualityRAW, static_cast<std::uint8_t>(comp2), 1,
+                                         static_cast<std::uint8_t>(size2)};
+                    if (!accepted(q))
+                        continue;
+                    anyQuality = true;
+                    support.mark(RemoteParamCompQualityPic2RAW, comp2);
+                    support.mark(RemoteParamImageSizePic2RAW, size2);
+                }
+            }
+            reached(3);
+        }
+        if (!anyQuality) {
+            support.mark(RemoteParamCompQuality, 0);
+            support.mark(RemoteParamImageSize, 0);
+            snapshot.CompQuality = 0;
+            snapshot.ImageSize = 0;
+        }
+
+        // Parameters described by the camera, then white-balance shift right after white balance.
+        int step = 3;
+        for (const DescribedParam &param : kDescribedParams) {
+            sdk::EdsPropertyDesc desc{};
+            const sdk::EdsError result = eds.EdsGetPropertyDesc(camera, param.property, &desc);
+            if (param.raiseOnFailure)
+                RaiseOnEdsError("EdsGetPropertyDesc", result);
+            const auto values = result == sdk::EDS_ERR_OK ? allowedValues(desc) : std::span<const std::int32_t>{};
+            for (std::int32_t value : values) {
+                const std::uint8_t code = param.toCode(static_cast<std::uint32_t>(value));
+                if (code != 0)
+                    support.mark(param.kind, code);
+            }
+            if (values.empty()) {
+                support.mark(param.kind, 0);
+                if (param.field != nullptr)
+                    snapshot.*param.field = 0;
+            }
+            reached(++step);
+            if (param.kind == RemoteParamWhiteBalanceSetting) {
+                support.WhiteBalanceShift = readWBShift(camera) ? 1 : 0;
+                reached(++step);
+            }
+        }
+
+        // Picture style, and the parameters this family does not have.
+        support.PictureStyle = readPictureStyleDesc(camera) ? 1 : 0;
+        for (RemoteParamKind kind : {RemoteParamContrast, RemoteParamColorGain, RemoteParamSharpness,
+                                     RemoteParamAFDistance, RemoteParamAFFocusingPoint, RemoteParamAFAssistLight,
+                                     RemoteParamStrobeSetting, RemoteParamStrobeCompSetting, RemoteParamBeep})
+            support.mark(kind, 0);
+        for (std::uint8_t RemoteParamsType::*field :
+             {&RemoteParamsType::Contrast, &RemoteParamsType::ColorGain, &RemoteParamsType::Sharpness,
+              &RemoteParamsType::AFDistance, &RemoteParamsType::AFFocusingPoint, &RemoteParamsType::AFAssistLight,
+              &RemoteParamsType::StrobeSetting, &RemoteParamsType::StrobeCompSetting, &RemoteParamsType::PhotoEffect,
+              &RemoteParamsType::Beep})
+            snapshot.*field = 0;
+        reached(++step);
+    } catch (...) {
+        // The camera goes back to where it was whatever failed; the probe's own failure is the
+        // one reported.
+        try {
+            SetRemoteParams(snapshot);
+        } catch (...) {
+        }
+        throw;
+    }
+
+    SetRemoteParams(snapshot);
+    reached(kProbeSteps - 1);
+    if (!cacheFile.empty())
+        TrySaveRemoteParamSupportCache(cacheFile, support);
+    reached(kProbeSteps);
+}
+
+std::string TEDSDK::ProbeCacheFile(const std::string &cacheFolder)
+{
+    const auto mode = readU32(RequireCamera(), sdk::kEdsPropID_AEMode);
+    const int code = mode ? exposureModeOf(*mode) : 0;
+    return cacheFolder + kPathSeparator + connection_.CameraModelName + " Mode" + std::to_string(code);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Remote mode
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::RemoteStart(ReleaseModeType mode, ReleaseDataKindType /*kind*/, RemoteStartInfoType &info,
+                         int /*registryIndex*/, ReleaseEventProc /*remoteEvent*/, const std::string &cacheFolder,
+                         bool probe)
+{
+    info = RemoteStartInfoType{};
+    EdsCameraRef camera = RequireCamera();
+    const sdk::EdsEntryPoints &eds = Eds();
+
+    const auto saveTo = lookup<&CodeRow::code, &CodeRow::camera>(kSaveTo, static_cast<std::uint8_t>(mode));
+    if (!saveTo)
+        throw ECamException("Unknown release mode " + std::to_string(static_cast<int>(mode)));
+    const EdsUInt32 saveToValue = static_cast<EdsUInt32>(*saveTo);
+    RaiseOnEdsError("EdsSetPropertyData, kEdsPropID_SaveTo",
+                    eds.EdsSetPropertyData(camera, sdk::kEdsPropID_SaveTo, 0, sizeof saveToValue, &saveToValue));
+
+    info.DoSupportShootingPara = 1;
+    if (IsNewerCamera()) {
+        if (readU32(camera, sdk::kEdsPropID_Evf_OutputDevice))
+            info.DoSupportViewfinder = 1;
+        const sdk::EdsCapacity capacity{0x7FFFFFFF, 4096, 1};
+        RaiseOnEdsError("EdsSetCapacity", eds.EdsSetCapacity(camera, capacity));
+    }
+    viewfinderSupport_ = info.DoSupportViewfinder != 0;
+    info.DoSupportPowerZoom = readU32(camera, sdk::kEdsPropID_PowerZoom_Speed) ? 1 : 0;
+    eds.EdsSendStatusCommand(camera, sdk::kEdsCameraStatusCommand_UIUnLock, 0);
+
+    if (!probe)
+        return;
+    std::string cacheFile;
+    if (!cacheFolder.empty()) {
+        cacheFile = ProbeCacheFile(cacheFolder);
+        if (LoadRemoteParamSupportCache(cacheFile, info.ParamSupport))
+            return;
+    }
+    ProbeSupportedParams(info.ParamSupport, cacheFile);
+}
+
+void TEDSDK::RemoteEnd()
+{
+    // The camera leaves remote mode by itself when the session closes; nothing to tell it here.
+}
+
+} // namespace tbx::eos

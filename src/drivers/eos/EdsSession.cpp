@@ -1,0 +1,303 @@
+// The EOS driver's session: SDK start and end, enumeration, connect and disconnect, and the
+// housekeeping operations on the connected camera.
+#include "drivers/eos/TEDSDK.h"
+
+#include "platform/Errors.h"
+#include "sdk/EdsErrors.h"
+
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tbx::eos {
+
+using sdk::Eds;
+using sdk::EdsError;
+using sdk::RaiseOnEdsError;
+
+namespace {
+
+constexpr std::size_t kOwnerNameBuffer = 256;
+constexpr std::size_t kMaxOwnerName = kOwnerNameBuffer - 2; // the camera keeps 255 bytes with the zero
+constexpr std::size_t kFirmwareBuffer = 32;
+constexpr std::size_t kBodyIDBuffer = 2001;
+
+/// Battery level (lowest byte of property 8) to source and status.
+struct BatteryRow {
+    std::uint8_t level;
+    std::uint8_t source;
+    std::uint8_t status;
+};
+constexpr BatteryRow kBatteryLevels[] = {
+    {0xFF, 1, 1}, // AC adapter
+    {80, 2, 1},   // lithium, normal
+    {49, 2, 2},   // lithium, weak
+    {9, 2, 3},    // lithium, safety low
+};
+
+} // namespace
+
+TEDSDK::TEDSDK() = default;
+
+TEDSDK::~TEDSDK()
+{
+    if (camera_ && sdk::IsEDSDKLoaded()) {
+        RemoveHandlers(camera_.get());
+        if (sessionOpen_)
+            Eds().EdsCloseSession(camera_.get());
+    }
+    DropItems();
+    camera_.reset();
+}
+
+std::string TEDSDK::BoundedText(const char *buffer, std::size_t capacity)
+{
+    return std::string(buffer, strnlen(buffer, capacity));
+}
+
+sdk::EdsCameraRef TEDSDK::RequireCamera() const
+{
+    if (!camera_)
+        throw ECamException("No camera is connected");
+    return camera_.get();
+}
+
+void TEDSDK::RemoveHandlers(sdk::EdsCameraRef camera) noexcept
+{
+    if (camera == nullptr || !sdk::IsEDSDKLoaded())
+        return;
+    const sdk::EdsEntryPoints &eds = Eds();
+    eds.EdsSetObjectEventHandler(camera, sdk::kEdsObjectEvent_All, nullptr, nullptr);
+    eds.EdsSetPropertyEventHandler(camera, sdk::kEdsPropertyEvent_All, nullptr, nullptr);
+    eds.EdsSetCameraStateEventHandler(camera, sdk::kEdsStateEvent_All, nullptr, nullptr);
+}
+
+void TEDSDK::DropItems() noexcept
+{
+    // Move everything out under the lock and release outside it, so an SDK thread waiting for
+    // the lock never waits for the SDK.
+    EdsItemList dropped;
+    sdk::EdsRef volume;
+    {
+        std::lock_guard lock(itemsMutex_);
+        for (EdsItemList *list : {&transferItems_, &movieItems_, &cardItems_, &collectionItems_}) {
+            for (sdk::EdsRef &item : *list)
+                dropped.push_back(std::move(item));
+            list->clear();
+        }
+        volume = std::move(collectionVolume_);
+    }
+    transferKind_ = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// SDK lifetime and enumeration
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::StartSDK(const std::string &libraryFolder)
+{
+    libraryFolder_ = libraryFolder;
+    sdk::LoadEDSDK(libraryFolder_);
+    RaiseOnEdsError("EdsInitializeSDK", Eds().EdsInitializeSDK());
+}
+
+void TEDSDK::EndSDK()
+{
+    if (!sdk::IsEDSDKLoaded())
+        return;
+    // Nothing the driver holds may outlive the SDK's objects.
+    RemoveHandlers(camera_.get());
+    DropItems();
+    camera_.reset();
+    sessionOpen_ = false;
+    records().clear();
+    Eds().EdsTerminateSDK();
+}
+
+void TEDSDK::EnumerateCameras(StringList &names)
+{
+    names.clear();
+    // Dropping a record releases its camera reference; the connected camera is retained
+    // separately and stays valid.
+    records().clear();
+    sdk::LoadEDSDK(libraryFolder_);
+    const sdk::EdsEntryPoints &eds = Eds();
+
+    sdk::EdsRef list;
+    RaiseOnEdsError("EdsGetCameraList", eds.EdsGetCameraList(list.receive()));
+    sdk::EdsUInt32 count = 0;
+    RaiseOnEdsError("EdsGetChildCount", eds.EdsGetChildCount(list.get(), &count));
+    const auto limit = static_cast<sdk::EdsUInt32>(std::numeric_limits<sdk::EdsInt32>::max());
+    for (sdk::EdsUInt32 i = 0; i < count && i < limit; ++i) {
+        sdk::EdsRef camera;
+        RaiseOnEdsError("EdsGetChildAtIndex",
+                        eds.EdsGetChildAtIndex(list.get(), static_cast<sdk::EdsInt32>(i), camera.receive()));
+        sdk::EdsDeviceInfo device{};
+        RaiseOnEdsError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera.get(), &device));
+        names.push_back(BoundedText(device.szDeviceDescription, sizeof device.szDeviceDescription));
+        records().push_back(std::make_unique<EosCameraRecord>(std::move(camera)));
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Connect and disconnect
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, ConnectInfoType &info, int registryIndex)
+{
+    sdk::LoadEDSDK(libraryFolder_);
+    if (cameraIndex < 0)
+        throw ECamException("Not valid value in parameter ConnectToCamera when calling Connect. Value must be at "
+                            "least zero. Currently ConnectToCamera = " +
+                            std::to_string(cameraIndex));
+    CameraRecordList &cameras = records();
+    if (cameras.empty())
+        throw ECamException("There seems to be no connected EOS cameras connected. Have you called the "
+                            "EnumerateCameras function before calling Connect?");
+    if (static_cast<std::size_t>(cameraIndex) > cameras.size() - 1)
+        throw ECamException("Not valid value in parameter ConnectToCamera when calling Connect. There are only " +
+                            std::to_string(cameras.size()) +
+                            " EOS cameras connected. Currently is parameter ConnectToCamera = " +
+                            std::to_string(cameraIndex));
+
+    // A camera still held from an earlier connection is let go first.
+    if (camera_) {
+        RemoveHandlers(camera_.get());
+        DropItems();
+        camera_.reset();
+        sessionOpen_ = false;
+    }
+    connection_ = ConnectInfoType{};
+    viewfinderSupport_ = false;
+
+    const sdk::EdsEntryPoints &eds = Eds();
+    // Every record of this driver's list is one of ours.
+    sdk::EdsCameraRef camera = static_cast<EosCameraRecord &>(*cameras[static_cast<std::size_t>(cameraIndex)]).Camera.get();
+    // The driver keeps its own reference, so a new enumeration cannot free the connected camera.
+    eds.EdsRetain(camera);
+    sdk::EdsRef held(camera);
+
+    void *context = registryContext(registryIndex);
+    bool sessionOpened = false;
+    ConnectInfoType data;
+    try {
+        RaiseOnEdsError("EdsSetObjectEventHandler",
+                        eds.EdsSetObjectEventHandler(camera, sdk::kEdsObjectEvent_All,
+                                                     reinterpret_cast<sdk::EdsObjectEventHandler>(callbacks.objectEvent),
+                                                     context));
+        RaiseOnEdsError("EdsSetPropertyEventHandler",
+                        eds.EdsSetPropertyEventHandler(
+                            camera, sdk::kEdsPropertyEvent_All,
+                            reinterpret_cast<sdk::EdsPropertyEventHandler>(callbacks.propertyEvent), context));
+        RaiseOnEdsError("EdsSetCameraStateEventHandler",
+                        eds.EdsSetCameraStateEventHandler(camera, sdk::kEdsStateEvent_All,
+                                                          reinterpret_cast<sdk::EdsStateEventHandler>(callbacks.stateEvent),
+                                                          context));
+        RaiseOnEdsError("EdsOpenSession", eds.EdsOpenSession(camera));
+        sessionOpened = true;
+        data.CameraModel = CamModEOS;
+
+        sdk::EdsDeviceInfo device{};
+        RaiseOnEdsError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera, &device));
+        data.CameraModelName = BoundedText(device.szDeviceDescription, sizeof device.szDeviceDescription);
+
+        char owner[kOwnerNameBuffer] = {};
+        RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_OwnerName",
+                        eds.EdsGetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0, sizeof owner, owner));
+        data.OwnerName = BoundedText(owner, sizeof owner);
+
+        sdk::EdsUInt32 battery = 0;
+        RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_BatteryLevel",
+                        eds.EdsGetPropertyData(camera, sdk::kEdsPropID_BatteryLevel, 0, sizeof battery, &battery));
+        const auto level = static_cast<std::uint8_t>(battery & 0xFFu);
+        for (const BatteryRow &row : kBatteryLevels) {
+            if (row.level == level) {
+                data.BatterySource = row.source;
+                data.BatteryStatus = row.status;
+                break;
+            }
+        }
+    } catch (...) {
+        // Leave nothing behind that could call into the engine or keep the camera busy.
+        RemoveHandlers(camera);
+        if (sessionOpened)
+            eds.EdsCloseSession(camera);
+        throw;
+    }
+
+    camera_ = std::move(held);
+    sessionOpen_ = true;
+    callbacks_ = callbacks;
+    connection_ = data;
+    info = connection_;
+}
+
+std::string TEDSDK::ReadFirmwareVersion()
+{
+    sdk::EdsCameraRef camera = RequireCamera();
+    char buffer[kFirmwareBuffer] = {};
+    RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_FirmwareVersion",
+                    Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_FirmwareVersion, 0, sizeof buffer, buffer));
+    return BoundedText(buffer, sizeof buffer);
+}
+
+int TEDSDK::Disconnect()
+{
+    // Nothing is connected: there is no session to close.
+    if (!camera_)
+        return 0;
+    RemoveHandlers(camera_.get());
+    const EdsError result = Eds().EdsCloseSession(camera_.get());
+    DropItems();
+    camera_.reset();
+    sessionOpen_ = false;
+    viewfinderSupport_ = false;
+    return static_cast<int>(result);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Housekeeping
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::SetOwnerName(const std::string &name)
+{
+    if (name.size() > kMaxOwnerName)
+        throw ECamException("The owner name to set is too long");
+    sdk::EdsCameraRef camera = RequireCamera();
+    RaiseOnEdsError("EdsSetPropertyData, kEdsPropID_OwnerName",
+                    Eds().EdsSetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0,
+                                             static_cast<sdk::EdsUInt32>(name.size() + 1), name.c_str()));
+}
+
+std::string TEDSDK::GetBodyID()
+{
+    sdk::EdsCameraRef camera = RequireCamera();
+    std::vector<char> buffer(kBodyIDBuffer, '\0');
+    RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_BodyIDEx",
+                    Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_BodyIDEx, 0,
+                                             static_cast<sdk::EdsUInt32>(buffer.size()), buffer.data()));
+    return BoundedText(buffer.data(), buffer.size());
+}
+
+void TEDSDK::FormatCard()
+{
+    sdk::EdsCameraRef camera = RequireCamera();
+    const sdk::EdsEntryPoints &eds = Eds();
+    sdk::EdsUInt32 count = 0;
+    RaiseOnEdsError("EdsGetChildCount", eds.EdsGetChildCount(camera, &count));
+    if (count == 0)
+        throw ECamException("FormatCameraCard : No volumes found");
+    sdk::EdsRef volume; // released on every path, also when formatting fails
+    RaiseOnEdsError("EdsGetChildAtIndex", eds.EdsGetChildAtIndex(camera, 0, volume.receive()));
+    RaiseOnEdsError("EdsFormatVolume", eds.EdsFormatVolume(volume.get()));
+}
+
+void TEDSDK::KeepAlive()
+{
+    sdk::EdsCameraRef camera = RequireCamera();
+    RaiseOnEdsError("EdsSendCommand", Eds().EdsSendCommand(camera, sdk::kEdsCameraCommand_ExtendShutDownTimer, 0));
+}
+
+} // namespace tbx::eos
