@@ -459,7 +459,9 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
     CameraState &st = state(camera);
     const std::vector<std::uint8_t> &content = object.item->content();
     const std::uint64_t total = content.size();
-    std::uint64_t &offset = st.downloaded[object.item.get()];
+    const Item *key = object.item.get();
+    // A copy: a progress callback may complete or cancel the transfer and drop the entry.
+    const std::uint64_t offset = st.downloaded.count(key) ? st.downloaded[key] : 0;
     if (size == 0 || offset + size > total) return kInvalidLength;
     if (offset + size < total && size % 512 != 0) return kInvalidParameter;
 
@@ -483,7 +485,7 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
         }
         done += written;
         if (unplug) {
-            offset = 0;
+            st.downloaded.erase(key);
             unplugNow(camera);
             return kCommDisconnected;
         }
@@ -494,18 +496,21 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
                 EdsBool cancel = 0;
                 stream.progress(static_cast<EdsUInt32>(percent), stream.progressContext, &cancel);
                 if (cancel) {
-                    offset = 0;
+                    state(camera).downloaded.erase(key);
                     return kOperationCancelled;
                 }
             }
         }
     }
-    offset += size;
+    const std::uint64_t reached = offset + size;
+    if (reached >= total)
+        state(camera).downloaded.erase(key);
+    else
+        state(camera).downloaded[key] = reached;
     if (stream.progress != nullptr && (stream.progressOption == 1 || stream.progressOption == 2)) {
         EdsBool cancel = 0;
-        stream.progress(static_cast<EdsUInt32>(offset * 100 / total), stream.progressContext, &cancel);
+        stream.progress(static_cast<EdsUInt32>(reached * 100 / total), stream.progressContext, &cancel);
     }
-    if (offset >= total) st.downloaded.erase(object.item.get());
     return kOk;
 }
 
