@@ -70,7 +70,7 @@ struct FileVersion {
 
 /// Reads the fixed file version of \a path. Windows asks the OS (GetFileVersionInfoA,
 /// VerQueryValueA "\\"). POSIX reads the VS_VERSIONINFO resource of a PE file, or the
-/// "TBXVERSION" ELF note of our own stand-ins (see docs/simulator.md). Returns an empty optional
+/// "TBXVERSION" ELF note of our own stand-ins (platform/VersionNote.h). Returns an empty optional
 /// when the file has no readable version, or when the fixed information is missing, has a wrong
 /// signature or is shorter than its structure.
 std::optional<FileVersion> fileVersion(const std::string &path);
@@ -188,13 +188,16 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-/// Fires every timer of the calling thread that is due now (each at most once) and, on Windows,
-/// dispatches pending window messages. Returns the number of timer handlers run.
+/// Fires every timer of the calling thread that is due now (each at most once, earliest due
+/// first, ties in creation order) and, on Windows, dispatches the pending window messages (a
+/// WM_QUIT is put back for the host's own loop). Returns the number of timer handlers run,
+/// including those run by pumps nested in them.
 int processMessages();
 
-/// Pumps the calling thread's messages for \a ms of clock time. With a virtual clock, time is
-/// advanced from one due timer to the next and each is fired in due order; with the real clock,
-/// the thread waits for messages in between.
+/// Pumps the calling thread's messages for \a ms of clock time (0 or less: one pass). With a
+/// virtual clock, time is advanced from one due timer to the next, each due timer firing once
+/// per period in due order, and finally to the end; with the real clock, the thread waits for
+/// messages in between.
 void runFor(Millis ms);
 
 // ---------------------------------------------------------------------------------------------
