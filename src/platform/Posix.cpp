@@ -90,6 +90,9 @@ std::optional<DynamicLibrary> DynamicLibrary::open(const std::string &path)
         tLastOpenError = path + ": no such file";
         return std::nullopt;
     }
+    // A name without a slash would send dlopen() searching the library path instead.
+    if (found->find('/') == std::string::npos)
+        found = "./" + *found;
     void *handle = ::dlopen(found->c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = ::dlerror();

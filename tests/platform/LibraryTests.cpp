@@ -111,6 +111,14 @@ TEST(DynamicLibrary, OpensAFileWhoseNameDiffersInCase)
     EXPECT_EQ(callAnswer(*library), 42);
     EXPECT_EQ(tbx::platform::fileVersion(dir.file("Psg7xMk2Sdk.Dll")),
               (tbx::platform::FileVersion{3, 14, 15, 9265}));
+
+    // A bare name means the current folder, not the loader's search path.
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir.path());
+    auto relative = DynamicLibrary::open("Psg7xMk2Sdk.dll");
+    std::filesystem::current_path(cwd);
+    ASSERT_TRUE(relative) << DynamicLibrary::lastError();
+    EXPECT_EQ(callAnswer(*relative), 42);
 }
 
 #endif // !_WIN32
