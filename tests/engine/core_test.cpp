@@ -3,6 +3,9 @@
 
 #include <gmock/gmock.h>
 
+#include <atomic>
+#include <thread>
+
 namespace tbx::test {
 namespace {
 
@@ -276,6 +279,74 @@ TEST_F(CoreTest, ClosingUnwindsAConnectedCameraBestEffortThenEndsTheSDK)
     EXPECT_THAT(ps().ops(), ElementsAre("RemoteEnd", "Disconnect", "EndSDK"));
     EXPECT_EQ(engine().Connection().CameraModel, CamModNone);
     EXPECT_FALSE(engine().RemoteMode());
+}
+
+TEST_F(CoreTest, TheLegacyOrPTPChoiceOfConnectHoldsUntilDisconnect)
+{
+    startRemote(CamModPowerShot, 2); // the PTP camera behind two legacy ones
+    cd().cameras = {"A", "B", "C"};  // a third legacy camera turns up in a new enumeration
+    engine().OpenCameraEnumeration();
+    clearCalls();
+    engine().RemoteAFLock(true);
+    EXPECT_THAT(log().names(), ElementsAre("PR.AFLock"));
+    engine().Disconnect();
+    EXPECT_THAT(log().namesOf("Disconnect"), ElementsAre("PR.Disconnect"));
+}
+
+TEST_F(CoreTest, TheConnectGuardSerialisesEnginesButLetsItsOwnThreadIn)
+{
+    EngineUnderTest other;
+    other.ed->cameras = {"EOS 2"};
+    other.engine->OpenCameraEnumeration();
+    cd().cameras = {"A"};
+    engine().OpenCameraEnumeration();
+
+    // The owner thread re-enters Connect (a nested message loop inside a driver call).
+    cd().onCall("Connect", [&] {
+        ConnectInfoType nested;
+        other.engine->Connect(CamModEOS, 0, nested);
+    });
+    ConnectInfoType info;
+    engine().Connect(CamModPowerShot, 0, info);
+    EXPECT_EQ(other.engine->Connection().CameraModel, CamModEOS);
+    EXPECT_EQ(engine().Connection().CameraModel, CamModPowerShot);
+    other.engine->Disconnect();
+    engine().Disconnect();
+
+    // Another thread waits, in 50 ms sleeps, until the first connect is done.
+    std::atomic<bool> firstRunning{false};
+    std::atomic<bool> overlapped{false};
+    cd().onCall("Connect", [&] {
+        firstRunning = true;
+        while (clock_.sleptTotal() < 100)
+            std::this_thread::yield();
+        firstRunning = false;
+    });
+    other.ed->onCall("Connect", [&] { overlapped = firstRunning.load(); });
+    const platform::Millis before = clock_.sleptTotal();
+    std::thread second([&] {
+        while (!firstRunning)
+            std::this_thread::yield();
+        ConnectInfoType nested;
+        other.engine->Connect(CamModEOS, 0, nested);
+    });
+    engine().Connect(CamModPowerShot, 0, info);
+    second.join();
+    EXPECT_FALSE(overlapped);
+    EXPECT_EQ(other.engine->Connection().CameraModel, CamModEOS);
+    EXPECT_GE(clock_.sleptTotal() - before, 100);
+    EXPECT_EQ((clock_.sleptTotal() - before) % 50, 0);
+}
+
+TEST_F(CoreTest, ClosingStopsTheViewfinderBeforeItEndsRemoteModeAndDisconnects)
+{
+    startRemote(CamModEOS);
+    engine().RemoteStartViewfinder(false);
+    clearCalls();
+    engine().CloseCameraEnumeration();
+    EXPECT_THAT(ed().ops(), ElementsAre("RemoteStopViewfinder", "RemoteEnd", "Disconnect", "EndSDK"));
+    EXPECT_FALSE(engine().ViewfinderMode());
+    EXPECT_FALSE(engine().TimerEOSViewfinder->enabled());
 }
 
 } // namespace

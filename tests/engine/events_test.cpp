@@ -582,6 +582,17 @@ TEST_F(EventsTest, ObjectEventsRegisterItemsByKindAndReleaseWhatNobodyKeeps)
     EXPECT_EQ(engine().QueuedEventCount(), 0u);
 }
 
+TEST_F(EventsTest, Generation2ObjectEventsGoToItsOwnDriver)
+{
+    startRemote(CamModPowerShotGen2);
+    listen();
+    int object = 0;
+    TTetherbox::PS2ObjectEventHandler(0x208, &object, eosContext());
+    EXPECT_THAT(ps().transferItems, ElementsAre(&object));
+    EXPECT_THAT(ed().transferItems, IsEmpty());
+    EXPECT_THAT(drain(), ElementsAre("remote 8 valid 2 type 2 n 0"));
+}
+
 TEST_F(EventsTest, DownloadProgressFollowsTheTransferContext)
 {
     connect(CamModEOS);
