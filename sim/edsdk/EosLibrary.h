@@ -2,6 +2,7 @@
 // handlers, and what the camera does on commands, property writes and releases.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -65,7 +66,7 @@ public:
     CameraObject *cameraObject(const std::shared_ptr<Camera> &camera);
 
     CameraState &state(const std::shared_ptr<Camera> &camera);
-    bool initialized = false;
+    std::atomic<bool> initialized{false};
     EdsCameraAddedHandler addedHandler = nullptr;
     void *addedContext = nullptr;
 

@@ -44,17 +44,16 @@ TEST_F(ControlTest, BusyCameraAnswersBusyForTheGivenNumberOfCalls) {
 
 TEST_F(ControlTest, UnplugDuringATransferCutsItAfterTheGivenBytes) {
     EdsCameraRef camera = openCamera();
-    Waiter waiter;
-    static std::vector<EdsUInt32> states;
-    states.clear();
-    struct Ctx {
-        Waiter *w;
-    } ctx{&waiter};
-    auto onState = [](EdsStateEvent event, EdsUInt32, EdsVoid *c) -> EdsError {
-        static_cast<Ctx *>(c)->w->notify([&] { states.push_back(event); });
-        return 0;
-    };
-    ASSERT_EQ(s.EdsSetCameraStateEventHandler(camera, kStateEventAll, onState, &ctx), kOk);
+    struct States {
+        Waiter waiter;
+        std::vector<EdsUInt32> events;
+        static EdsError TBX_EDS_CALL on(EdsStateEvent event, EdsUInt32, EdsVoid *context) {
+            auto *self = static_cast<States *>(context);
+            self->waiter.notify([&] { self->events.push_back(event); });
+            return 0;
+        }
+    } states;
+    ASSERT_EQ(s.EdsSetCameraStateEventHandler(camera, kStateEventAll, &States::on, &states), kOk);
     EdsDirectoryItemRef raw = itemAt(camera, "DCIM/100CANON/IMG_0003.CR3");
     EdsStreamRef stream = nullptr;
     ASSERT_EQ(s.EdsCreateMemoryStream(0, &stream), kOk);
@@ -62,8 +61,8 @@ TEST_F(ControlTest, UnplugDuringATransferCutsItAfterTheGivenBytes) {
     ASSERT_EQ(s.TbxSim_Unplug("eos1", 100000), 0u);
     EXPECT_EQ(s.EdsDownload(raw, 1500000, stream), kCommDisconnected);
     EXPECT_EQ(streamBytes(stream).size(), 100000u);
-    ASSERT_TRUE(waiter.waitFor([&] { return !states.empty(); }));
-    EXPECT_EQ(states[0], kStateEventShutdown);
+    ASSERT_TRUE(states.waiter.waitFor([&] { return !states.events.empty(); }));
+    EXPECT_EQ(states.events[0], kStateEventShutdown);
     EXPECT_EQ(s.EdsDownload(raw, 1500000, stream), kCommDisconnected);
     EXPECT_EQ(s.EdsDownloadComplete(raw), kCommDisconnected);
     EXPECT_EQ(s.TbxSim_Unplug("eos1", 1), 4u);  // not attached any more

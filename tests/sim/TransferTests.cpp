@@ -256,3 +256,86 @@ TEST_F(TransferTest, LiveViewFramesAreMovingJpegsWithMetadata) {
     EXPECT_EQ(s.EdsGetPropertyData(evf, kPropEvfPowerZoomCurPosition, 0, 4, &position), kPropertiesUnavailable);
     EXPECT_EQ(u32Property(camera, kPropEvfMode), 1u);
 }
+
+namespace {
+
+// A caller's stream: the five callbacks over a vector, with 32-bit sizes as the SDK passes them.
+struct VectorStream {
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t position = 0;
+
+    static EdsError TBX_EDS_CALL read(EdsVoid *c, EdsUInt32 size, EdsVoid *buffer, EdsUInt32 *got) {
+        auto *self = static_cast<VectorStream *>(c);
+        const auto n = static_cast<EdsUInt32>(std::min<std::size_t>(size, self->bytes.size() - self->position));
+        std::memcpy(buffer, self->bytes.data() + self->position, n);
+        self->position += n;
+        *got = n;
+        return 0;
+    }
+    static EdsError TBX_EDS_CALL write(EdsVoid *c, EdsUInt32 size, const EdsVoid *buffer, EdsUInt32 *put) {
+        auto *self = static_cast<VectorStream *>(c);
+        if (self->bytes.size() < self->position + size) self->bytes.resize(self->position + size);
+        std::memcpy(self->bytes.data() + self->position, buffer, size);
+        self->position += size;
+        *put = size;
+        return 0;
+    }
+    static EdsError TBX_EDS_CALL seek(EdsVoid *c, EdsInt32 offset, EdsSeekOrigin origin) {
+        auto *self = static_cast<VectorStream *>(c);
+        const std::int64_t base = origin == 1 ? 0 : origin == 2 ? static_cast<std::int64_t>(self->bytes.size()) : self->position;
+        self->position = static_cast<std::uint32_t>(base + offset);
+        return 0;
+    }
+    static EdsError TBX_EDS_CALL tell(EdsVoid *c, EdsInt32 *position) {
+        *position = static_cast<EdsInt32>(static_cast<VectorStream *>(c)->position);
+        return 0;
+    }
+    static EdsError TBX_EDS_CALL length(EdsVoid *c, EdsUInt32 *size) {
+        *size = static_cast<EdsUInt32>(static_cast<VectorStream *>(c)->bytes.size());
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST_F(TransferTest, CallerStreamsAndCopiesCarryTheSameBytes) {
+    EdsCameraRef camera = openCamera();
+    EdsDirectoryItemRef item = itemAt(camera, "DCIM/100CANON/IMG_0004.JPG");
+    VectorStream target;
+    EdsIStream table{&target, &VectorStream::read, &VectorStream::write, &VectorStream::seek, &VectorStream::tell,
+                     &VectorStream::length};
+    EdsStreamRef callerStream = nullptr;
+    EdsIStream incomplete = table;
+    incomplete.tell = nullptr;
+    EXPECT_EQ(s.EdsCreateStream(&incomplete, &callerStream), kInvalidPointer);
+    ASSERT_EQ(s.EdsCreateStream(&table, &callerStream), kOk);
+    held_.push_back(callerStream);
+    ASSERT_EQ(s.EdsDownloadThumbnail(item, callerStream), kOk);
+    ASSERT_TRUE(isJpeg(target.bytes));
+    EdsUInt64 position = 0;
+    ASSERT_EQ(s.EdsGetPosition(callerStream, &position), kOk);
+    EXPECT_EQ(position, target.bytes.size());
+
+    // Copy it back out into a memory stream, with progress reported on the source.
+    ASSERT_EQ(s.EdsSeek(callerStream, 0, 1), kOk);
+    EdsStreamRef copy = nullptr;
+    ASSERT_EQ(s.EdsCreateMemoryStream(0, &copy), kOk);
+    held_.push_back(copy);
+    Progress progress;
+    ASSERT_EQ(s.EdsSetProgressCallback(callerStream, &Progress::callback, 1, &progress), kOk);
+    ASSERT_EQ(s.EdsCopyData(callerStream, target.bytes.size(), copy), kOk);
+    EXPECT_EQ(streamBytes(copy), target.bytes);
+    EXPECT_EQ(progress.percents, std::vector<EdsUInt32>{100});
+    EXPECT_EQ(s.EdsCopyData(callerStream, 10, copy), kStreamEndOfStream);  // nothing left to read
+}
+
+TEST_F(TransferTest, ReadOnlyFilesStayOnTheCard) {
+    EdsCameraRef camera = openCamera();
+    EdsDirectoryItemRef item = itemAt(camera, "DCIM/100CANON/IMG_0001.JPG");
+    ASSERT_EQ(s.EdsSetAttribute(item, 1), kOk);
+    EdsFileAttributes attributes = 0;
+    ASSERT_EQ(s.EdsGetAttribute(item, &attributes), kOk);
+    EXPECT_EQ(attributes, 1);
+    EXPECT_EQ(s.EdsDeleteDirectoryItem(item), kNotSupported);  // and the reference stays the caller's
+    EXPECT_EQ(s.EdsSetAttribute(item, 0x100), kInvalidParameter);
+}
