@@ -151,6 +151,11 @@ private:
     /// raises the result of a last try with \p label.
     void setPropertyPatiently(sdk::EdsPropertyID property, std::uint32_t value, const char *label);
     void sendCommand(sdk::EdsCameraCommand command, std::int32_t param, const char *label);
+    /// The collection item at \p position; raises "Requested <request> of picture ..." when the
+    /// collection has none there.
+    sdk::EdsDirectoryItemRef collectionItem(int position, const char *request) const;
+    /// Sets the power-zoom speed, then drives the zoom with \p drive.
+    void drivePowerZoom(int speed, std::int32_t drive);
 
 public:
     // ---- END capture, transfer and live view ----

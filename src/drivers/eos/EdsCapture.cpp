@@ -1,0 +1,484 @@
+// TEDSDK: shooting, the transfer of the items the camera announces, and the camera collection.
+//
+// Implementation details. The three lists of announced items are filled by the engine's object
+// handler on the SDK's thread and consumed here on the owner thread; both sides hold itemsMutex_
+// only while they touch a list, never while they call the SDK. Only the owner thread removes
+// items, so a reference read from a list head stays valid until this thread removes it.
+//
+// A download never loses a picture: the target file is created before anything else happens,
+// and when it cannot be created the item stays untouched at the head of its list, so the host can
+// try again with a good name. An item is deleted from the card only after its download succeeded.
+// The clean-up after a download (stream, transfer context, completion, the item) always runs to
+// its end; the first failure, that of the download itself before any of the clean-up, is raised.
+#include "drivers/eos/TEDSDK.h"
+
+#include "platform/Errors.h"
+#include "platform/Platform.h"
+#include "sdk/EdsErrors.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <optional>
+#include <string_view>
+
+namespace tbx::eos {
+
+using namespace tbx::sdk;
+
+namespace {
+
+constexpr std::size_t kMaxFileNameLength = 254;
+/// EdsRelease answers the new reference count, or this for a reference it does not know.
+constexpr EdsUInt32 kReleaseFailed = 0xFFFFFFFFu;
+/// No card has folders nested this deep; a tree that claims it is refused instead of followed.
+constexpr int kMaxFolderDepth = 32;
+/// A thumbnail larger than this is not a thumbnail.
+constexpr EdsUInt64 kMaxThumbnailBytes = 16u * 1024u * 1024u;
+
+// Shutter button (low 7 bits of the host's value) to the camera's command parameter; any value
+// past the table releases the button.
+constexpr std::int32_t kShutterButtonParams[] = {
+    kEdsCameraCommand_ShutterButton_OFF,
+    kEdsCameraCommand_ShutterButton_Halfway,
+    kEdsCameraCommand_ShutterButton_Completely,
+    kEdsCameraCommand_ShutterButton_Halfway_NonAF,
+    kEdsCameraCommand_ShutterButton_Completely_NonAF,
+};
+constexpr int kShutterRetries = 25;
+constexpr platform::Millis kShutterRetryMs = 200;
+
+void checkFileName(const std::string &fileName)
+{
+    if (fileName.size() > kMaxFileNameLength)
+        throw ECamException("Filename " + fileName + " too long");
+}
+
+/// Releases \p ref through the SDK and raises when the SDK did not know it.
+void releaseChecked(std::string_view label, EdsBaseRef ref)
+{
+    if (ref == nullptr)
+        return;
+    const EdsUInt32 count = Eds().EdsRelease(ref);
+    if (count == kReleaseFailed)
+        RaiseOnEdsError(label, count);
+}
+
+/// A file name from a fixed SDK buffer, which need not hold a terminator.
+std::string boundedName(const EdsDirectoryItemInfo &info)
+{
+    const char *name = info.szFileName;
+    return std::string(name, strnlen(name, sizeof info.szFileName));
+}
+
+/// The steps that follow an operation: each runs whatever the others did; finish() raises the
+/// first failure among them, unless the operation itself failed, whose failure wins.
+class Cleanup {
+public:
+    explicit Cleanup(std::exception_ptr operationFailure) : failure_(std::move(operationFailure)) {}
+
+    template <class Step>
+    void run(Step &&step) noexcept
+    {
+        try {
+            step();
+        } catch (...) {
+            if (!failure_)
+                failure_ = std::current_exception();
+        }
+    }
+
+    void finish()
+    {
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
+
+private:
+    std::exception_ptr failure_;
+};
+
+/// Runs \p body and hands back its failure instead of raising it.
+template <class Body>
+std::exception_ptr attempt(Body &&body)
+{
+    try {
+        body();
+    } catch (...) {
+        return std::current_exception();
+    }
+    return nullptr;
+}
+
+/// Creates (or truncates) \p fileName for writing.
+EdsRef createFileStream(const std::string &fileName)
+{
+    EdsRef stream;
+    RaiseOnEdsError("EdsCreateFileStream",
+                    Eds().EdsCreateFileStream(fileName.c_str(), kEdsFileCreateDisposition_CreateAlways,
+                                              kEdsAccess_Write, stream.receive()));
+    return stream;
+}
+
+bool isUpperCaseJpegName(const std::string &name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && name.compare(dot, std::string::npos, ".JPG") == 0;
+}
+
+/// The thumbnail of \p item, or nothing when any step of reading it fails: one unreadable
+/// thumbnail must not cost the host the whole listing.
+std::optional<JpegBlob> readThumbnail(EdsDirectoryItemRef item) noexcept
+{
+    try {
+        EdsRef stream;
+        if (Eds().EdsCreateMemoryStream(0, stream.receive()) != EDS_ERR_OK || !stream)
+            return std::nullopt;
+        if (Eds().EdsDownloadThumbnail(item, stream.get()) != EDS_ERR_OK ||
+            Eds().EdsSeek(stream.get(), 0, kEdsSeek_Begin) != EDS_ERR_OK)
+            return std::nullopt;
+        EdsUInt64 length = 0;
+        if (Eds().EdsGetLength(stream.get(), &length) != EDS_ERR_OK || length > kMaxThumbnailBytes)
+            return std::nullopt;
+        JpegBlob bytes;
+        bytes.reserve(static_cast<std::size_t>(length));
+        std::uint8_t chunk[16384];
+        for (;;) {
+            EdsUInt64 got = 0;
+            if (Eds().EdsRead(stream.get(), sizeof chunk, chunk, &got) != EDS_ERR_OK || got > sizeof chunk)
+                return std::nullopt;
+            if (got == 0)
+                break;
+            if (bytes.size() + got > kMaxThumbnailBytes)
+                return std::nullopt;
+            bytes.insert(bytes.end(), chunk, chunk + got);
+        }
+        // Whatever the camera sent must at least start like a JPEG image.
+        if (bytes.size() < 2 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+            return std::nullopt;
+        return bytes;
+    } catch (...) {
+        return std::nullopt;
+    }
+}
+
+/// Walks a folder of the card depth first, collecting files and their list entries.
+class CollectionWalk {
+public:
+    explicit CollectionWalk(bool thumbnails) : thumbnails_(thumbnails) {}
+
+    void children(EdsBaseRef parent, int depth)
+    {
+        if (depth > kMaxFolderDepth)
+            throw ECamException("OpenCameraCollection : folders nested deeper than " +
+                                std::to_string(kMaxFolderDepth) + " levels");
+        EdsUInt32 count = 0;
+        RaiseOnEdsError("EdsGetChildCount", Eds().EdsGetChildCount(parent, &count));
+        const auto last = static_cast<EdsInt32>(std::min<EdsUInt32>(count, 0x7FFFFFFFu));
+        for (EdsInt32 i = 0; i < last; ++i) {
+            EdsRef child;
+            RaiseOnEdsError("EdsGetChildAtIndex", Eds().EdsGetChildAtIndex(parent, i, child.receive()));
+            visit(std::move(child), depth);
+        }
+    }
+
+    EdsItemList items;
+    ImageListType entries;
+
+private:
+    void visit(EdsRef item, int depth)
+    {
+        EdsDirectoryItemInfo info{};
+        RaiseOnEdsError("EdsGetDirectoryItemInfo", Eds().EdsGetDirectoryItemInfo(item.get(), &info));
+        if (info.isFolder != 0) {
+            children(item.get(), depth + 1);
+            return; // the folder's reference goes with `item`
+        }
+        ImageDataType entry;
+        entry.Name = boundedName(info);
+        if (thumbnails_ && isUpperCaseJpegName(entry.Name))
+            entry.Thumbnail = readThumbnail(item.get());
+        entries.push_back(std::move(entry));
+        items.push_back(std::move(item));
+    }
+
+    bool thumbnails_;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Shooting
+// ---------------------------------------------------------------------------------------------
+
+int TEDSDK::GetNumberOfAvailableShots()
+{
+    EdsUInt32 shots = 0;
+    RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_AvailableShots",
+                    Eds().EdsGetPropertyData(Camera(), kEdsPropID_AvailableShots, 0, sizeof shots, &shots));
+    return static_cast<int>(shots);
+}
+
+void TEDSDK::RemoteTakePicture(ProgressProc /*progress*/, int /*registryIndex*/)
+{
+    // The picture arrives later through the object events and RemoteGetPicture.
+    sendCommand(kEdsCameraCommand_TakePicture, 0, "EdsSendCommand");
+}
+
+void TEDSDK::RemotePressShutter(int button)
+{
+    const auto index = static_cast<std::size_t>(button & 0x7F);
+    const std::int32_t param = index < std::size(kShutterButtonParams) ? kShutterButtonParams[index]
+                                                                       : kEdsCameraCommand_ShutterButton_OFF;
+    if (Eds().EdsSendCommand(Camera(), kEdsCameraCommand_PressShutterButton, param) == EDS_ERR_OK)
+        return;
+    for (int retry = 0; retry < kShutterRetries; ++retry) {
+        platform::sleepMs(kShutterRetryMs);
+        if (Eds().EdsSendCommand(Camera(), kEdsCameraCommand_PressShutterButton, param) == EDS_ERR_OK)
+            return;
+    }
+    sendCommand(kEdsCameraCommand_PressShutterButton, param, "EdsSendCommand");
+}
+
+void TEDSDK::SetBULB(bool on)
+{
+    if (on) {
+        RaiseOnEdsError("EdsSendStatusCommand",
+                        Eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UILock, 0));
+        const EdsError started = Eds().EdsSendCommand(Camera(), kEdsCameraCommand_BulbStart, 0);
+        if (started != EDS_ERR_OK) {
+            // No exposure runs, so nothing would ever unlock the camera's controls again.
+            Eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
+            RaiseOnEdsError("EdsSendCommand", started);
+        }
+        return;
+    }
+    const EdsError ended = Eds().EdsSendCommand(Camera(), kEdsCameraCommand_BulbEnd, 0);
+    const EdsError unlocked = Eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
+    RaiseOnEdsError("EdsSendCommand", ended);
+    RaiseOnEdsError("EdsSendStatusCommand", unlocked);
+}
+
+void TEDSDK::sendCommand(EdsCameraCommand command, std::int32_t param, const char *label)
+{
+    RaiseOnEdsError(label, Eds().EdsSendCommand(Camera(), command, param));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Object events
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::RegisterTransferItem(void *object)
+{
+    std::lock_guard lock(itemsMutex_);
+    transferItems_.emplace_back(static_cast<EdsBaseRef>(object));
+}
+
+void TEDSDK::RegisterMovieItem(void *object)
+{
+    std::lock_guard lock(itemsMutex_);
+    movieItems_.emplace_back(static_cast<EdsBaseRef>(object));
+}
+
+void TEDSDK::RegisterCardItem(void *object)
+{
+    std::lock_guard lock(itemsMutex_);
+    cardItems_.emplace_back(static_cast<EdsBaseRef>(object));
+}
+
+std::string TEDSDK::ObjectFileName(void *object)
+{
+    EdsDirectoryItemInfo info{};
+    RaiseOnEdsError("EdsGetDirectoryItemInfo",
+                    Eds().EdsGetDirectoryItemInfo(static_cast<EdsBaseRef>(object), &info));
+    return boundedName(info);
+}
+
+void TEDSDK::ReleaseObject(void *object)
+{
+    EdsRef(static_cast<EdsBaseRef>(object)).reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Transfers
+// ---------------------------------------------------------------------------------------------
+
+EdsDirectoryItemRef TEDSDK::headItem(const EdsItemList &list, const char *emptyMessage) const
+{
+    std::lock_guard lock(itemsMutex_);
+    if (list.empty())
+        throw ECamException(emptyMessage);
+    return list.front().get();
+}
+
+EdsRef TEDSDK::takeItem(EdsItemList &list, EdsDirectoryItemRef item)
+{
+    std::lock_guard lock(itemsMutex_);
+    const auto found = std::find_if(list.begin(), list.end(), [&](const EdsRef &r) { return r.get() == item; });
+    if (found == list.end())
+        return EdsRef();
+    EdsRef taken = std::move(*found);
+    list.erase(found);
+    return taken;
+}
+
+void TEDSDK::downloadItem(EdsDirectoryItemRef item, EdsStreamRef stream, int kind, int registryIndex)
+{
+    EdsDirectoryItemInfo info{};
+    RaiseOnEdsError("EdsGetDirectoryItemInfo", Eds().EdsGetDirectoryItemInfo(item, &info));
+    RaiseOnEdsError("EdsSetProgressCallback",
+                    Eds().EdsSetProgressCallback(stream, callbacks_.progress, kEdsProgressOption_Periodically,
+                                                 registryContext(registryIndex)));
+    struct KindGuard {
+        std::atomic<int> &kind;
+        ~KindGuard() { kind = 0; }
+    } guard{transferKind_};
+    transferKind_ = kind;
+    RaiseOnEdsError("EdsDownload", Eds().EdsDownload(item, info.size, stream));
+}
+
+void TEDSDK::RemoteGetPicture(const std::string &fileName, int pictureType, ProgressProc /*progress*/,
+                              int registryIndex)
+{
+    const EdsDirectoryItemRef item = headItem(transferItems_, "There are no pictures to download");
+    checkFileName(fileName);
+    if (pictureType != 0 && pictureType != 1)
+        throw ECamException("Picture type " + std::to_string(pictureType) +
+                            " is not known: 0 asks for the thumbnail, 1 for the picture");
+    EdsRef stream = createFileStream(fileName);
+
+    const bool full = pictureType == 1;
+    Cleanup cleanup(attempt([&] {
+        if (full)
+            downloadItem(item, stream.get(), 1, registryIndex);
+        else
+            RaiseOnEdsError("EdsDownloadThumbnail", Eds().EdsDownloadThumbnail(item, stream.get()));
+    }));
+    cleanup.run([&] { releaseChecked("EdsRelease", stream.release()); });
+    if (full) {
+        // The picture is consumed, whether or not it arrived: the thumbnail call leaves it for
+        // the full download, the full download ends its life in the camera's transfer queue.
+        cleanup.run([&] { RaiseOnEdsError("EdsDownloadComplete", Eds().EdsDownloadComplete(item)); });
+        cleanup.run([&] { releaseChecked("EdsRelease", takeItem(transferItems_, item).release()); });
+    }
+    cleanup.finish();
+}
+
+void TEDSDK::RemoteGetMovie(const std::string &fileName, bool deleteAfter, int registryIndex)
+{
+    downloadAnnounced(movieItems_, "There are no movies to download", fileName, deleteAfter, registryIndex);
+}
+
+void TEDSDK::RemoteGetCFPicture(const std::string &fileName, bool deleteAfter, int registryIndex)
+{
+    downloadAnnounced(cardItems_, "There are no pictures on CF card to download", fileName, deleteAfter,
+                      registryIndex);
+}
+
+void TEDSDK::downloadAnnounced(EdsItemList &list, const char *emptyMessage, const std::string &fileName,
+                               bool deleteAfter, int registryIndex)
+{
+    const EdsDirectoryItemRef item = headItem(list, emptyMessage);
+    checkFileName(fileName);
+    EdsRef stream = createFileStream(fileName);
+
+    const std::exception_ptr failed = attempt([&] { downloadItem(item, stream.get(), 2, registryIndex); });
+    Cleanup cleanup(failed);
+    cleanup.run([&] { releaseChecked("EdsRelease", stream.release()); });
+    cleanup.run([&] { RaiseOnEdsError("EdsDownloadComplete", Eds().EdsDownloadComplete(item)); });
+    EdsRef owned = takeItem(list, item);
+    if (deleteAfter && !failed) {
+        cleanup.run([&] {
+            // Deleting gives the reference back to the SDK; a refused delete leaves it with us.
+            RaiseOnEdsError("EdsDeleteDirectoryItem", Eds().EdsDeleteDirectoryItem(owned.get()));
+            owned.release();
+        });
+    }
+    cleanup.run([&] { releaseChecked("EdsRelease", owned.release()); });
+    cleanup.finish();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The camera collection
+// ---------------------------------------------------------------------------------------------
+
+void TEDSDK::OpenCameraCollection(const std::string & /*tempFolder*/, bool thumbnails, ImageListType &list)
+{
+    // Positions of an old listing must never address pictures of the new one.
+    closeCollection();
+
+    EdsUInt32 volumes = 0;
+    RaiseOnEdsError("EdsGetChildCount", Eds().EdsGetChildCount(Camera(), &volumes));
+    if (volumes == 0)
+        throw ECamException("OpenCameraCollection : No volumes found");
+    EdsRef volume;
+    RaiseOnEdsError("EdsGetChildAtIndex", Eds().EdsGetChildAtIndex(Camera(), 0, volume.receive()));
+
+    // Built aside: a walk that fails part way releases what it collected on the way out.
+    CollectionWalk walk(thumbnails);
+    walk.children(volume.get(), 0);
+
+    std::lock_guard lock(itemsMutex_);
+    collectionVolume_ = std::move(volume);
+    collectionItems_ = std::move(walk.items);
+    list = std::move(walk.entries);
+}
+
+void TEDSDK::closeCollection() noexcept
+{
+    EdsRef volume;
+    EdsItemList items;
+    {
+        std::lock_guard lock(itemsMutex_);
+        volume = std::move(collectionVolume_);
+        items = std::move(collectionItems_);
+        collectionItems_.clear();
+    }
+    volume.reset();
+    while (!items.empty())
+        items.pop_back(); // last to first
+}
+
+void TEDSDK::CloseCameraCollection(ImageListType &list)
+{
+    closeCollection();
+    list.clear();
+}
+
+EdsDirectoryItemRef TEDSDK::collectionItem(int position, const char *request) const
+{
+    const std::string requested = std::string("Requested ") + request + " of picture " + std::to_string(position);
+    // Checked before anything is indexed: a negative position has no picture either.
+    if (position < 0)
+        throw ECamException(requested + " but pictures are counted from 0");
+    std::lock_guard lock(itemsMutex_);
+    if (static_cast<std::size_t>(position) >= collectionItems_.size())
+        throw ECamException(requested + " but max is only " +
+                            std::to_string(static_cast<long long>(collectionItems_.size()) - 1));
+    return collectionItems_[static_cast<std::size_t>(position)].get();
+}
+
+void TEDSDK::GetPicture(int position, const std::string &fileName, ProgressProc /*progress*/, int registryIndex)
+{
+    checkFileName(fileName);
+    const EdsDirectoryItemRef item = collectionItem(position, "download");
+    EdsRef stream = createFileStream(fileName);
+
+    Cleanup cleanup(attempt([&] { downloadItem(item, stream.get(), 2, registryIndex); }));
+    cleanup.run([&] { releaseChecked("EdsRelease", stream.release()); });
+    cleanup.run([&] { RaiseOnEdsError("EdsDownloadComplete", Eds().EdsDownloadComplete(item)); });
+    cleanup.finish();
+}
+
+void TEDSDK::DeletePicture(ImageListType &list, int position)
+{
+    const EdsDirectoryItemRef item = collectionItem(position, "delete");
+    RaiseOnEdsError("EdsDeleteDirectoryItem", Eds().EdsDeleteDirectoryItem(item));
+    // The SDK released the deleted item's reference itself.
+    takeItem(collectionItems_, item).release();
+    const auto index = static_cast<std::size_t>(position);
+    if (index < list.size())
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+} // namespace tbx::eos
