@@ -34,11 +34,6 @@ constexpr platform::Millis kWriteRetryMs = 100;
 constexpr platform::Millis kProbeSettleMs = 50;
 constexpr int kProbeSteps = 18;
 
-#if defined(_WIN32)
-constexpr char kPathSeparator = '\\';
-#else
-constexpr char kPathSeparator = '/';
-#endif
 
 /// Release mode to the camera's save-to value.
 constexpr CodeRow kSaveTo[] = {
@@ -491,7 +486,7 @@ std::string TEDSDK::ProbeCacheFile(const std::string &cacheFolder)
 {
     const auto mode = readU32(RequireCamera(), sdk::kEdsPropID_AEMode);
     const int code = mode ? exposureModeOf(*mode) : 0;
-    return cacheFolder + kPathSeparator + connection_.CameraModelName + " Mode" + std::to_string(code);
+    return cacheFolder + platform::kDirSeparator + connection_.CameraModelName + " Mode" + std::to_string(code);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -1,0 +1,248 @@
+// The EOS driver's session through the engine into the stand-in: enumeration, connect and its
+// messages, handlers that never outlive the connection, and housekeeping.
+#include "EosFixture.h"
+
+#include "drivers/Drivers.h"
+#include "platform/Errors.h"
+
+#include <gmock/gmock.h>
+
+#include <string>
+#include <vector>
+
+namespace tbx::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+constexpr const char *kTwoCameras = R"({"cameras": [
+    {"id": "eos1", "description": "Canon EOS 90D"},
+    {"id": "eos2", "description": "Canon EOS R5", "portName": "USB:SIM-EOS-0002"}]})";
+
+std::string messageOf(const std::function<void()> &action)
+{
+    try {
+        action();
+    } catch (const Exception &e) {
+        return e.what();
+    }
+    return "(nothing raised)";
+}
+
+using EosSessionTest = EosTest;
+
+TEST_F(EosSessionTest, ConnectInstallsHandlersOpensTheSessionAndReadsTheConnectionData)
+{
+    engine().OpenCameraEnumeration();
+    clearSimLog();
+    ConnectInfoType info;
+    engine().Connect(CamModEOS, 0, info);
+
+    EXPECT_EQ(info.CameraModel, CamModEOS);
+    EXPECT_EQ(info.CameraModelName, "Canon EOS 90D");
+    EXPECT_EQ(info.OwnerName, "Tetherbox demo");
+    EXPECT_EQ(info.FirmwareVersion, "1.1.1");
+    EXPECT_EQ(info.BatterySource, 2); // level 80: lithium, normal
+    EXPECT_EQ(info.BatteryStatus, 1);
+    EXPECT_THAT(simCallNames(),
+                ElementsAre("EdsRetain", "EdsSetObjectEventHandler", "EdsSetPropertyEventHandler",
+                            "EdsSetCameraStateEventHandler", "EdsOpenSession", "EdsGetDeviceInfo",
+                            "EdsGetPropertyData", "EdsGetPropertyData", "EdsGetPropertyData"));
+    const auto reads = simCalls("EdsGetPropertyData");
+    EXPECT_THAT(reads[0], HasSubstr("0x4, 0, 256,"));
+    EXPECT_THAT(reads[1], HasSubstr("0x8, 0, 4,"));
+    EXPECT_THAT(reads[2], HasSubstr("0x7, 0, 32,"));
+}
+
+TEST_F(EosSessionTest, ConnectRefusesIndicesOutsideTheEnumeration)
+{
+    // Without an enumeration the driver has no camera to offer.
+    engine().StartTheSDKs(CamModEOS);
+    EXPECT_EQ(messageOf([&] {
+                  ConnectInfoType info;
+                  engine().Connect(CamModEOS, 0, info);
+              }),
+              "There seems to be no connected EOS cameras connected. Have you called the EnumerateCameras "
+              "function before calling Connect?");
+
+    loadScenario(kTwoCameras);
+    const EnumerationListsType lists = engine().OpenCameraEnumeration();
+    EXPECT_THAT(*lists.EOS, ElementsAre("Canon EOS 90D", "Canon EOS R5"));
+    clearSimLog();
+    EXPECT_EQ(messageOf([&] {
+                  ConnectInfoType info;
+                  engine().Connect(CamModEOS, 2, info);
+              }),
+              "Not valid value in parameter ConnectToCamera when calling Connect. There are only 2 EOS cameras "
+              "connected. Currently is parameter ConnectToCamera = 2");
+    // The engine refuses negative indices itself; the driver has its own refusal for them.
+    EXPECT_EQ(messageOf([&] {
+                  ConnectInfoType info;
+                  driver().Connect(ConnectCallbacks{}, -1, info, engine().RegistryIndex());
+              }),
+              "Not valid value in parameter ConnectToCamera when calling Connect. Value must be at least zero. "
+              "Currently ConnectToCamera = -1");
+    EXPECT_TRUE(simLog().empty()) << "a refused index must not touch the camera";
+
+    ConnectInfoType info;
+    engine().Connect(CamModEOS, 1, info);
+    EXPECT_EQ(info.CameraModelName, "Canon EOS R5");
+}
+
+TEST_F(EosSessionTest, BatteryLevelsOutsideTheTableAreUnknownAndAllBitsMeanMains)
+{
+    loadScenario(R"({"cameras": [{"id": "eos1", "battery": 100}]})");
+    ConnectInfoType info = connect();
+    EXPECT_EQ(info.BatterySource, 0);
+    EXPECT_EQ(info.BatteryStatus, 0);
+    engine().CloseCameraEnumeration();
+
+    setCameraValue(sdk::kEdsPropID_BatteryLevel, 0xFFFFFFFFu);
+    info = connect();
+    EXPECT_EQ(info.BatterySource, 1);
+    EXPECT_EQ(info.BatteryStatus, 1);
+}
+
+TEST_F(EosSessionTest, AFailedConnectRemovesItsHandlersAndClosesItsSession)
+{
+    engine().OpenCameraEnumeration();
+    clearSimLog();
+    // The owner name read fails after the handlers were installed and the session opened.
+    ASSERT_EQ(sim().InjectFault("EdsGetPropertyData", 0x80, 1), 0u);
+    const std::string message = messageOf([&] {
+        ConnectInfoType info;
+        engine().Connect(CamModEOS, 0, info);
+    });
+    EXPECT_THAT(message, HasSubstr("EdsGetPropertyData, kEdsPropID_OwnerName errorcode 0x00000080"));
+    EXPECT_EQ(engine().Connection().CameraModel, CamModNone);
+    const auto names = simCallNames();
+    ASSERT_GE(names.size(), 4u);
+    EXPECT_THAT(std::vector<std::string>(names.end() - 5, names.end()),
+                ElementsAre("EdsSetObjectEventHandler", "EdsSetPropertyEventHandler",
+                            "EdsSetCameraStateEventHandler", "EdsCloseSession", "EdsRelease"));
+    for (const char *setter : {"EdsSetObjectEventHandler", "EdsSetPropertyEventHandler", "EdsSetCameraStateEventHandler"})
+        EXPECT_THAT(simCalls(setter).back(), HasSubstr("null")) << setter;
+
+    // Nothing was left open: the next attempt connects normally.
+    ConnectInfoType info;
+    engine().Connect(CamModEOS, 0, info);
+    EXPECT_EQ(info.CameraModel, CamModEOS);
+}
+
+TEST_F(EosSessionTest, NoCameraEventReachesTheEngineAfterDisconnectOrDestruction)
+{
+    std::vector<EventCallbackType> events;
+    engine().OnEvent = [&](EventCallbackType e) { events.push_back(e); };
+    connect();
+
+    // While connected, a capture error of the camera arrives as an engine event.
+    ASSERT_EQ(sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0), 0u) << simError();
+    tick(2);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].EventNum, EventRemoteCaptureError);
+
+    engine().Disconnect();
+    EXPECT_THAT(simCallNames(), ::testing::Contains("EdsCloseSession"));
+    clearSimLog();
+    sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0);
+    tick(2);
+    EXPECT_EQ(events.size(), 1u);
+
+    // Connected again, then the engine goes without a Disconnect: the handlers go with it.
+    ConnectInfoType info;
+    engine().Connect(CamModEOS, 0, info);
+    destroyEngine();
+    for (const char *setter : {"EdsSetObjectEventHandler", "EdsSetPropertyEventHandler", "EdsSetCameraStateEventHandler"})
+        EXPECT_THAT(simCalls(setter).back(), HasSubstr("null")) << setter;
+    sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0);
+    sim().FireEvent("eos1", sdk::kEdsStateEvent_Shutdown, 0);
+    EXPECT_EQ(sim().WaitIdle(2000), 0u);
+    EXPECT_EQ(events.size(), 1u);
+}
+
+TEST_F(EosSessionTest, TheConnectedCameraIsHeldUntilDisconnectAndEnumerationsReleaseWhatTheyDrop)
+{
+    loadScenario(kTwoCameras);
+    engine().OpenCameraEnumeration();
+    const std::uint32_t enumerated = sim().GetObjectCount();
+    // A second enumeration replaces the camera references instead of adding to them.
+    engine().OpenCameraEnumeration();
+    EXPECT_EQ(sim().GetObjectCount(), enumerated);
+
+    ConnectInfoType info;
+    engine().Connect(CamModEOS, 1, info);
+    clearSimLog();
+    // A new enumeration while connected leaves the connected camera usable.
+    engine().OpenCameraEnumeration();
+    EXPECT_EQ(engine().GetBodyID(), "083021000123");
+    clearSimLog();
+    engine().Disconnect();
+    // The driver's own reference goes, then the two the engine kept from the first enumeration.
+    EXPECT_THAT(simCallNames(), ElementsAre("EdsSetObjectEventHandler", "EdsSetPropertyEventHandler",
+                                            "EdsSetCameraStateEventHandler", "EdsCloseSession", "EdsRelease",
+                                            "EdsRelease", "EdsRelease"));
+    EXPECT_EQ(sim().GetObjectCount(), enumerated);
+}
+
+TEST_F(EosSessionTest, OwnerNameFitsTheCamerasBufferWithItsTerminator)
+{
+    loadScenario(R"({"cameras": [{"id": "eos1", "properties": {"OwnerName": {"maxSize": 256}}}]})");
+    connect();
+    engine().SetOwnerName(std::string(254, 'o'));
+    const auto writes = simCalls("EdsSetPropertyData");
+    ASSERT_EQ(writes.size(), 1u);
+    EXPECT_THAT(writes[0], HasSubstr("0x4, 0, 255,"));
+
+    clearSimLog();
+    EXPECT_EQ(messageOf([&] { engine().SetOwnerName(std::string(255, 'o')); }), "The owner name to set is too long");
+    EXPECT_TRUE(simCalls("EdsSetPropertyData").empty());
+}
+
+TEST_F(EosSessionTest, FormatCardFormatsTheFirstVolumeAndReleasesItEvenWhenFormattingFails)
+{
+    connect();
+    engine().FormatCameraCard();
+    EXPECT_THAT(simCallNames(), ElementsAre("EdsGetChildCount", "EdsGetChildAtIndex", "EdsFormatVolume", "EdsRelease"));
+
+    clearSimLog();
+    ASSERT_EQ(sim().InjectFault("EdsFormatVolume", 0x8C, 1), 0u);
+    EXPECT_THAT(messageOf([&] { engine().FormatCameraCard(); }), HasSubstr("EdsFormatVolume errorcode 0x0000008C"));
+    EXPECT_EQ(simCallNames().back(), "EdsRelease");
+}
+
+TEST_F(EosSessionTest, FormatCardWithoutACardIsRefused)
+{
+    loadScenario(R"({"cameras": [{"id": "eos1", "volumes": []}]})");
+    connect();
+    EXPECT_EQ(messageOf([&] { engine().FormatCameraCard(); }), "FormatCameraCard : No volumes found");
+    EXPECT_TRUE(simCalls("EdsFormatVolume").empty());
+}
+
+TEST_F(EosSessionTest, TextsOfFixedBuffersStopAtTheBufferEnd)
+{
+    struct Texts : eos::TEDSDK {
+        using TEDSDK::BoundedText;
+    };
+    const char full[4] = {'a', 'b', 'c', 'd'}; // no terminator
+    EXPECT_EQ(Texts::BoundedText(full, sizeof full), "abcd");
+    const char shorter[4] = {'a', 0, 'c', 'd'};
+    EXPECT_EQ(Texts::BoundedText(shorter, sizeof shorter), "a");
+}
+
+TEST(DriverFactory, OnlyTheEOSDriverIsRealAndTheOtherFamiliesFindNoCamera)
+{
+    DriverSet set = MakeDrivers({CamModEOS});
+    EXPECT_NE(dynamic_cast<eos::TEDSDK *>(set.edsdk.get()), nullptr);
+    StringList names;
+    set.cdsdk->StartSDK("");
+    set.cdsdk->EnumerateCameras(names);
+    EXPECT_TRUE(names.empty());
+    ConnectInfoType info;
+    EXPECT_THROW(set.pssdk->Connect(ConnectCallbacks{}, 0, info, 0), ECamException);
+    EXPECT_NE(dynamic_cast<AbsentFamilyDriver *>(MakeDrivers({}).edsdk.get()), nullptr);
+    EXPECT_THROW(MakeDrivers({CamModPowerShot}), EAssertionFailed);
+}
+
+} // namespace
+} // namespace tbx::test
