@@ -12,7 +12,7 @@
 
 namespace tbx::test {
 
-struct PeSpec {
+struct PeShape {
     bool pe32Plus = false;
     std::uint16_t major = 1, minor = 2, release = 3, build = 4;
     std::uint32_t signature = 0xFEEF04BD;
@@ -40,7 +40,7 @@ struct PeLayout {
 
 class PeImage {
 public:
-    explicit PeImage(const PeSpec &spec = {}) { build(spec); }
+    explicit PeImage(const PeShape &shape = {}) { build(shape); }
 
     std::vector<std::uint8_t> bytes;
     PeLayout layout;
@@ -76,11 +76,11 @@ public:
 private:
     bool pe32Plus_ = false;
 
-    void build(const PeSpec &spec)
+    void build(const PeShape &shape)
     {
-        pe32Plus_ = spec.pe32Plus;
+        pe32Plus_ = shape.pe32Plus;
         constexpr std::size_t kRawOffset = 0x200;
-        const std::uint16_t optionalSize = spec.pe32Plus ? 240 : 224;
+        const std::uint16_t optionalSize = shape.pe32Plus ? 240 : 224;
 
         bytes.assign(kRawOffset, 0);
         bytes[0] = 'M';
@@ -88,12 +88,12 @@ private:
         layout.peHeader = 0x80;
         put32(0x3C, static_cast<std::uint32_t>(layout.peHeader));
         std::memcpy(&bytes[layout.peHeader], "PE\0\0", 4);
-        put16(layout.peHeader + 4, spec.pe32Plus ? 0x8664 : 0x14C);
+        put16(layout.peHeader + 4, shape.pe32Plus ? 0x8664 : 0x14C);
         put16(layout.peHeader + 6, 1); // one section
         put16(layout.peHeader + 20, optionalSize);
         put16(layout.peHeader + 22, 0x2102); // executable, 32-bit, DLL
         layout.optionalHeader = layout.peHeader + 24;
-        put16(layout.optionalHeader, spec.pe32Plus ? 0x20B : 0x10B);
+        put16(layout.optionalHeader, shape.pe32Plus ? 0x20B : 0x10B);
         put32(rvaCountField(), 16);
         layout.sectionTable = layout.optionalHeader + optionalSize;
         std::memcpy(&bytes[layout.sectionTable], ".rsrc\0\0\0", 8);
@@ -114,8 +114,8 @@ private:
             set16(at + 2, static_cast<std::uint16_t>(v >> 16));
         };
 
-        const unsigned named = spec.namedTypesBefore;
-        const unsigned ids = spec.idTypesBefore + (spec.withVersionType ? 1 : 0);
+        const unsigned named = shape.namedTypesBefore;
+        const unsigned ids = shape.idTypesBefore + (shape.withVersionType ? 1 : 0);
         const std::size_t root = grow(16 + 8 * (named + ids));
         set16(root + 12, static_cast<std::uint16_t>(named));
         set16(root + 14, static_cast<std::uint16_t>(ids));
@@ -132,11 +132,11 @@ private:
             set32(e, kSubdirectory | 16);
             set32(e + 4, kSubdirectory | 0x7000);
         }
-        for (unsigned i = 0; i < spec.idTypesBefore; ++i, e += 8) {
+        for (unsigned i = 0; i < shape.idTypesBefore; ++i, e += 8) {
             set32(e, 3 + i); // RT_ICON, RT_MENU, ...
             set32(e + 4, 0x7000);
         }
-        if (spec.withVersionType) {
+        if (shape.withVersionType) {
             set32(e, 16);
             set32(e + 4, kSubdirectory | static_cast<std::uint32_t>(names));
         }
@@ -146,20 +146,20 @@ private:
         set32(languages + 20, static_cast<std::uint32_t>(dataEntry));
 
         const std::size_t block = grow(0);
-        const std::size_t keyBytes = (spec.key.size() + 1) * 2;
+        const std::size_t keyBytes = (shape.key.size() + 1) * 2;
         const std::size_t valueAt = (6 + keyBytes + 3) & ~std::size_t{3};
         const std::size_t fixedInfoBytes = 52;
         grow(valueAt + fixedInfoBytes);
-        set16(block + 2, spec.valueLength);
-        for (std::size_t i = 0; i < spec.key.size(); ++i)
-            set16(block + 6 + 2 * i, static_cast<unsigned char>(spec.key[i]));
+        set16(block + 2, shape.valueLength);
+        for (std::size_t i = 0; i < shape.key.size(); ++i)
+            set16(block + 6 + 2 * i, static_cast<unsigned char>(shape.key[i]));
         const std::size_t fixed = block + valueAt;
-        set32(fixed, spec.signature);
+        set32(fixed, shape.signature);
         set32(fixed + 4, 0x00010000);
-        set32(fixed + 8, std::uint32_t{spec.major} << 16 | spec.minor);
-        set32(fixed + 12, std::uint32_t{spec.release} << 16 | spec.build);
-        set32(fixed + 16, std::uint32_t{spec.major} << 16 | spec.minor);
-        set32(fixed + 20, std::uint32_t{spec.release} << 16 | spec.build);
+        set32(fixed + 8, std::uint32_t{shape.major} << 16 | shape.minor);
+        set32(fixed + 12, std::uint32_t{shape.release} << 16 | shape.build);
+        set32(fixed + 16, std::uint32_t{shape.major} << 16 | shape.minor);
+        set32(fixed + 20, std::uint32_t{shape.release} << 16 | shape.build);
         set32(fixed + 32, 0x00040004);
         set32(fixed + 36, 2);
         const std::size_t blockLength = rsrc.size() - block;

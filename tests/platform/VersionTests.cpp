@@ -17,7 +17,7 @@ using tbx::platform::FileVersion;
 using tbx::platform::fileVersion;
 using tbx::platform::peFileVersion;
 using tbx::test::PeImage;
-using tbx::test::PeSpec;
+using tbx::test::PeShape;
 
 namespace {
 
@@ -45,15 +45,15 @@ std::optional<FileVersion> elfExact(const std::vector<std::uint8_t> &bytes, std:
 TEST(PeVersion, ReadsPe32AndPe32PlusWithOtherResourceTypesAround)
 {
     for (bool plus : {false, true}) {
-        PeSpec spec;
-        spec.pe32Plus = plus;
-        spec.major = 65535;
-        spec.minor = 0;
-        spec.release = 513;
-        spec.build = 2;
-        spec.namedTypesBefore = 2;
-        spec.idTypesBefore = 3;
-        const PeImage image(spec);
+        PeShape shape;
+        shape.pe32Plus = plus;
+        shape.major = 65535;
+        shape.minor = 0;
+        shape.release = 513;
+        shape.build = 2;
+        shape.namedTypesBefore = 2;
+        shape.idTypesBefore = 3;
+        const PeImage image(shape);
         EXPECT_EQ(peFileVersion(image.bytes.data(), image.bytes.size()),
                   (FileVersion{65535, 0, 513, 2}))
             << (plus ? "PE32+" : "PE32");
@@ -73,19 +73,19 @@ TEST(PeVersion, EveryTruncationIsRefused)
 
 TEST(PeVersion, FixedInfoMissingShortOrWrong)
 {
-    PeSpec missing;
+    PeShape missing;
     missing.valueLength = 0;
-    PeSpec shortValue;
+    PeShape shortValue;
     shortValue.valueLength = 51;
-    PeSpec badSignature;
+    PeShape badSignature;
     badSignature.signature = 0xFEEF04BC;
-    PeSpec badKey;
+    PeShape badKey;
     badKey.key = "VS_VERSION_INFX";
-    PeSpec noVersionType;
+    PeShape noVersionType;
     noVersionType.withVersionType = false;
     noVersionType.idTypesBefore = 2;
-    for (const auto *spec : {&missing, &shortValue, &badSignature, &badKey, &noVersionType}) {
-        const PeImage image(*spec);
+    for (const auto *shape : {&missing, &shortValue, &badSignature, &badKey, &noVersionType}) {
+        const PeImage image(*shape);
         EXPECT_FALSE(peFileVersion(image.bytes.data(), image.bytes.size()));
     }
 
@@ -157,9 +157,9 @@ TEST(PeVersion, RandomCorruptionNeverReadsOutOfBounds)
     // inside the buffer (checked by the sanitizer builds) and terminates.
     std::mt19937 random(12345);
     for (bool plus : {false, true}) {
-        PeSpec spec;
-        spec.pe32Plus = plus;
-        const PeImage image(spec);
+        PeShape shape;
+        shape.pe32Plus = plus;
+        const PeImage image(shape);
         for (int round = 0; round < 2000; ++round) {
             auto bytes = image.bytes;
             const unsigned flips = 1 + random() % 4;
@@ -175,10 +175,10 @@ TEST(PeVersion, RandomCorruptionNeverReadsOutOfBounds)
 TEST(PeVersion, FileVersionReadsAPeFileFromDisk)
 {
     tbx::test::ScratchDir dir;
-    PeSpec spec;
-    spec.major = 7;
-    spec.build = 99;
-    tbx::test::writeBytes(dir.file("Image.dll"), PeImage(spec).bytes);
+    PeShape shape;
+    shape.major = 7;
+    shape.build = 99;
+    tbx::test::writeBytes(dir.file("Image.dll"), PeImage(shape).bytes);
 #ifndef _WIN32 // Windows asks the OS, which wants a loadable image
     EXPECT_EQ(fileVersion(dir.file("Image.dll")), (FileVersion{7, 2, 3, 99}));
     EXPECT_EQ(fileVersion(dir.file("IMAGE.DLL")), (FileVersion{7, 2, 3, 99}));
