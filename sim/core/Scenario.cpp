@@ -282,6 +282,15 @@ std::shared_ptr<Camera> readCamera(const json &c, const std::vector<const Family
             camera->volumes.push_back(volume);
         }
     }
+    if (profile.settle) {
+        bool qualityGiven = false;
+        if (c.contains("properties"))
+            for (const auto &[key, value] : c["properties"].items()) {
+                (void)value;
+                if (auto id = profile.propertyId("ImageQuality"); id && propertyIdOf(key, profile, at) == *id) qualityGiven = true;
+            }
+        profile.settle(*camera, qualityGiven);
+    }
     camera->updateNextFileNumber();
     return camera;
 }

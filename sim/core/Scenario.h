@@ -23,6 +23,8 @@ struct FamilyProfile {
     std::function<std::optional<std::uint32_t>(const std::string &)> dataType;    ///< by name
     std::function<std::uint32_t(const Item &)> formatOf;      ///< object-format code of a file
     std::function<std::uint32_t(const std::string &)> storageType;  ///< "SD", "CF", ...
+    /// Settles what depends on the device record once the camera is read (may be empty).
+    std::function<void(Camera &, bool qualityGiven)> settle;
 };
 
 struct Scenario {

@@ -54,7 +54,10 @@ EosLibrary &library() {
 EosLibrary::EosLibrary() : SimLibrary({&eosProfile()}, defaultScenario()) {}
 
 EosLibrary::~EosLibrary() {
+#if !defined(_WIN32)
+    // On Windows the event thread cannot be joined while the library unloads (see EventPump).
     pump().stop();
+#endif
     std::lock_guard lock(mutex());
     freeAll();
 }

@@ -144,8 +144,12 @@ void eosDefaults(Camera &c) {
         tv.insert(tv.begin(), 0x0C);
         p[kPropTv] = Property::u32(kTypeUInt32, 0x68).list(tv);
     }
-    p[kPropExposureCompensation] = Property::u32(kTypeUInt32, 0).list(
-        {0xE8, 0xEB, 0xED, 0xF0, 0xF3, 0xF5, 0xF8, 0xFB, 0xFD, 0x00, 0x03, 0x05, 0x08, 0x0B, 0x0D, 0x10, 0x13, 0x15, 0x18});
+    {
+        // -5 to +5 in third stops: negative values are the byte's two's complement.
+        std::vector<std::int32_t> compensation;
+        for (std::int32_t v : thirds(-40, 40)) compensation.push_back(v & 0xFF);
+        p[kPropExposureCompensation] = Property::u32(kTypeUInt32, 0).list(compensation);
+    }
     p[kPropAvailableShots] = Property::u32(kTypeUInt32, 0, false);
     p[kPropBracket] = Property::u32(kTypeUInt32, 0xFFFFFFFF, false);
     p[kPropLensName] = Property::string(kTypeString, "EF-S18-135mm f/3.5-5.6 IS USM", 64, false);
@@ -175,6 +179,18 @@ void eosDefaults(Camera &c) {
     summer.unlockKey = 0x09780670;
     p[kPropSummerTimeSetting] = summer;
     c.volumes.push_back(std::make_shared<Volume>());
+}
+
+// Older bodies (device sub-type 0) pack the image quality without the 0xFF0F filler, use RAW
+// format 2, and offer no list of values: hosts find them by trying.
+void eosSettle(Camera &c, bool qualityGiven) {
+    if (c.subType != 0 || qualityGiven) return;
+    Property *quality = c.property(kPropImageQuality);
+    if (quality == nullptr) return;
+    quality->setU32(0x00130000);
+    quality->list({0x00130000, 0x00120000, 0x01130000, 0x01120000, 0x02130000, 0x02120000, 0x00240000, 0x00240013,
+                   0x00240012, 0x00240113},
+                  false);
 }
 
 std::uint32_t eosFormat(const Item &item) {
@@ -219,6 +235,7 @@ const FamilyProfile &eosProfile() {
         [](const std::string &name) { return lookup(kTypeNames, name); },
         eosFormat,
         eosStorage,
+        eosSettle,
     };
     return profile;
 }

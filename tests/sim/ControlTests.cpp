@@ -139,6 +139,11 @@ TEST_F(ControlTest, ScenarioDescribesCamerasCardsAndReleaseBehaviour) {
     EdsDeviceInfo info{};
     ASSERT_EQ(s.EdsGetDeviceInfo(old, &info), kOk);
     EXPECT_EQ(info.deviceSubType, 0u);
+    // An older body packs its image quality the old way and offers no list of values.
+    EXPECT_EQ(u32Property(old, kPropImageQuality), 0x00130000u);
+    EdsPropertyDesc desc{};
+    EXPECT_EQ(s.EdsGetPropertyDesc(old, kPropImageQuality, &desc), kInvalidParameter);
+    EXPECT_EQ(setU32(old, kPropImageQuality, 0x0013FF0F), kInvalidDevicePropValue);
     EXPECT_EQ(u32Property(old, kPropBatteryLevel), 0xFFFFFFFFu);
     EXPECT_EQ(setU32(old, kPropIsoSpeed, 0x4B), kInvalidDevicePropValue);
     EXPECT_EQ(setU32(old, kPropIsoSpeed, 80), kOk);
@@ -171,4 +176,38 @@ TEST_F(ControlTest, CamerasCanBeAttachedFromJson) {
     EXPECT_EQ(size, 4u);
     EXPECT_EQ(iso, 0x48u);
     EXPECT_EQ(s.TbxSim_GetProperty("second", 0x7777, &iso, 4, &size), 1u);
+}
+
+namespace {
+void setScenarioVariable(const char *value) {
+#if defined(_WIN32)
+    _putenv_s("TBX_SIM_SCENARIO", value == nullptr ? "" : value);
+#else
+    if (value == nullptr)
+        unsetenv("TBX_SIM_SCENARIO");
+    else
+        setenv("TBX_SIM_SCENARIO", value, 1);
+#endif
+}
+}  // namespace
+
+TEST_F(ControlTest, ResetTakesTheScenarioNamedByTheEnvironment) {
+    setScenarioVariable(R"({"cameras": [{"id": "env", "description": "Canon EOS R5"}]})");
+    EXPECT_EQ(s.TbxSim_Reset(), 0u) << lastSimError();
+    EdsCameraRef camera = firstCamera();
+    EdsDeviceInfo info{};
+    ASSERT_EQ(s.EdsGetDeviceInfo(camera, &info), kOk);
+    EXPECT_STREQ(info.szDeviceDescription, "Canon EOS R5");
+    release(camera);
+    setScenarioVariable("/no/such/file.json");
+    EXPECT_EQ(s.TbxSim_Reset(), 3u);
+    EXPECT_NE(lastSimError().find("TBX_SIM_SCENARIO=/no/such/file.json"), std::string::npos) << lastSimError();
+    EdsCameraListRef list = nullptr;
+    ASSERT_EQ(s.EdsGetCameraList(&list), kOk);
+    EdsUInt32 count = 1;
+    ASSERT_EQ(s.EdsGetChildCount(list, &count), kOk);
+    EXPECT_EQ(count, 0u);  // no camera rather than a camera the developer did not ask for
+    s.EdsRelease(list);
+    setScenarioVariable(nullptr);
+    EXPECT_EQ(s.TbxSim_Reset(), 0u);
 }
