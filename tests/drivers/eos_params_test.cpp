@@ -8,6 +8,8 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -39,6 +41,21 @@ std::vector<std::string> propertyWrites()
 constexpr const char *kOlderCamera = R"({"cameras": [{"id": "eos1", "description": "Canon EOS 5D", "subType": 0,
     "properties": {"ImageQuality": {"value": 1245184, "offered": false,
         "allowed": [1245184, 1179648, 18022400, 34799616, 2359296, 2359315]}}}]})";
+
+/// The codes of \p kind marked in \p support, as "0" or "1 2 16".
+std::string codes(const RemoteParamSupportType &support, RemoteParamKind kind)
+{
+    std::string out;
+    const auto flags = support.group(kind);
+    for (std::size_t code = 0; code < flags.size(); ++code) {
+        if (flags[code] == 0)
+            continue;
+        if (!out.empty())
+            out += ' ';
+        out += std::to_string(code);
+    }
+    return out;
+}
 
 using EosParamsTest = EosTest;
 
@@ -279,6 +296,152 @@ TEST_F(EosParamsTest, RemoteStartSetsSaveToAndReportsWhatTheCameraOffers)
     EXPECT_EQ(propertyWrites().front(), "0xB {1}");
     EXPECT_EQ(info.DoSupportViewfinder, 0);
     EXPECT_TRUE(simCalls("EdsSetCapacity").empty());
+}
+
+
+class EosProbeTest : public EosTest {
+protected:
+    void SetUp() override
+    {
+        EosTest::SetUp();
+        cacheFolder_ = std::filesystem::temp_directory_path() /
+                       ("tbx-eos-probe-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::remove_all(cacheFolder_);
+        engine().OnRemoteProbeParamEvent = [this](int percent) { progress_.push_back(percent); };
+    }
+    void TearDown() override
+    {
+        EosTest::TearDown();
+        std::filesystem::remove_all(cacheFolder_);
+    }
+    /// The camera values a probe must leave as it found them.
+    std::vector<std::uint32_t> cameraValues()
+    {
+        std::vector<std::uint32_t> values;
+        for (std::uint32_t property :
+             {sdk::kEdsPropID_ImageQuality, sdk::kEdsPropID_AEMode, sdk::kEdsPropID_Av, sdk::kEdsPropID_Tv,
+              sdk::kEdsPropID_ExposureCompensation, sdk::kEdsPropID_WhiteBalance, sdk::kEdsPropID_AFMode,
+              sdk::kEdsPropID_DriveMode, sdk::kEdsPropID_MeteringMode, sdk::kEdsPropID_ColorSpace,
+              sdk::kEdsPropID_ISOSpeed, sdk::kEdsPropID_PictureStyle})
+            values.push_back(cameraValue(property));
+        return values;
+    }
+    /// RemoteStart with the probe flag, then lets the queued progress events through.
+    RemoteStartInfoType probe(const std::string &folder)
+    {
+        RemoteStartInfoType info;
+        engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, folder, true);
+        tick(25);
+        return info;
+    }
+
+    std::filesystem::path cacheFolder_;
+    std::vector<int> progress_;
+};
+
+TEST_F(EosProbeTest, NewerCameraIsProbedByDescriptionsRestoredAndCachedByModelAndMode)
+{
+    connect();
+    const auto before = cameraValues();
+    const RemoteStartInfoType info = probe(cacheFolder_.string());
+    const RemoteParamSupportType &s = info.ParamSupport;
+
+    EXPECT_EQ(codes(s, RemoteParamCompQuality), "2 3 5");
+    EXPECT_EQ(codes(s, RemoteParamImageSize), "1 2");
+    EXPECT_EQ(codes(s, RemoteParamCompQualityPic2RAW), "2 3");
+    EXPECT_EQ(codes(s, RemoteParamImageSizePic2RAW), "1 2");
+    EXPECT_EQ(codes(s, RemoteParamImageMode), "1 2 16 17 18 21 38");
+    EXPECT_EQ(codes(s, RemoteParamAv), "13 14 15 16 17 18 19 20 21 22 23 24 25 26 27 28");
+    EXPECT_EQ(codes(s, RemoteParamTv).substr(0, 8), "1 2 3 4 ");
+    std::string allCompensations = "1";
+    for (int code = 2; code <= 31; ++code)
+        allCompensations += " " + std::to_string(code);
+    EXPECT_EQ(codes(s, RemoteParamExposureCompensation), allCompensations); // five stops either way
+    EXPECT_EQ(codes(s, RemoteParamWhiteBalanceSetting), "1 2 3 4 5 6 7 12 13");
+    EXPECT_EQ(s.WhiteBalanceShift, 1);
+    EXPECT_EQ(codes(s, RemoteParamAFMode), "1 2 3");
+    EXPECT_EQ(codes(s, RemoteParamVFAFMode), "1 2 3");
+    EXPECT_EQ(codes(s, RemoteParamDriveMode), "1 2 4 5 6 7");
+    EXPECT_EQ(codes(s, RemoteParamMLWeiMode), "2 4 5 6");
+    EXPECT_EQ(codes(s, RemoteParamColorSpace), "1 2");
+    EXPECT_EQ(codes(s, RemoteParamISO), "1 2 5 6 7 8 9 10 11 12 13 14 15 16 17 18 19 20 21");
+    EXPECT_EQ(s.PictureStyle, 1);
+    for (RemoteParamKind kind : {RemoteParamContrast, RemoteParamColorGain, RemoteParamSharpness, RemoteParamAFDistance,
+                                 RemoteParamAFFocusingPoint, RemoteParamAFAssistLight, RemoteParamStrobeSetting,
+                                 RemoteParamStrobeCompSetting, RemoteParamBeep})
+        EXPECT_EQ(codes(s, kind), "0") << int(kind);
+    EXPECT_EQ(codes(s, RemoteParamPhotoEffect), "");
+
+    EXPECT_EQ(cameraValues(), before) << "the probe must leave the camera as it found it";
+    EXPECT_THAT(progress_, ElementsAre(6, 11, 17, 22, 28, 33, 39, 44, 50, 56, 61, 67, 72, 78, 83, 89, 94, 100));
+
+    // The cache file is named by model and exposure mode (manual: 2) and read back next time
+    // without asking the camera anything about its values.
+    const auto file = cacheFolder_ / "Canon EOS 90D Mode2";
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(std::filesystem::file_size(file), 359u);
+    engine().RemoteEnd();
+    clearSimLog();
+    progress_.clear();
+    const RemoteStartInfoType cached = probe(cacheFolder_.string());
+    EXPECT_EQ(std::memcmp(&cached.ParamSupport, &info.ParamSupport, sizeof info.ParamSupport), 0);
+    EXPECT_TRUE(simCalls("EdsGetPropertyDesc").empty());
+    EXPECT_TRUE(progress_.empty());
+
+    // Another exposure mode has no cache file yet: the camera is probed again.
+    setCameraValue(sdk::kEdsPropID_AEMode, 2); // aperture priority: code 18
+    engine().RemoteEnd();
+    probe(cacheFolder_.string());
+    EXPECT_TRUE(std::filesystem::exists(cacheFolder_ / "Canon EOS 90D Mode18"));
+}
+
+TEST_F(EosProbeTest, OlderCameraImageQualityIsProbedByWritingAndReadingBack)
+{
+    loadScenario(kOlderCamera);
+    connect();
+    const auto before = cameraValues();
+    const RemoteStartInfoType info = probe("");
+    EXPECT_EQ(codes(info.ParamSupport, RemoteParamCompQuality), "2 3 5");
+    EXPECT_EQ(codes(info.ParamSupport, RemoteParamImageSize), "1 2 3");
+    EXPECT_EQ(codes(info.ParamSupport, RemoteParamCompQualityPic2RAW), "3");
+    EXPECT_EQ(codes(info.ParamSupport, RemoteParamImageSizePic2RAW), "1");
+    EXPECT_EQ(cameraValues(), before);
+    EXPECT_EQ(progress_.back(), 100);
+    EXPECT_TRUE(std::is_sorted(progress_.begin(), progress_.end()));
+    // Each accepted candidate was given time to settle before it was read back.
+    EXPECT_GE(clock_.sleptTotal(), 6 * 50);
+    EXPECT_FALSE(std::filesystem::exists(cacheFolder_)) << "no cache folder was given, so nothing is stored";
+}
+
+TEST_F(EosProbeTest, AProbeThatFailsStillPutsTheCameraBack)
+{
+    loadScenario(kOlderCamera);
+    connect();
+    const auto before = cameraValues();
+    // The first description read (exposure mode) fails after the image qualities were tried out.
+    ASSERT_EQ(sim().InjectFault("EdsGetPropertyDesc", 0x60, 1), 0u);
+    RemoteStartInfoType info;
+    try {
+        engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, cacheFolder_.string(), true);
+        FAIL() << "the failed description must be reported";
+    } catch (const Exception &e) {
+        EXPECT_THAT(e.what(), HasSubstr("EdsGetPropertyDesc errorcode 0x00000060"));
+    }
+    EXPECT_FALSE(engine().RemoteMode());
+    EXPECT_EQ(cameraValues(), before);
+    EXPECT_FALSE(std::filesystem::exists(cacheFolder_ / "Canon EOS 5D Mode2"));
+}
+
+TEST_F(EosProbeTest, ParametersTheCameraDoesNotDescribeAreMarkedAsHavingNoValue)
+{
+    loadScenario(R"({"cameras": [{"id": "eos1", "properties": {
+        "ColorSpace": {"allowed": []}, "Evf_AFMode": {"offered": false}}}]})");
+    connect();
+    const RemoteStartInfoType info = probe("");
+    EXPECT_EQ(codes(info.ParamSupport, RemoteParamColorSpace), "0");
+    EXPECT_EQ(codes(info.ParamSupport, RemoteParamVFAFMode), "0");
+    EXPECT_EQ(progress_.back(), 100);
 }
 
 } // namespace

@@ -356,6 +356,7 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
         if (newer) {
             sdk::EdsPropertyDesc desc{};
             RaiseOnEdsError("EdsGetPropertyDesc", eds.EdsGetPropertyDesc(camera, sdk::kEdsPropID_ImageQuality, &desc));
+            reached(2);
             for (std::int32_t value : allowedValues(desc)) {
                 const ImageQuality q = unpackImageQuality(static_cast<std::uint32_t>(value), true);
                 for (auto [kind, code] : {std::pair{RemoteParamCompQuality, q.comp},
