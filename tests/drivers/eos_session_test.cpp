@@ -149,12 +149,19 @@ TEST_F(EosSessionTest, NoCameraEventReachesTheEngineAfterDisconnectOrDestruction
     tick(2);
     EXPECT_EQ(events.size(), 1u);
 
-    // Connected again, then the engine goes without a Disconnect: the handlers go with it.
+    // Connected again, then the engine goes without a Disconnect while a second engine keeps
+    // the SDK running: the driver takes its handlers with it.
+    TTetherbox other(std::make_unique<AbsentFamilyDriver>("PowerShot"), std::make_unique<AbsentFamilyDriver>("PowerShot"),
+                     std::make_unique<eos::TEDSDK>(), std::make_unique<AbsentFamilyDriver>("PowerShot generation 2"));
+    other.LibraryFolder = redistFolder();
+    other.StartTheSDKs(CamModEOS);
     ConnectInfoType info;
     engine().Connect(CamModEOS, 0, info);
-    destroyEngine();
+    clearSimLog();
+    engine_.reset();
+    EXPECT_TRUE(simCalls("EdsTerminateSDK").empty()) << "the other engine still uses the SDK";
     for (const char *setter : {"EdsSetObjectEventHandler", "EdsSetPropertyEventHandler", "EdsSetCameraStateEventHandler"})
-        EXPECT_THAT(simCalls(setter).back(), HasSubstr("null")) << setter;
+        EXPECT_THAT(simCalls(setter), ElementsAre(HasSubstr("null"))) << setter;
     sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0);
     sim().FireEvent("eos1", sdk::kEdsStateEvent_Shutdown, 0);
     EXPECT_EQ(sim().WaitIdle(2000), 0u);

@@ -141,12 +141,15 @@ std::uint8_t meteringOf(std::uint32_t v) { return codeOf(kMeteringModes, v); }
 std::uint8_t colorSpaceOf(std::uint32_t v) { return codeOf(kColorSpaces, v); }
 std::uint8_t isoOf(std::uint32_t v) { return codeOf(kISOSpeeds, v); }
 
-/// One property whose allowed values the probe reads from its description, in probe order.
+/// One single-valued parameter, in the order in which parameters are read and probed. The probe
+/// reads its allowed values from the property's description.
 struct DescribedParam {
     sdk::EdsPropertyID property;
     RemoteParamKind kind;
     std::uint8_t (*toCode)(std::uint32_t);
-    std::uint8_t RemoteParamsType::*field; ///< cleared in the snapshot when nothing is allowed
+    /// The record's field (none for the live-view AF mode, which the record does not hold); the
+    /// probe clears it in its snapshot when the camera allows no value.
+    std::uint8_t RemoteParamsType::*field;
     bool raiseOnFailure;
 };
 constexpr DescribedParam kDescribedParams[] = {
@@ -228,35 +231,25 @@ void TEDSDK::GetRemoteParams(RemoteParamsType &params)
         params.ImageSize = q.size;
         params.ImageSizePic2RAW = q.size2;
     }
-    if (auto v = readU32(camera, sdk::kEdsPropID_AEMode))
-        params.ImageMode = exposureModeOf(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_Av))
-        params.Av = avCodeToField(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_Tv))
-        params.Tv = tvCodeToField(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_ExposureCompensation))
-        params.ExposureCompensation = exposureCompOf(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_WhiteBalance))
-        params.WhiteBalanceSetting = whiteBalanceOf(*v);
-    if (params.WhiteBalanceSetting == kWhiteBalanceKelvinCode) {
-        if (auto v = readU32(camera, sdk::kEdsPropID_ColorTemperature))
-            params.WhiteBalanceKelvin = *v;
+    // The single-valued parameters, with the colour temperature and the shift right after the
+    // white balance.
+    for (const DescribedParam &param : kDescribedParams) {
+        if (param.field == nullptr)
+            continue;
+        if (auto v = readU32(camera, param.property))
+            params.*param.field = param.toCode(*v);
+        if (param.kind != RemoteParamWhiteBalanceSetting)
+            continue;
+        if (params.WhiteBalanceSetting == kWhiteBalanceKelvinCode) {
+            if (auto v = readU32(camera, sdk::kEdsPropID_ColorTemperature))
+                params.WhiteBalanceKelvin = *v;
+        }
+        if (auto shift = readWBShift(camera)) {
+            params.WBShiftEnabled = 1;
+            params.AmberBlue = lowByte(static_cast<std::uint32_t>((*shift)[0]));
+            params.GreenMagenta = lowByte(static_cast<std::uint32_t>((*shift)[1]));
+        }
     }
-    if (auto shift = readWBShift(camera)) {
-        params.WBShiftEnabled = 1;
-        params.AmberBlue = lowByte(static_cast<std::uint32_t>((*shift)[0]));
-        params.GreenMagenta = lowByte(static_cast<std::uint32_t>((*shift)[1]));
-    }
-    if (auto v = readU32(camera, sdk::kEdsPropID_AFMode))
-        params.AFMode = afModeOf(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_DriveMode))
-        params.DriveMode = driveModeOf(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_MeteringMode))
-        params.MLWeiMode = meteringOf(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_ColorSpace))
-        params.ColorSpace = colorSpaceOf(*v);
-    if (auto v = readU32(camera, sdk::kEdsPropID_ISOSpeed))
-        params.ISO = isoOf(*v);
     if (auto v = readU32(camera, sdk::kEdsPropID_PictureStyle)) {
         params.PictureStyleEnabled = 1;
         params.PictureStyle = codeOf(kPictureStyles, *v);
