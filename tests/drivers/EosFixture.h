@@ -17,26 +17,27 @@
 
 namespace tbx::test {
 
-/// The stand-in's control API (the TbxSim_ exports), reached by path in the redist folder.
+/// The stand-in's control API (the TbxSim_ exports, in the SDK's calling convention), reached by
+/// path in the redist folder.
 struct SimControl {
-    std::uint32_t (*LoadScenario)(const char *textOrPath) = nullptr;
-    std::uint32_t (*Reset)() = nullptr;
-    std::uint32_t (*InjectFault)(const char *entryPoint, std::uint32_t code, std::int32_t count) = nullptr;
-    std::uint32_t (*ClearFaults)() = nullptr;
-    std::uint32_t (*SetBusy)(const char *id, std::int32_t calls) = nullptr;
-    std::uint32_t (*GetCallLog)(char *buffer, std::uint32_t size, std::uint32_t *outSize) = nullptr;
-    std::uint32_t (*ClearCallLog)() = nullptr;
-    std::uint32_t (*FireEvent)(const char *id, std::uint32_t event, std::uint32_t param) = nullptr;
-    std::uint32_t (*SetProperty)(const char *id, std::uint32_t property, const void *data, std::uint32_t size) = nullptr;
-    std::uint32_t (*GetProperty)(const char *id, std::uint32_t property, void *data, std::uint32_t size,
+    std::uint32_t(TBX_EDSAPI *LoadScenario)(const char *textOrPath) = nullptr;
+    std::uint32_t(TBX_EDSAPI *Reset)() = nullptr;
+    std::uint32_t(TBX_EDSAPI *InjectFault)(const char *entryPoint, std::uint32_t code, std::int32_t count) = nullptr;
+    std::uint32_t(TBX_EDSAPI *ClearFaults)() = nullptr;
+    std::uint32_t(TBX_EDSAPI *SetBusy)(const char *id, std::int32_t calls) = nullptr;
+    std::uint32_t(TBX_EDSAPI *GetCallLog)(char *buffer, std::uint32_t size, std::uint32_t *outSize) = nullptr;
+    std::uint32_t(TBX_EDSAPI *ClearCallLog)() = nullptr;
+    std::uint32_t(TBX_EDSAPI *FireEvent)(const char *id, std::uint32_t event, std::uint32_t param) = nullptr;
+    std::uint32_t(TBX_EDSAPI *SetProperty)(const char *id, std::uint32_t property, const void *data, std::uint32_t size) = nullptr;
+    std::uint32_t(TBX_EDSAPI *GetProperty)(const char *id, std::uint32_t property, void *data, std::uint32_t size,
                                  std::uint32_t *outSize) = nullptr;
-    std::uint32_t (*WaitIdle)(std::uint32_t milliseconds) = nullptr;
-    std::uint32_t (*GetObjectCount)() = nullptr;
-    std::uint32_t (*GetLastError)(char *buffer, std::uint32_t size, std::uint32_t *outSize) = nullptr;
-    std::uint32_t (*AttachCamera)(const char *idOrJson) = nullptr;
-    std::uint32_t (*DetachCamera)(const char *id) = nullptr;
-    std::uint32_t (*Unplug)(const char *id, std::uint64_t afterBytes) = nullptr;
-    std::uint32_t (*ReleaseShutter)(const char *id) = nullptr;
+    std::uint32_t(TBX_EDSAPI *WaitIdle)(std::uint32_t milliseconds) = nullptr;
+    std::uint32_t(TBX_EDSAPI *GetObjectCount)() = nullptr;
+    std::uint32_t(TBX_EDSAPI *GetLastError)(char *buffer, std::uint32_t size, std::uint32_t *outSize) = nullptr;
+    std::uint32_t(TBX_EDSAPI *AttachCamera)(const char *idOrJson) = nullptr;
+    std::uint32_t(TBX_EDSAPI *DetachCamera)(const char *id) = nullptr;
+    std::uint32_t(TBX_EDSAPI *Unplug)(const char *id, std::uint64_t afterBytes) = nullptr;
+    std::uint32_t(TBX_EDSAPI *ReleaseShutter)(const char *id) = nullptr;
 };
 
 /// The control API of the stand-in that the driver loads (the same library instance).
