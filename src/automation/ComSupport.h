@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include "automation/Module.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -37,6 +39,43 @@ public:
 
 private:
     T *p_ = nullptr;
+};
+
+/// Reference counting and QueryInterface of a module object with one interface (besides
+/// IUnknown). Counts as a live object of the module while it exists.
+template <class Interface, const IID &InterfaceId>
+class SingleInterfaceObject : public Interface {
+public:
+    SingleInterfaceObject(const SingleInterfaceObject &) = delete;
+    SingleInterfaceObject &operator=(const SingleInterfaceObject &) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
+    {
+        if (object == nullptr)
+            return E_POINTER;
+        if (riid == IID_IUnknown || riid == InterfaceId) {
+            *object = static_cast<Interface *>(this);
+            this->AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        LONG n = InterlockedDecrement(&refs_);
+        if (n == 0)
+            delete this;
+        return static_cast<ULONG>(n);
+    }
+
+protected:
+    SingleInterfaceObject() { addObject(); }
+    virtual ~SingleInterfaceObject() { releaseObject(); }
+
+private:
+    LONG refs_ = 1;
 };
 
 /// A failure carrying an OLE error code of its own (for example from an OLE call the object made).

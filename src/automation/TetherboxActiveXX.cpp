@@ -68,32 +68,12 @@ private:
 };
 
 /// Enumerates the one connection point of the object.
-class ConnectionPointEnum final : public IEnumConnectionPoints {
+class ConnectionPointEnum final
+    : public SingleInterfaceObject<IEnumConnectionPoints, IID_IEnumConnectionPoints> {
 public:
-    ConnectionPointEnum(IConnectionPoint *point, ULONG position) : point_(ComRef<IConnectionPoint>::share(point)),
-                                                                   position_(position)
+    ConnectionPointEnum(IConnectionPoint *point, ULONG position)
+        : point_(ComRef<IConnectionPoint>::share(point)), position_(position)
     {
-        addObject();
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override
-    {
-        if (object == nullptr)
-            return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IEnumConnectionPoints) {
-            *object = static_cast<IEnumConnectionPoints *>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        LONG n = InterlockedDecrement(&refs_);
-        if (n == 0)
-            delete this;
-        return static_cast<ULONG>(n);
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IConnectionPoint **points, ULONG *fetched) override
     {
@@ -131,8 +111,6 @@ public:
     }
 
 private:
-    ~ConnectionPointEnum() { releaseObject(); }
-    LONG refs_ = 1;
     ComRef<IConnectionPoint> point_;
     ULONG position_;
 };
