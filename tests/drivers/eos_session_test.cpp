@@ -226,6 +226,15 @@ TEST_F(EosSessionTest, FormatCardWithoutACardIsRefused)
     EXPECT_TRUE(simCalls("EdsFormatVolume").empty());
 }
 
+TEST_F(EosSessionTest, ACameraAboutToSleepIsKeptAwake)
+{
+    engine().OnEvent = [](EventCallbackType) {};
+    connect();
+    ASSERT_EQ(sim().FireEvent("eos1", sdk::kEdsStateEvent_WillSoonShutDown, 5), 0u) << simError();
+    tick(2);
+    EXPECT_THAT(simCalls("EdsSendCommand"), ElementsAre(HasSubstr(", 0x1, 0x0) -> 0x00000000")));
+}
+
 TEST_F(EosSessionTest, TextsOfFixedBuffersStopAtTheBufferEnd)
 {
     struct Texts : eos::TEDSDK {
