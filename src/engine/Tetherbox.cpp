@@ -181,21 +181,6 @@ TTetherbox::~TTetherbox()
     pssdk_.reset();
 }
 
-CamDriver &TTetherbox::driver(Driver which)
-{
-    switch (which) {
-    case Driver::CD:
-        return *cdsdk_;
-    case Driver::PR:
-        return *prsdk_;
-    case Driver::ED:
-        return *edsdk_;
-    case Driver::PS:
-        break;
-    }
-    return *pssdk_;
-}
-
 // ---------------------------------------------------------------------------------------------
 // SDK start-up and enumeration
 // ---------------------------------------------------------------------------------------------

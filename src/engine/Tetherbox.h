@@ -340,7 +340,6 @@ private:
 
 private:
     friend struct EngineAccess;
-    enum class Driver { CD, PR, ED, PS };
 
     // Dispatch helpers shared by every operation.
     int family() const { return connection_.CameraModel; }
@@ -386,7 +385,6 @@ private:
     DriverPtr prsdk_;
     DriverPtr edsdk_;
     DriverPtr pssdk_;
-    CamDriver &driver(Driver which);
 
     // Name lists and camera records (each engine has its own).
     StringList powerShotNames_;
@@ -412,7 +410,6 @@ private:
     std::atomic<bool> useSDKThread_{false};
     bool ptpDisabled_ = false;
     bool sdkStarted_[4] = {};
-    bool ptpStartedWithFamily1_ = false;
     std::atomic<ReleaseModeType> releaseMode_{ReleaseModeOnlyToPC};
     std::atomic<ReleaseDataKindType> releaseDataKind_{ReleaseDataKindTakeOnlyThumbnail};
     std::atomic<bool> eosTimerRunning_{false};
