@@ -1,5 +1,6 @@
 // Enumeration, sessions, properties and reference counting, through the exports only.
 #include <cstring>
+#include <fstream>
 
 #include "SdkFixture.h"
 
@@ -12,6 +13,28 @@ TEST(SimExports, CompanionLibraryLoadsAndCarriesItsOwnExport) {
 #if defined(_WIN32) && !defined(_WIN64)
     EXPECT_EQ(exportOf(TBX_SIM_EDSDK_PATH, "EdsCreateStream"), nullptr);
 #endif
+}
+
+namespace {
+// The four parts of the first VS_FIXEDFILEINFO in a file: the PE VERSIONINFO resource or our ELF
+// version note both carry one, starting with its signature.
+std::vector<int> fileVersionOf(const char *path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<std::uint8_t> b(static_cast<std::size_t>(std::max<std::streamoff>(in.tellg(), 0)));
+    in.seekg(0);
+    in.read(reinterpret_cast<char *>(b.data()), static_cast<std::streamsize>(b.size()));
+    for (std::size_t i = 0; i + 16 <= b.size(); i += 4) {
+        if (b[i] != 0xBD || b[i + 1] != 0x04 || b[i + 2] != 0xEF || b[i + 3] != 0xFE) continue;
+        auto half = [&](std::size_t at) { return b[at] | b[at + 1] << 8; };
+        return {half(i + 10), half(i + 8), half(i + 14), half(i + 12)};
+    }
+    return {};
+}
+}  // namespace
+
+TEST(SimExports, LibrariesCarryTheFileVersionsTheLoaderChecks) {
+    EXPECT_EQ(fileVersionOf(TBX_SIM_EDSDK_PATH), (std::vector<int>{13, 10, 20, 0}));
+    EXPECT_EQ(fileVersionOf(TBX_SIM_EDSIMAGE_PATH), (std::vector<int>{13, 10, 0, 0}));
 }
 
 using SessionTest = SimTest;
