@@ -1,9 +1,7 @@
 // Shooting, the transfer of announced pictures and movies, and the camera collection of the EOS
 // driver, through the engine into the EOS stand-in.
 #include "EosFixture.h"
-
-#include "platform/Errors.h"
-#include "sdk/EdsErrors.h"
+#include "EosTestSupport.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -19,17 +17,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-template <class F>
-std::string failureOf(F &&f)
-{
-    try {
-        f();
-    } catch (const ECamException &e) {
-        return e.what();
-    }
-    return "(no failure)";
-}
-
 std::vector<std::uint8_t> fileBytes(const std::string &path)
 {
     std::ifstream in(path, std::ios::binary);
@@ -40,24 +27,6 @@ bool isJpeg(const std::vector<std::uint8_t> &bytes)
 {
     return bytes.size() > 4 && bytes[0] == 0xFF && bytes[1] == 0xD8 && bytes[bytes.size() - 2] == 0xFF &&
            bytes.back() == 0xD9;
-}
-
-/// The arguments of a call-log line "Name(a, b, c) -> 0x...".
-std::vector<std::string> argsOf(const std::string &line)
-{
-    const std::size_t open = line.find('(');
-    const std::size_t close = line.rfind(") -> ");
-    std::vector<std::string> args;
-    std::string rest = line.substr(open + 1, close - open - 1);
-    for (std::size_t at; (at = rest.find(", ")) != std::string::npos; rest.erase(0, at + 2))
-        args.push_back(rest.substr(0, at));
-    args.push_back(rest);
-    return args;
-}
-
-std::string sdkFailure(const std::string &label, std::uint32_t code)
-{
-    return sdk::FormatSdkError(label, code, sdk::EdsErrorText(code));
 }
 
 std::vector<std::string> namesOf(const ImageListType &list)
