@@ -57,15 +57,18 @@ public:
     bool assigned() const noexcept { return assigned_.load(); }
     explicit operator bool() const noexcept { return assigned(); }
 
+    /// A copy of the handler (empty when none is assigned).
+    F get() const
+    {
+        std::lock_guard lock(mutex_);
+        return handler_;
+    }
+
     /// Calls the handler with \p args; false when none is assigned.
     template <class... Args>
     bool invoke(Args &&...args) const
     {
-        F handler;
-        {
-            std::lock_guard lock(mutex_);
-            handler = handler_;
-        }
+        const F handler = get();
         if (!handler)
             return false;
         handler(std::forward<Args>(args)...);

@@ -495,7 +495,13 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::LegacyViewfinderCallback(void *buffer
 std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPViewfinderCallback(std::uint32_t /*camera*/, std::uint32_t context,
                                                                  std::uint32_t size, void *buffer)
 {
-    return EngineAccess::withEngine(context, [&](TTetherbox &e) {
+    // A frame for the SDK's own thread is prepared under the registry lock but handed to the
+    // host after the lock is released, so a host handler that waits for the owner thread cannot
+    // block every other callback; nothing of the engine is touched after the lock.
+    TNotifyViewfinderEvent direct;
+    JpegBlob frame;
+    ViewfinderPositionType metadata;
+    EngineAccess::withEngine(context, [&](TTetherbox &e) {
         {
             std::lock_guard lock(e.metadataMutex_);
             e.metadata_.Valid = 0;
@@ -506,14 +512,20 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPViewfinderCallback(std::uint32_t /
             e.queueFrame(buffer, size);
             return;
         }
-        // The host asked for frames on the SDK's own thread.
         if (buffer == nullptr || size == 0 || size > kMaxFrameBytes)
             return;
         const auto *bytes = static_cast<const std::uint8_t *>(buffer);
-        const JpegBlob frame(bytes, bytes + size);
-        const ViewfinderPositionType metadata = e.ViewfinderMetadata();
-        e.OnViewfinderEvent.invoke(std::span<const std::uint8_t>(frame), metadata);
+        frame.assign(bytes, bytes + size);
+        metadata = e.ViewfinderMetadata();
+        direct = e.OnViewfinderEvent.get();
     });
+    if (direct) {
+        try {
+            direct(std::span<const std::uint8_t>(frame), metadata);
+        } catch (...) {
+        }
+    }
+    return 0;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -633,6 +633,12 @@ TEST_F(EventsTest, PTPFramesCanBeDeliveredOnTheSDKThreadWhenTheHostAsks)
     EXPECT_THAT(got, ElementsAre("frame JPEG"));
     EXPECT_EQ(deliveredOn, sdkId);
     EXPECT_EQ(engine().QueuedEventCount(), 0u);
+
+    // What the host's handler raises stays in the callback.
+    engine().OnViewfinderEvent = [](std::span<const std::uint8_t>, const ViewfinderPositionType &) {
+        throw std::runtime_error("host failed");
+    };
+    EXPECT_EQ(TTetherbox::PTPViewfinderCallback(1, context(), 4, frame.data()), 0u);
 }
 
 } // namespace
