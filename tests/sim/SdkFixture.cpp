@@ -2,12 +2,24 @@
 
 #include <cstring>
 #include <sstream>
+#include <type_traits>
+
+#include "TbxSimControl.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
 #endif
+
+// The host header declares the control functions as the tests call them.
+static_assert(std::is_same_v<decltype(Sdk::TbxSim_LoadScenario), TbxSim_LoadScenario_t>);
+static_assert(std::is_same_v<decltype(Sdk::TbxSim_InjectFault), TbxSim_InjectFault_t>);
+static_assert(std::is_same_v<decltype(Sdk::TbxSim_Unplug), TbxSim_Unplug_t>);
+static_assert(std::is_same_v<decltype(Sdk::TbxSim_GetCallLog), TbxSim_GetCallLog_t>);
+static_assert(std::is_same_v<decltype(Sdk::TbxSim_SetProperty), TbxSim_SetProperty_t>);
+static_assert(std::is_same_v<decltype(Sdk::TbxSim_GetProperty), TbxSim_GetProperty_t>);
+static_assert(std::is_same_v<decltype(Sdk::TbxSim_FireEvent), TbxSim_FireEvent_t>);
 
 namespace {
 
