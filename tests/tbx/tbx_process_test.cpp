@@ -1,0 +1,230 @@
+// tbx run as a process against the simulated EOS camera (the built stand-ins, which tbx finds by
+// itself), on its virtual clock so that the camera's waits cost no real time.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <sys/wait.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int code = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quoted(const std::string &text)
+{
+    std::string q = "'";
+    for (char c : text)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string readFile(const fs::path &file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool isJpeg(const fs::path &file)
+{
+    const std::string bytes = readFile(file);
+    return bytes.size() > 4 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xD8;
+}
+
+class TbxProcess : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = fs::temp_directory_path() /
+               ("tbx-process-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    /// Runs tbx in the test's folder with \p args (and \p input on its standard input).
+    Result tbx(const std::vector<std::string> &args, const std::string &input = "")
+    {
+        std::string command = "cd " + quoted(dir_.string()) + " && env -u TBX_SIM_SCENARIO " + quoted(TBX_EXE) +
+                              " --virtual-clock --timeout 20";
+        for (const std::string &arg : args)
+            command += " " + quoted(arg);
+        std::ofstream(dir_ / ".stdin") << input;
+        command += " <.stdin >.stdout 2>.stderr";
+        const int status = std::system(command.c_str());
+        Result r;
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = readFile(dir_ / ".stdout");
+        r.err = readFile(dir_ / ".stderr");
+        return r;
+    }
+    fs::path path(const std::string &name) const { return dir_ / name; }
+    std::vector<std::string> filesIn(const std::string &folder) const
+    {
+        std::vector<std::string> names;
+        if (fs::is_directory(path(folder)))
+            for (const auto &entry : fs::directory_iterator(path(folder)))
+                names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(TbxProcess, ListAndInfoDescribeTheSimulatedCamera)
+{
+    const Result list = tbx({"list"});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_EQ(list.out, "0  EOS  Canon EOS 90D\n");
+
+    const Result info = tbx({"info", "--json"});
+    ASSERT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("\"model\": \"Canon EOS 90D\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"bodyId\": \"083021000123\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"remote\": true"), std::string::npos) << info.out;
+
+    const Result custom = tbx({"--scenario", R"({"cameras": [{"id": "a", "description": "Canon EOS R5"}]})", "list"});
+    EXPECT_EQ(custom.out, "0  EOS  Canon EOS R5\n");
+}
+
+TEST_F(TbxProcess, ShootDownloadsEveryPictureAndNeverOverwritesOne)
+{
+    const Result first = tbx({"shoot", "--count", "2", "--dest", "out"});
+    ASSERT_EQ(first.code, 0) << first.err;
+    EXPECT_EQ(filesIn("out"), (std::vector<std::string>{"shot-0001.jpg", "shot-0002.jpg"}));
+    EXPECT_TRUE(isJpeg(path("out/shot-0001.jpg")));
+    EXPECT_NE(first.err.find("Picture 2/2 [####################] 100%"), std::string::npos) << first.err;
+
+    const Result both = tbx({"shoot", "--kind", "both", "--dest", "out", "--json"});
+    ASSERT_EQ(both.code, 0) << both.err;
+    EXPECT_EQ(filesIn("out"),
+              (std::vector<std::string>{"shot-0001.jpg", "shot-0002.jpg", "shot-0003-thumb.jpg", "shot-0003.jpg"}));
+    EXPECT_LT(fs::file_size(path("out/shot-0003-thumb.jpg")), fs::file_size(path("out/shot-0003.jpg")));
+    EXPECT_NE(both.out.find("\"shots\": 1"), std::string::npos) << both.out;
+}
+
+TEST_F(TbxProcess, ABusyCameraEndsTheShotWithTheCamerasErrorText)
+{
+    const Result r = tbx({"--sim-fault", "busy:-1", "shoot", "--dest", "out"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.err.find("Device busy"), std::string::npos) << r.err;
+    EXPECT_TRUE(filesIn("out").empty());
+
+    const Result json = tbx({"--json", "--sim-fault", "busy:-1", "bodyid"});
+    EXPECT_EQ(json.code, 1);
+    EXPECT_NE(json.out.find("\"ok\": false, \"exit\": 1, \"error\": "), std::string::npos) << json.out;
+}
+
+TEST_F(TbxProcess, AnUnplugDuringADownloadLeavesNoPartialFile)
+{
+    const Result card = tbx({"--sim-fault", "unplug:1000", "card", "get", "IMG_0003.CR3", "--dest", "raw.cr3"});
+    EXPECT_EQ(card.code, 1);
+    EXPECT_NE(card.err.find("EdsDownload"), std::string::npos) << card.err;
+    EXPECT_FALSE(fs::exists(path("raw.cr3")));
+
+    const Result shot = tbx({"--sim-fault", "unplug:1000", "shoot", "--dest", "out"});
+    EXPECT_EQ(shot.code, 1);
+    EXPECT_NE(shot.err.find("Communication disconnected"), std::string::npos) << shot.err;
+    EXPECT_TRUE(filesIn("out").empty());
+}
+
+TEST_F(TbxProcess, UsageErrorsAndMissingCamerasHaveTheirOwnExitCodes)
+{
+    const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
+        {{"explode"}, "unknown command \"explode\""},
+        {{"shoot", "--count", "zero"}, "--count must be a number from 1 to 9999, not \"zero\""},
+        {{"shoot", "--kind", "raw"}, "--kind must be thumbnail, picture or both"},
+        {{"list", "--bogus"}, "unknown option --bogus"},
+        {{"params", "set", "iso=123"}, "\"123\" is not a value of ISO"},
+        {{"params", "set", "zoom=1"}, "\"zoom=1\" is not NAME=VALUE with a known parameter name"},
+        {{"liveview", "--frames", "3", "--seconds", "1"}, "give --frames or --seconds, not both"},
+        {{"card", "get", "99"}, "there is no picture 99 on the card (5 pictures)"},
+        {{"--sim-fault", "melt:1", "bodyid"}, "bad --sim-fault melt:1"},
+    };
+    for (const auto &[args, message] : usage) {
+        const Result r = tbx(args);
+        EXPECT_EQ(r.code, 2) << args[0];
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(tbx({}).code, 2);
+    EXPECT_EQ(tbx({"--help"}).code, 0);
+
+    const Result none = tbx({"--scenario", R"({"cameras": []})", "info"});
+    EXPECT_EQ(none.code, 3);
+    EXPECT_NE(none.err.find("No camera found"), std::string::npos) << none.err;
+    const Result noLibrary = tbx({"--library-folder", path("nowhere").string(), "info"});
+    EXPECT_EQ(noLibrary.code, 1);
+    EXPECT_NE(noLibrary.err.find("does not exist"), std::string::npos) << noLibrary.err;
+    const Result clock = tbx({"clock", "2026-06-01T12:00:00"});
+    EXPECT_EQ(clock.code, 1);
+    EXPECT_NE(clock.err.find("Not supported by EOS cameras"), std::string::npos) << clock.err;
+}
+
+TEST_F(TbxProcess, LiveViewKeepsEveryFrameAndLeavesNoRotationFiles)
+{
+    const Result r = tbx({"liveview", "--frames", "5", "--dest", "live"});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(filesIn("live"), (std::vector<std::string>{"frame-0001.jpg", "frame-0002.jpg", "frame-0003.jpg",
+                                                         "frame-0004.jpg", "frame-0005.jpg"}));
+    EXPECT_TRUE(isJpeg(path("live/frame-0005.jpg")));
+    EXPECT_NE(r.out.find("5 frames in "), std::string::npos) << r.out;
+
+    const Result stream = tbx({"liveview", "--stream", "--seconds", "1", "--json"});
+    ASSERT_EQ(stream.code, 0) << stream.err;
+    EXPECT_NE(stream.out.find("\"stream\": true"), std::string::npos) << stream.out;
+    EXPECT_EQ(stream.out.find("\"frames\": 0,"), std::string::npos) << stream.out;
+    EXPECT_EQ(stream.out.find("did not start like a JPEG"), std::string::npos);
+}
+
+TEST_F(TbxProcess, CardListingThumbnailsAndDownloads)
+{
+    const Result list = tbx({"card", "list", "--thumbnails", "thumbs", "--json"});
+    ASSERT_EQ(list.code, 0) << list.err;
+    EXPECT_NE(list.out.find("{\"number\": 2, \"name\": \"IMG_0003.CR3\"}"), std::string::npos) << list.out;
+    EXPECT_EQ(filesIn("thumbs"), (std::vector<std::string>{"IMG_0001.JPG.thumb.jpg", "IMG_0002.JPG.thumb.jpg",
+                                                           "IMG_0004.JPG.thumb.jpg"}));
+
+    const Result get = tbx({"card", "get", "img_0001.jpg"});
+    ASSERT_EQ(get.code, 0) << get.err;
+    EXPECT_TRUE(isJpeg(path("IMG_0001.JPG")));
+    const Result again = tbx({"card", "get", "0"});
+    EXPECT_EQ(again.code, 2) << "an existing file is never replaced without --force";
+    EXPECT_EQ(tbx({"card", "get", "0", "--force"}).code, 0);
+}
+
+TEST_F(TbxProcess, ParameterFilesAndConfirmation)
+{
+    const Result save = tbx({"params", "save", "camera.params"});
+    ASSERT_EQ(save.code, 0) << save.err;
+    EXPECT_EQ(fs::file_size(path("camera.params")), 52u);
+    EXPECT_EQ(tbx({"params", "load", "camera.params"}).code, 0);
+    std::ofstream(path("broken.params")) << "not a parameter file at all, but long enough to be read as one?";
+    const Result broken = tbx({"params", "load", "broken.params"});
+    EXPECT_EQ(broken.code, 1);
+    EXPECT_NE(broken.err.find("invalid data format"), std::string::npos) << broken.err;
+
+    const Result set = tbx({"params", "set", "iso=400", "av=f/8", "--json"});
+    ASSERT_EQ(set.code, 0) << set.err;
+    EXPECT_NE(set.out.find("\"ISO\": {\"code\": 11"), std::string::npos) << set.out;
+    EXPECT_NE(set.out.find("\"Av\": {\"code\": 19"), std::string::npos) << set.out;
+
+    const Result declined = tbx({"format"}, "no\n");
+    EXPECT_EQ(declined.code, 5);
+    EXPECT_NE(declined.err.find("Every picture on it is lost"), std::string::npos);
+    EXPECT_EQ(tbx({"format"}, "yes\n").code, 0);
+}
+
+} // namespace

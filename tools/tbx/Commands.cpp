@@ -1,0 +1,642 @@
+// The commands of tbx, each over the control of a Session.
+#include "Cli.h"
+#include "ParamNames.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <sstream>
+
+namespace tbx::cli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string lower(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+    return text;
+}
+
+std::string jsonBool(bool value)
+{
+    return value ? "true" : "false";
+}
+
+std::string joinJson(const std::vector<std::string> &items, const char *open = "[", const char *close = "]")
+{
+    std::string text = open;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        text += (i > 0 ? ", " : "") + items[i];
+    return text + close;
+}
+
+void requireArgs(const Session &s, std::size_t low, std::size_t high, const char *usage)
+{
+    const std::size_t n = s.options().args.size();
+    if (n < low || n > high)
+        throw usageError(std::string("usage: tbx ") + usage);
+}
+
+/// Where the pictures go: the folder, created if needed.
+fs::path destinationFolder(const Session &s, const std::string &fallback)
+{
+    const fs::path dir = s.options().value("dest").value_or(fallback);
+    std::error_code ec;
+    fs::create_directories(dir, ec);
+    if (!fs::is_directory(dir))
+        throw Failure(kExitCamera, "Could not create the folder " + dir.string());
+    return dir;
+}
+
+/// The first "<prefix>NNNN" whose picture and thumbnail names are both free in \p dir.
+std::string freeShotName(const fs::path &dir, int &next)
+{
+    for (;; ++next) {
+        char name[32];
+        std::snprintf(name, sizeof name, "shot-%04d", next);
+        if (!fs::exists(dir / (std::string(name) + ".jpg")) && !fs::exists(dir / (std::string(name) + "-thumb.jpg")))
+            return name;
+    }
+}
+
+const char *const kModeNames[] = {"pc", "both", "camera"};
+const char *const kKindNames[] = {"thumbnail", "picture", "both"};
+
+int choice(const Session &s, const std::string &option, const char *const (&names)[3], int fallback)
+{
+    const auto text = s.options().value(option);
+    if (!text)
+        return fallback;
+    for (int i = 0; i < 3; ++i)
+        if (lower(*text) == names[i])
+            return i;
+    throw usageError("--" + option + " must be " + names[0] + ", " + names[1] + " or " + names[2]);
+}
+
+/// Collection entry \p spec: its position, or its name without regard to case.
+int collectionEntry(TTetherboxActiveX &c, const std::string &spec)
+{
+    const int count = c.OpenCameraCollection_GetNrOfPictures();
+    char *end = nullptr;
+    const long number = std::strtol(spec.c_str(), &end, 10);
+    if (!spec.empty() && *end == '\0') {
+        if (number < 0 || number >= count)
+            throw usageError("there is no picture " + spec + " on the card (" + std::to_string(count) + " pictures)");
+        return static_cast<int>(number);
+    }
+    for (int i = 0; i < count; ++i)
+        if (lower(c.OpenCameraCollection_NameOfImage(i)) == lower(spec))
+            return i;
+    throw usageError("there is no picture named " + spec + " on the card");
+}
+
+/// Runs the download \p transfer into \p file; a file it leaves behind after a failure is
+/// incomplete and is removed before the failure goes on.
+void download(const std::string &file, const std::function<void()> &transfer)
+{
+    try {
+        transfer();
+    } catch (...) {
+        std::error_code ec;
+        fs::remove(file, ec);
+        throw;
+    }
+}
+
+std::string tempFolder()
+{
+    std::error_code ec;
+    const fs::path dir = fs::temp_directory_path(ec);
+    return ec ? std::string(".") : dir.string();
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+void cmdList(Session &s)
+{
+    requireArgs(s, 0, 0, "list");
+    TTetherboxActiveX &c = s.control();
+    c.OpenCameraEnumeration();
+    struct Family {
+        const char *name;
+        int code;
+        int count;
+    };
+    const Family families[] = {{"EOS", CamModEOS, c.OpenCameraEnumeration_GetEOSNr()},
+                               {"PowerShot", CamModPowerShot, c.OpenCameraEnumeration_GetPowerShotNr()},
+                               {"PowerShot generation 2", CamModPowerShotGen2, c.OpenCameraEnumeration_GetPowerShotGen2Nr()}};
+    std::vector<std::string> items;
+    int total = 0;
+    for (const Family &f : families)
+        for (int i = 0; i < f.count; ++i, ++total) {
+            const std::string model = c.OpenCameraEnumeration_GetModel(f.code, i);
+            s.output().line(std::to_string(i) + "  " + f.name + "  " + model);
+            items.push_back("{\"family\": " + jsonText(f.name) + ", \"number\": " + std::to_string(i) +
+                            ", \"model\": " + jsonText(model) + "}");
+        }
+    if (total == 0)
+        s.output().line("No camera found.");
+    s.output().document("{\"ok\": true, \"cameras\": " + joinJson(items) + "}");
+}
+
+void cmdInfo(Session &s)
+{
+    requireArgs(s, 0, 0, "info");
+    s.connect();
+    TTetherboxActiveX &c = s.control();
+    std::string bodyID;
+    try {
+        bodyID = c.GetBodyID();
+    } catch (const std::exception &e) {
+        bodyID = std::string("(") + e.what() + ")";
+    }
+    const bool remote = c.RemoteSupported();
+    int shots = -1;
+    if (remote) {
+        c.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, "");
+        shots = c.RemoteGetNumberOfAvailableShots();
+    }
+    Output &o = s.output();
+    o.line("Model:            " + c.Connect_CameraModelName());
+    o.line("Firmware:         " + c.Connect_FirmwareVersion());
+    o.line("Owner:            " + c.Connect_OwnerName());
+    o.line("Battery:          " + std::string(batterySourceName(c.Connect_Battery_BatterySource())) + ", " +
+           batteryStatusName(c.Connect_Battery_BatteryStatus()));
+    o.line("Body ID:          " + bodyID);
+    o.line("Remote capture:   " + std::string(remote ? "yes" : "no"));
+    if (remote) {
+        o.line("Live view:        " + std::string(c.RemoteStart_DoSupportViewfinder() ? "yes" : "no"));
+        o.line("Zoom:             " + std::string(c.RemoteStart_DoSupportZoom() ? "yes" : "no") +
+               (c.RemoteStart_DoSupportPowerZoom() ? " (power zoom)" : ""));
+        o.line("Available shots:  " + std::to_string(shots));
+    }
+    o.document("{\"ok\": true, \"model\": " + jsonText(c.Connect_CameraModelName()) +
+               ", \"firmware\": " + jsonText(c.Connect_FirmwareVersion()) +
+               ", \"owner\": " + jsonText(c.Connect_OwnerName()) +
+               ", \"batterySource\": " + jsonText(batterySourceName(c.Connect_Battery_BatterySource())) +
+               ", \"batteryStatus\": " + jsonText(batteryStatusName(c.Connect_Battery_BatteryStatus())) +
+               ", \"bodyId\": " + jsonText(bodyID) + ", \"remote\": " + jsonBool(remote) +
+               ", \"liveView\": " + jsonBool(remote && c.RemoteStart_DoSupportViewfinder()) +
+               ", \"availableShots\": " + std::to_string(shots) + "}");
+}
+
+void cmdShoot(Session &s)
+{
+    requireArgs(s, 0, 0, "shoot [--count N] [--kind thumbnail|picture|both] [--dest DIR] [--mode pc|both|camera]");
+    const int count = s.options().intValue("count", 1, 1, 9999);
+    const int kind = choice(s, "kind", kKindNames, ReleaseDataKindTakeOnlyPicture);
+    const int mode = choice(s, "mode", kModeNames, ReleaseModeOnlyToPC);
+    const fs::path dir = destinationFolder(s, ".");
+    TTetherboxActiveX &c = s.control();
+
+    int ready = 0;
+    int released = 0;
+    c.OnRemoteEvent = [&](RemoteEventCallbackType event, NotifyRemoteEventValidType, std::int32_t, TypeOfPictureType) {
+        if (event == RemoteEventCallbackReleaseImageReady)
+            ++ready;
+        if (event == RemoteEventCallbackReleaseComplete || event == RemoteEventCallbackReleaseImageReady)
+            ++released;
+    };
+    s.startRemote(mode, kind, false, "");
+    s.armFaults();
+
+    std::vector<std::string> files;
+    int next = 1;
+    for (int shot = 1; shot <= count; ++shot) {
+        ready = 0;
+        released = 0;
+        c.RemoteTakePicture();
+        if (mode == ReleaseModeOnlyToCamera) {
+            s.pumpFor(500);
+            s.output().line("Picture " + std::to_string(shot) + " stored on the camera's card");
+            continue;
+        }
+        if (!s.pumpUntil([&] { return ready > 0; }))
+            throw Failure(kExitTimeout, "The camera released no picture within " +
+                                            std::to_string(static_cast<int>(s.options().timeoutSeconds)) + " s");
+        for (int item = 0; item < ready; ++item) {
+            const std::string name = freeShotName(dir, next);
+            if (kind != ReleaseDataKindTakeOnlyPicture) {
+                const std::string thumb = (dir / (name + "-thumb.jpg")).string();
+                download(thumb, [&] { c.RemoteGetPicture(thumb, 0); }); // the thumbnail
+                files.push_back(thumb);
+                s.output().line("Saved " + thumb);
+            }
+            if (kind != ReleaseDataKindTakeOnlyThumbnail) {
+                const std::string picture = (dir / (name + ".jpg")).string();
+                ProgressBar bar(s.output(), "Picture " + std::to_string(shot) + "/" + std::to_string(count));
+                s.trackProgress(&bar);
+                download(picture, [&] { c.RemoteGetPicture(picture, 1); }); // the full picture
+                s.settle(bar);
+                s.trackProgress(nullptr);
+                files.push_back(picture);
+                s.output().line("Saved " + picture + " (" + std::to_string(fs::file_size(picture)) + " bytes)");
+            }
+            ++next;
+        }
+    }
+    std::vector<std::string> quoted;
+    for (const std::string &f : files)
+        quoted.push_back(jsonText(f));
+    s.output().document("{\"ok\": true, \"shots\": " + std::to_string(count) + ", \"files\": " + joinJson(quoted) + "}");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Parameters
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+std::vector<ParamName> selectedParams(const std::vector<std::string> &names)
+{
+    if (names.empty())
+        return paramNames();
+    std::vector<ParamName> selected;
+    for (const std::string &name : names) {
+        const auto p = findParam(name);
+        if (!p)
+            throw usageError("unknown parameter \"" + name + "\"");
+        selected.push_back(*p);
+    }
+    return selected;
+}
+
+void applySetting(TTetherboxActiveX &c, const ParamName &p, int code)
+{
+    switch (p.setter) {
+    case Setter::AvTvMode:
+        c.RemoteSetRemoteParams_AvTvImageMode(p.kind == RemoteParamImageMode ? code : 0,
+                                              p.kind == RemoteParamAv ? code : 0, p.kind == RemoteParamTv ? code : 0);
+        break;
+    case Setter::Quality:
+        c.RemoteSetRemoteParams_ImageQuality(p.kind == RemoteParamImageSize ? code : 0,
+                                             p.kind == RemoteParamCompQuality ? code : 0, 0, 0);
+        break;
+    case Setter::Generic:
+        c.RemoteSetRemoteParams(p.kind, code);
+        break;
+    }
+}
+
+void showParams(Session &s, const std::vector<std::string> &names)
+{
+    TTetherboxActiveX &c = s.control();
+    c.RemoteGetCameraCacheParameters();
+    std::vector<std::string> items;
+    for (const ParamName &p : selectedParams(names)) {
+        const int code = c.RemoteGetRemoteParams(p.kind);
+        char line[128];
+        std::snprintf(line, sizeof line, "%-22s %s", p.name, describeCode(p, code).c_str());
+        s.output().line(line);
+        items.push_back(jsonText(p.name) + ": {\"code\": " + std::to_string(code) +
+                        ", \"text\": " + jsonText(describeCode(p, code)) + "}");
+    }
+    s.output().document("{\"ok\": true, \"params\": " + joinJson(items, "{", "}") + "}");
+}
+
+void supportedParams(Session &s, const std::vector<std::string> &names)
+{
+    TTetherboxActiveX &c = s.control();
+    std::vector<std::string> items;
+    for (const ParamName &p : selectedParams(names)) {
+        const std::string flags = c.RemoteStart_GetRemoteParamSupported(p.kind);
+        std::vector<std::string> values;
+        std::vector<std::string> quoted;
+        for (std::size_t code = 1; code < flags.size(); ++code)
+            if (flags[code] == '1') {
+                values.push_back(describeCode(p, static_cast<int>(code)));
+                quoted.push_back(jsonText(values.back()));
+            }
+        std::string text;
+        for (const std::string &v : values)
+            text += (text.empty() ? "" : ", ") + v;
+        char line[64];
+        std::snprintf(line, sizeof line, "%-22s ", p.name);
+        s.output().line(line + (values.empty() ? std::string("-") : text));
+        items.push_back(jsonText(p.name) + ": " + joinJson(quoted));
+    }
+    s.output().document("{\"ok\": true, \"supported\": " + joinJson(items, "{", "}") + "}");
+}
+
+} // namespace
+
+void cmdParams(Session &s)
+{
+    const std::vector<std::string> &args = s.options().args;
+    const std::string sub = args.empty() ? "show" : args[0];
+    const std::vector<std::string> rest(args.begin() + (args.empty() ? 0 : 1), args.end());
+    TTetherboxActiveX &c = s.control();
+
+    if (sub == "show") {
+        selectedParams(rest);
+        s.startRemote(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, "");
+        s.armFaults();
+        showParams(s, rest);
+    } else if (sub == "set") {
+        if (rest.empty())
+            throw usageError("usage: tbx params set NAME=VALUE...");
+        std::vector<std::pair<ParamName, int>> settings;
+        for (const std::string &assignment : rest) {
+            const auto eq = assignment.find('=');
+            const auto p = eq == std::string::npos ? std::nullopt : findParam(assignment.substr(0, eq));
+            if (!p)
+                throw usageError("\"" + assignment + "\" is not NAME=VALUE with a known parameter name");
+            const auto code = parseCode(*p, assignment.substr(eq + 1));
+            if (!code)
+                throw usageError("\"" + assignment.substr(eq + 1) + "\" is not a value of " + p->name);
+            settings.emplace_back(*p, *code);
+        }
+        s.startRemote(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, "");
+        s.armFaults();
+        for (const auto &[p, code] : settings) {
+            applySetting(c, p, code);
+            s.output().line("Set " + std::string(p.name) + " to " + describeCode(p, code));
+        }
+        std::vector<std::string> names;
+        for (const auto &setting : settings)
+            names.push_back(setting.first.name);
+        showParams(s, names);
+    } else if (sub == "supported" || sub == "probe") {
+        if (sub == "probe" && !rest.empty())
+            throw usageError("usage: tbx params probe [--cache DIR]");
+        selectedParams(sub == "supported" ? rest : std::vector<std::string>{});
+        const std::string cache = s.options().value("cache").value_or("");
+        if (!cache.empty())
+            fs::create_directories(cache);
+        s.connect();
+        s.armFaults();
+        {
+            ProgressBar bar(s.output(), "Probing");
+            s.trackProgress(&bar);
+            c.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, cache);
+            s.settle(bar);
+            s.trackProgress(nullptr);
+        }
+        supportedParams(s, sub == "supported" ? rest : std::vector<std::string>{});
+    } else if (sub == "save" || sub == "load") {
+        if (rest.size() != 1)
+            throw usageError("usage: tbx params " + sub + " FILE");
+        s.startRemote(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, "");
+        s.armFaults();
+        if (sub == "save")
+            c.RemoteSaveCameraRemoteParams(rest[0]);
+        else
+            c.RemoteLoadCameraRemoteParams(rest[0]);
+        s.output().line(sub == "save" ? "Saved the camera's parameters to " + rest[0]
+                                      : "Loaded the camera's parameters from " + rest[0]);
+        s.output().document("{\"ok\": true, \"file\": " + jsonText(rest[0]) + "}");
+    } else {
+        throw usageError("unknown params command \"" + sub + "\" (show, set, supported, probe, save, load)");
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Live view
+// ---------------------------------------------------------------------------------------------
+
+void cmdLiveview(Session &s)
+{
+    requireArgs(s, 0, 0, "liveview [--frames N | --seconds S] [--dest DIR] [--stream]");
+    if (s.options().value("frames") && s.options().value("seconds"))
+        throw usageError("give --frames or --seconds, not both");
+    const int wanted = s.options().intValue("frames", 0, 1, 1000000);
+    const double seconds = s.options().numberValue("seconds", wanted > 0 ? 0 : 3, 0.05, 86400);
+    const bool stream = s.options().flag("stream");
+    TTetherboxActiveX &c = s.control();
+
+    fs::path dir;
+    fs::path rotation;
+    if (!stream) {
+        dir = destinationFolder(s, "liveview");
+        rotation = dir / ".rotation";
+    }
+    LowMemoryBlock low(stream ? 16u << 20 : 0u);
+    if (stream && low.data() != nullptr)
+        c.SetLowBlockProvider([&low](std::size_t size) { return size <= low.size() ? low.data() : nullptr; });
+
+    int frames = 0;
+    std::uint64_t bytes = 0;
+    int badFrames = 0;
+    std::vector<std::string> saved;
+    c.OnViewfinderEvent = [&](const std::string &fileName, std::int32_t address, std::int32_t size, bool,
+                              std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                              std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+        ++frames;
+        if (stream) {
+            const auto *data = reinterpret_cast<const std::uint8_t *>(
+                static_cast<std::uintptr_t>(static_cast<std::uint32_t>(address)));
+            bytes += static_cast<std::uint32_t>(size);
+            if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
+                ++badFrames;
+            return;
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "frame-%04d.jpg", frames);
+        std::error_code ec;
+        fs::copy_file(fileName, dir / name, fs::copy_options::overwrite_existing, ec);
+        if (!ec) {
+            bytes += fs::file_size(dir / name, ec);
+            saved.push_back((dir / name).string());
+        }
+    };
+
+    s.startRemote(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, "");
+    s.armFaults();
+    if (!c.RemoteStart_DoSupportViewfinder())
+        throw Failure(kExitCamera, "The camera offers no live view");
+    c.RemoteStartViewfinder(stream ? ViewfinderCallbackStream : ViewfinderCallbackFilename, false, rotation.string());
+    const platform::Millis started = platform::clock().now();
+    bool complete = true;
+    if (wanted > 0)
+        complete = s.pumpUntil([&] { return frames >= wanted || (!s.timerErrors().empty() && frames == 0); });
+    else
+        s.pumpFor(static_cast<platform::Millis>(seconds * 1000));
+    const platform::Millis elapsed = std::max<platform::Millis>(platform::clock().now() - started, 1);
+    c.RemoteStopViewfinder();
+    if (!rotation.empty()) {
+        std::error_code ec;
+        fs::remove(rotation, ec); // empty once the rotation files are gone
+    }
+    if (frames == 0 && !s.timerErrors().empty())
+        throw Failure(kExitCamera, s.timerErrors().front());
+    if (!complete)
+        throw Failure(kExitTimeout, "Only " + std::to_string(frames) + " of " + std::to_string(wanted) +
+                                        " live-view frames arrived in time");
+
+    const double fps = frames * 1000.0 / static_cast<double>(elapsed);
+    const std::uint64_t average = frames > 0 ? bytes / static_cast<std::uint64_t>(frames) : 0;
+    char summary[160];
+    std::snprintf(summary, sizeof summary, "%d frames in %.1f s (%.1f frames/s), %llu bytes per frame on average",
+                  frames, static_cast<double>(elapsed) / 1000.0, fps, static_cast<unsigned long long>(average));
+    s.output().line(summary);
+    if (!stream)
+        s.output().line("Frames saved in " + dir.string());
+    if (badFrames > 0)
+        s.output().line(std::to_string(badFrames) + " frames did not start like a JPEG");
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, "%.2f", fps);
+    s.output().document("{\"ok\": true, \"frames\": " + std::to_string(frames) + ", \"milliseconds\": " +
+                        std::to_string(elapsed) + ", \"framesPerSecond\": " + numbers +
+                        ", \"averageBytes\": " + std::to_string(average) + ", \"stream\": " + jsonBool(stream) +
+                        (stream ? std::string() : ", \"folder\": " + jsonText(dir.string())) + "}");
+}
+
+// ---------------------------------------------------------------------------------------------
+// Card
+// ---------------------------------------------------------------------------------------------
+
+void cmdCard(Session &s)
+{
+    const std::vector<std::string> &args = s.options().args;
+    const std::string sub = args.empty() ? "list" : args[0];
+    TTetherboxActiveX &c = s.control();
+    if (sub == "list") {
+        requireArgs(s, 0, 1, "card list [--thumbnails DIR]");
+        const auto thumbs = s.options().value("thumbnails");
+        if (thumbs)
+            fs::create_directories(*thumbs);
+        s.connect();
+        s.armFaults();
+        c.OpenCameraCollection(tempFolder(), thumbs.has_value());
+        std::vector<std::string> items;
+        const int count = c.OpenCameraCollection_GetNrOfPictures();
+        for (int i = 0; i < count; ++i) {
+            const std::string name = c.OpenCameraCollection_NameOfImage(i);
+            std::string thumbFile;
+            if (thumbs) {
+                try {
+                    thumbFile = (fs::path(*thumbs) / (name + ".thumb.jpg")).string();
+                    c.OpenCameraCollection_GetThumbnail(i, thumbFile);
+                } catch (const ECamException &) {
+                    thumbFile.clear(); // this entry has no thumbnail (RAW files, movies)
+                }
+            }
+            s.output().line(std::to_string(i) + "  " + name + (thumbFile.empty() ? "" : "  (thumbnail " + thumbFile + ")"));
+            items.push_back("{\"number\": " + std::to_string(i) + ", \"name\": " + jsonText(name) +
+                            (thumbFile.empty() ? "" : ", \"thumbnail\": " + jsonText(thumbFile)) + "}");
+        }
+        if (count == 0)
+            s.output().line("The card holds no pictures.");
+        c.CloseCameraCollection();
+        s.output().document("{\"ok\": true, \"pictures\": " + joinJson(items) + "}");
+    } else if (sub == "get") {
+        requireArgs(s, 2, 2, "card get N|NAME [--dest PATH] [--force]");
+        s.connect();
+        s.armFaults();
+        c.OpenCameraCollection(tempFolder(), false);
+        const int n = collectionEntry(c, args[1]);
+        const std::string name = c.OpenCameraCollection_NameOfImage(n);
+        fs::path target = s.options().value("dest").value_or(name);
+        if (fs::is_directory(target))
+            target /= name;
+        if (fs::exists(target) && !s.options().flag("force"))
+            throw usageError(target.string() + " exists; --force replaces it");
+        ProgressBar bar(s.output(), "Downloading " + name);
+        s.trackProgress(&bar);
+        download(target.string(), [&] { c.GetPicture(n, false, target.string()); });
+        s.settle(bar);
+        s.trackProgress(nullptr);
+        c.CloseCameraCollection();
+        s.output().line("Saved " + target.string() + " (" + std::to_string(fs::file_size(target)) + " bytes)");
+        s.output().document("{\"ok\": true, \"name\": " + jsonText(name) + ", \"file\": " + jsonText(target.string()) +
+                            ", \"bytes\": " + std::to_string(fs::file_size(target)) + "}");
+    } else if (sub == "delete") {
+        requireArgs(s, 2, 2, "card delete N|NAME");
+        s.connect();
+        s.armFaults();
+        c.OpenCameraCollection(tempFolder(), false);
+        const int n = collectionEntry(c, args[1]);
+        const std::string name = c.OpenCameraCollection_NameOfImage(n);
+        c.DeletePicture(n);
+        c.CloseCameraCollection();
+        s.output().line("Deleted " + name);
+        s.output().document("{\"ok\": true, \"deleted\": " + jsonText(name) + "}");
+    } else {
+        throw usageError("unknown card command \"" + sub + "\" (list, get, delete)");
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Housekeeping
+// ---------------------------------------------------------------------------------------------
+
+void cmdClock(Session &s)
+{
+    requireArgs(s, 0, 1, "clock [YYYY-MM-DDTHH:MM:SS]");
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+    if (s.options().args.empty()) {
+        const std::tm now = platform::localTime(std::time(nullptr));
+        y = now.tm_year + 1900;
+        mo = now.tm_mon + 1;
+        d = now.tm_mday;
+        h = now.tm_hour;
+        mi = now.tm_min;
+        sec = now.tm_sec;
+    } else {
+        const std::string &text = s.options().args[0];
+        char tail = 0;
+        if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d%c", &y, &mo, &d, &h, &mi, &sec, &tail) != 6)
+            throw usageError("\"" + text + "\" is not YYYY-MM-DDTHH:MM:SS");
+    }
+    s.connect();
+    s.armFaults();
+    s.control().SetTimeInCamera(y, mo, d, h, mi, sec, 0);
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%04d-%02d-%02dT%02d:%02d:%02d", y, mo, d, h, mi, sec);
+    s.output().line(std::string("Camera clock set to ") + shown);
+    s.output().document("{\"ok\": true, \"clock\": " + jsonText(shown) + "}");
+}
+
+void cmdOwner(Session &s)
+{
+    requireArgs(s, 0, 1, "owner [NAME]");
+    s.connect();
+    s.armFaults();
+    std::string owner = s.control().Connect_OwnerName();
+    if (!s.options().args.empty()) {
+        owner = s.options().args[0];
+        s.control().SetOwnerName(owner);
+        s.output().line("Owner set to " + owner);
+    } else {
+        s.output().line(owner);
+    }
+    s.output().document("{\"ok\": true, \"owner\": " + jsonText(owner) + "}");
+}
+
+void cmdBodyID(Session &s)
+{
+    requireArgs(s, 0, 0, "bodyid");
+    s.connect();
+    s.armFaults();
+    const std::string id = s.control().GetBodyID();
+    s.output().line(id);
+    s.output().document("{\"ok\": true, \"bodyId\": " + jsonText(id) + "}");
+}
+
+void cmdFormat(Session &s, std::istream &in)
+{
+    requireArgs(s, 0, 0, "format [--yes]");
+    s.connect();
+    s.armFaults();
+    if (!s.options().flag("yes")) {
+        s.output().err() << "Format the card of " << s.control().Connect_CameraModelName()
+                         << "? Every picture on it is lost. Type yes to go on: " << std::flush;
+        std::string answer;
+        std::getline(in, answer);
+        if (lower(answer) != "yes" && lower(answer) != "y")
+            throw Failure(kExitDeclined, "The card was not formatted");
+    }
+    s.control().FormatCameraCard();
+    s.output().line("Card formatted");
+    s.output().document("{\"ok\": true, \"formatted\": true}");
+}
+
+} // namespace tbx::cli
