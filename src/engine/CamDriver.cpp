@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-namespace tbx {
+namespace tbx
+{
 
 std::optional<PtpEventRecord> PtpEventRecord::fromContainer(const void *data)
 {
@@ -74,7 +75,8 @@ void CamDriver::EndSDK()
     notOffered("EndSDK");
 }
 
-void CamDriver::Connect(const ConnectCallbacks & /*callbacks*/, int /*cameraIndex*/, ConnectInfoType & /*info*/, int /*registryIndex*/)
+void CamDriver::Connect(const ConnectCallbacks & /*callbacks*/, int /*cameraIndex*/, ConnectInfoType & /*info*/,
+                        int /*registryIndex*/)
 {
     notOffered("Connect");
 }
@@ -114,7 +116,9 @@ bool CamDriver::RemoteSupported()
     notOffered("RemoteSupported");
 }
 
-void CamDriver::RemoteStart(ReleaseModeType /*mode*/, ReleaseDataKindType /*kind*/, RemoteStartInfoType & /*info*/, int /*registryIndex*/, ReleaseEventProc /*remoteEvent*/, const std::string & /*cacheFolder*/, bool /*probe*/)
+void CamDriver::RemoteStart(ReleaseModeType /*mode*/, ReleaseDataKindType /*kind*/, RemoteStartInfoType & /*info*/,
+                            int /*registryIndex*/, ReleaseEventProc /*remoteEvent*/,
+                            const std::string & /*cacheFolder*/, bool /*probe*/)
 {
     notOffered("RemoteStart");
 }
@@ -139,12 +143,14 @@ void CamDriver::RemotePressShutter(int /*button*/)
     notOffered("RemotePressShutter");
 }
 
-void CamDriver::RemoteGetPicture(const std::string & /*fileName*/, int /*pictureType*/, ProgressProc /*progress*/, int /*registryIndex*/)
+void CamDriver::RemoteGetPicture(const std::string & /*fileName*/, int /*pictureType*/, ProgressProc /*progress*/,
+                                 int /*registryIndex*/)
 {
     notOffered("RemoteGetPicture");
 }
 
-void CamDriver::RemoteGetPTPPicture(const PtpEventRecord & /*record*/, PtpTransferProc /*transfer*/, int /*registryIndex*/)
+void CamDriver::RemoteGetPTPPicture(const PtpEventRecord & /*record*/, PtpTransferProc /*transfer*/,
+                                    int /*registryIndex*/)
 {
     notOffered("RemoteGetPTPPicture");
 }
@@ -289,7 +295,8 @@ void CamDriver::CloseCameraCollection(ImageListType & /*list*/)
     notOffered("CloseCameraCollection");
 }
 
-void CamDriver::GetPicture(int /*position*/, const std::string & /*fileName*/, ProgressProc /*progress*/, int /*registryIndex*/)
+void CamDriver::GetPicture(int /*position*/, const std::string & /*fileName*/, ProgressProc /*progress*/,
+                           int /*registryIndex*/)
 {
     notOffered("GetPicture");
 }
