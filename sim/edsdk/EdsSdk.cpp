@@ -726,6 +726,7 @@ EDSAPI EdsDownloadThumbnail(EdsDirectoryItemRef inDirItemRef, EdsStreamRef outSt
         if (item->item->isFolder() || item->item->kind == ItemKind::Other) return kNotSupported;
         if (item->item->removed) return kFileNotFound;
         const auto &thumb = item->item->thumbnail();
+        if (!lib.carries(item->camera, thumb.size())) return kCommDisconnected;
         std::uint64_t written = 0;
         return stream->write(thumb.data(), thumb.size(), &written);
     });

@@ -417,7 +417,9 @@ EdsError EosLibrary::liveViewFrame(const std::shared_ptr<Camera> &camera, EvfObj
     std::snprintf(caption, sizeof caption, "LIVE VIEW #%06llu X%u", static_cast<unsigned long long>(st.frame),
                   static_cast<unsigned>(zoom));
     const RgbImage image = testPattern(camera->liveView.width, camera->liveView.height, seedOf(camera->id), st.frame, caption);
-    const EdsError e = evf.stream->replace(encodeJpeg(image, camera->liveView.quality));
+    const std::vector<std::uint8_t> frame = encodeJpeg(image, camera->liveView.quality);
+    if (!carries(camera, frame.size())) return kCommDisconnected;
+    const EdsError e = evf.stream->replace(frame);
     if (e != kOk) return e;
 
     EdsPoint position{0, 0};
@@ -455,6 +457,16 @@ EdsError EosLibrary::liveViewFrame(const std::shared_ptr<Camera> &camera, EvfObj
         m[kPropEvfPowerZoomMinPosition] = Property::u32(kTypeUInt32, 0, false);
     }
     return kOk;
+}
+
+bool EosLibrary::carries(const std::shared_ptr<Camera> &camera, std::uint64_t size) {
+    if (!camera->unplugAfterBytes) return true;
+    if (*camera->unplugAfterBytes > size) {
+        *camera->unplugAfterBytes -= size;
+        return true;
+    }
+    unplugNow(camera);
+    return false;
 }
 
 EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObject &stream) {

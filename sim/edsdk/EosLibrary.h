@@ -87,6 +87,10 @@ public:
                     std::shared_ptr<Item> item);
     void postState(const std::shared_ptr<Camera> &camera, EdsUInt32 event, EdsUInt32 data);
     void unplugNow(const std::shared_ptr<Camera> &camera) { detach(camera); }
+    /// Counts \a size bytes of a whole-object transfer (a live-view frame, a thumbnail) against
+    /// the unplug condition; false when the cable goes before they are through (the camera is
+    /// unplugged then).
+    bool carries(const std::shared_ptr<Camera> &camera, std::uint64_t size);
 
 protected:
     void camerasReplaced() override;

@@ -68,6 +68,25 @@ TEST_F(ControlTest, UnplugDuringATransferCutsItAfterTheGivenBytes) {
     EXPECT_EQ(s.TbxSim_Unplug("eos1", 1), 4u);  // not attached any more
 }
 
+TEST_F(ControlTest, UnplugDuringLiveViewEndsTheFrames) {
+    EdsCameraRef camera = openCamera();
+    ASSERT_EQ(setU32(camera, kPropEvfOutputDevice, kEvfOutputPc), kOk);
+    EdsStreamRef stream = nullptr;
+    ASSERT_EQ(s.EdsCreateMemoryStream(0, &stream), kOk);
+    held_.push_back(stream);
+    EdsEvfImageRef evf = nullptr;
+    ASSERT_EQ(s.EdsCreateEvfImageRef(stream, &evf), kOk);
+    held_.push_back(evf);
+    EXPECT_EQ(s.EdsDownloadEvfImage(camera, evf), kObjectNotReady);  // live view starting
+    ASSERT_EQ(s.EdsDownloadEvfImage(camera, evf), kOk);
+    const auto frameSize = streamBytes(stream).size();
+    // Room for one more frame, not for two.
+    ASSERT_EQ(s.TbxSim_Unplug("eos1", frameSize + frameSize / 2), 0u);
+    EXPECT_EQ(s.EdsDownloadEvfImage(camera, evf), kOk);
+    EXPECT_EQ(s.EdsDownloadEvfImage(camera, evf), kCommDisconnected);
+    EXPECT_EQ(s.EdsDownloadEvfImage(camera, evf), kCommDisconnected);
+}
+
 TEST_F(ControlTest, CallLogShowsEveryCallWithItsArgumentsAndResult) {
     EdsCameraRef camera = openCamera();
     s.TbxSim_ClearCallLog();
