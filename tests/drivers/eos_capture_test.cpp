@@ -8,10 +8,6 @@
 #include <fstream>
 #include <iterator>
 
-#if defined(__linux__)
-#include <unistd.h>
-#endif
-
 namespace tbx::test {
 namespace {
 
