@@ -367,7 +367,18 @@ TEST_F(EosLiveViewTest, PowerZoomSetsItsSpeedBeforeEachDrive)
 {
     loadScenario(R"({"cameras": [{"id": "eos1", "powerZoom": true}]})");
     startRemote();
+    std::vector<EventCallbackType> events;
+    engine().OnEvent = [&](EventCallbackType event) { events.push_back(event); };
     engine().RemotePowerZoomTele(true, 2);
+    // The lens reports its new state, which the engine keeps with the viewfinder metadata.
+    tick(2);
+    ASSERT_FALSE(events.empty());
+    EXPECT_EQ(events[0], (EventCallbackType{EventSeverityInfo, EventPowerZoomInfoChanged}));
+    const PowerZoomInfoType zoom = engine().ViewfinderMetadata().PowerZoom;
+    EXPECT_EQ(zoom.Controllable, 1);
+    EXPECT_EQ(zoom.Attached, 1);
+    EXPECT_EQ(zoom.CurrentSpeed, 2u);
+
     engine().RemotePowerZoomTele(false, 1);
     engine().RemotePowerZoomWide(true, 2);
     engine().RemotePowerZoomWide(false, 1);
