@@ -34,8 +34,11 @@ TTetherboxActiveX::~TTetherboxActiveX()
         }
     };
     TTetherbox &e = *FEngine;
-    if (e.ViewfinderMode())
+    if (e.ViewfinderMode()) {
         quietly([&] { e.RemoteStopViewfinder(); });
+        if (frames_.hasDirectory())
+            quietly([&] { frames_.removeAll(); });
+    }
     if (e.RemoteMode())
         quietly([&] { e.RemoteEnd(); });
     if (e.Connection().CameraModel != CamModNone)

@@ -219,6 +219,18 @@ TEST_F(FrameTest, StopCleansUpEvenWhenTheEngineStopFails)
     EXPECT_FALSE(fs::exists(slotName(dir, 1)));
 }
 
+TEST_F(FrameTest, DestroyingTheControlDuringLiveViewRemovesItsFrameFiles)
+{
+    listen();
+    const fs::path dir = scratch_.path() / "frames";
+    startViewfinder(ViewfinderCallbackFilename, dir.string());
+    pullFrames(4);
+    const std::string first = slotName(dir, 0);
+    ASSERT_TRUE(fs::exists(first));
+    control_.reset();
+    EXPECT_TRUE(fs::is_empty(dir));
+}
+
 TEST_F(FrameTest, TwoControlsDrawDifferentBases)
 {
     TTetherboxActiveX first;

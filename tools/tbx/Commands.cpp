@@ -302,7 +302,8 @@ void showParams(Session &s, const std::vector<std::string> &names)
     s.output().document("{\"ok\": true, \"params\": " + joinJson(items, "{", "}") + "}");
 }
 
-void supportedParams(Session &s, const std::vector<std::string> &names)
+/// The supported values of \p names; \p summary prints only how many each parameter has.
+void supportedParams(Session &s, const std::vector<std::string> &names, bool summary)
 {
     TTetherboxActiveX &c = s.control();
     std::vector<std::string> items;
@@ -320,7 +321,10 @@ void supportedParams(Session &s, const std::vector<std::string> &names)
             text += (text.empty() ? "" : ", ") + v;
         char line[64];
         std::snprintf(line, sizeof line, "%-22s ", p.name);
-        s.output().line(line + (values.empty() ? std::string("-") : text));
+        if (!summary)
+            s.output().line(line + (values.empty() ? std::string("-") : text));
+        else if (!values.empty())
+            s.output().line(line + std::to_string(values.size()) + (values.size() == 1 ? " value" : " values"));
         items.push_back(jsonText(p.name) + ": " + joinJson(quoted));
     }
     s.output().document("{\"ok\": true, \"supported\": " + joinJson(items, "{", "}") + "}");
@@ -380,7 +384,9 @@ void cmdParams(Session &s)
             s.settle(bar);
             s.trackProgress(nullptr);
         }
-        supportedParams(s, sub == "supported" ? rest : std::vector<std::string>{});
+        if (sub == "probe")
+            s.output().line("Supported values (tbx params supported NAME lists them):");
+        supportedParams(s, sub == "supported" ? rest : std::vector<std::string>{}, sub == "probe");
     } else if (sub == "save" || sub == "load") {
         if (rest.size() != 1)
             throw usageError("usage: tbx params " + sub + " FILE");
