@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace tbx::test {
 namespace {
@@ -39,7 +40,7 @@ protected:
     {
         EosTest::SetUp();
         dir_ = fs::temp_directory_path() /
-               ("tbx-capture-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
+               ("tbx-capture-" + std::to_string(std::random_device{}()) + "-" +
                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
