@@ -356,8 +356,8 @@ void TEDSDK::RemoteGetPicture(const std::string &fileName, int pictureType, Prog
     }));
     cleanup.run([&] { releaseChecked("EdsRelease", stream.release()); });
     if (full) {
-        // The picture is consumed, whether or not it arrived: the thumbnail call leaves it for
-        // the full download, the full download ends its life in the camera's transfer queue.
+        // A full download consumes the picture whether or not it arrived; a thumbnail download
+        // leaves it in place for the full one.
         cleanup.run([&] { RaiseOnEdsError("EdsDownloadComplete", Eds().EdsDownloadComplete(item)); });
         cleanup.run([&] { releaseChecked("EdsRelease", takeItem(transferItems_, item).release()); });
     }
