@@ -37,7 +37,9 @@ public:
             result = *fault;
         } else {
             std::lock_guard lock(lib_.mutex());
-            result = lib_.initialized || std::strcmp(name_, "EdsInitializeSDK") == 0 ? body() : kInternalError;
+            // Before EdsInitializeSDK only the start and the end of the SDK are answered.
+            const bool lifetime = std::strcmp(name_, "EdsInitializeSDK") == 0 || std::strcmp(name_, "EdsTerminateSDK") == 0;
+            result = lib_.initialized || lifetime ? body() : kInternalError;
         }
         lib_.callLog().add(line_.finish(result));
         return result;

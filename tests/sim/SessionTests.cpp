@@ -208,5 +208,6 @@ TEST_F(SessionTest, TerminateFreesWhatTheHostForgot) {
     ASSERT_EQ(s.EdsTerminateSDK(), kOk);
     EXPECT_EQ(s.TbxSim_GetObjectCount(), 0u);
     EXPECT_EQ(s.EdsGetCameraList(&list), kInternalError);  // not initialized
+    EXPECT_EQ(s.EdsTerminateSDK(), kOk);                   // ending twice is harmless
     ASSERT_EQ(s.EdsInitializeSDK(), kOk);
 }
