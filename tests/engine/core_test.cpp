@@ -3,6 +3,7 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -147,6 +148,48 @@ TEST_F(CoreTest, TwoEnginesShareAnSDKThatOnlyTheLastOneEnds)
     EXPECT_EQ(ed().count("EndSDK") + second.ed->count("EndSDK"), 0);
     second.engine->CloseCameraEnumeration();
     EXPECT_EQ(second.ed->count("EndSDK"), 1);
+}
+
+TEST_F(CoreTest, AnEngineDestroyedWhileHoldingAnSDKEndsItOnlyAsItsLastUser)
+{
+    auto second = std::make_unique<EngineUnderTest>();
+    ed().cameras = {"EOS 1"};
+    second->ed->cameras = {"EOS 2"};
+    engine().OpenCameraEnumeration();
+    second->engine->OpenCameraEnumeration();
+    const std::shared_ptr<CallLog> secondLog = second->log;
+    second.reset();
+    auto eosEnds = [](CallLog &l) {
+        const auto ends = l.namesOf("EndSDK");
+        return std::count(ends.begin(), ends.end(), "ED.EndSDK");
+    };
+    EXPECT_EQ(eosEnds(*secondLog), 0); // the first engine still uses the SDK
+
+    const std::shared_ptr<CallLog> firstLog = box_->log;
+    destroyEngine();
+    EXPECT_EQ(eosEnds(*firstLog), 1);
+
+    // A new engine starts the SDK afresh.
+    box_ = std::make_unique<EngineUnderTest>();
+    ed().cameras = {"EOS 1"};
+    engine().OpenCameraEnumeration();
+    EXPECT_EQ(ed().count("StartSDK"), 1);
+}
+
+TEST_F(CoreTest, AFailureToEndOneSDKStillClosesEverythingElse)
+{
+    cd().cameras = {"A"};
+    engine().OpenCameraEnumeration();
+    cd().failWith("EndSDK", "CDFinishSDK failed");
+    EXPECT_THROW(engine().CloseCameraEnumeration(), ECamException);
+    EXPECT_THAT(sdkCalls(log()), ElementsAre("CD.StartSDK", "PR.StartSDK", "CD.EnumerateCameras",
+                                             "PR.EnumerateCameras", "CD.EndSDK", "PR.EndSDK"));
+    EXPECT_FALSE(engine().EnumerationOpen());
+
+    // Nothing counts as running any more.
+    log().clear();
+    engine().CloseCameraEnumeration();
+    EXPECT_THAT(sdkCalls(log()), IsEmpty());
 }
 
 TEST_F(CoreTest, RegistrySlotsStayPutAndTheRegistryGoesWithTheLastEngine)
