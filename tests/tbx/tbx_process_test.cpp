@@ -114,6 +114,11 @@ TEST_F(TbxProcess, ShootDownloadsEveryPictureAndNeverOverwritesOne)
               (std::vector<std::string>{"shot-0001.jpg", "shot-0002.jpg", "shot-0003-thumb.jpg", "shot-0003.jpg"}));
     EXPECT_LT(fs::file_size(path("out/shot-0003-thumb.jpg")), fs::file_size(path("out/shot-0003.jpg")));
     EXPECT_NE(both.out.find("\"shots\": 1"), std::string::npos) << both.out;
+
+    const Result card = tbx({"shoot", "--mode", "camera", "--dest", "card"});
+    ASSERT_EQ(card.code, 0) << card.err;
+    EXPECT_EQ(card.out, "Picture 1 stored on the camera's card\n");
+    EXPECT_TRUE(filesIn("card").empty());
 }
 
 TEST_F(TbxProcess, ABusyCameraEndsTheShotWithTheCamerasErrorText)

@@ -197,13 +197,13 @@ void cmdShoot(Session &s)
     const fs::path dir = destinationFolder(s, ".");
     TTetherboxActiveX &c = s.control();
 
-    int ready = 0;
-    int released = 0;
+    int ready = 0;     // pictures waiting in the camera for the PC
+    int onCard = 0;    // pictures the camera wrote to its card
     c.OnRemoteEvent = [&](RemoteEventCallbackType event, NotifyRemoteEventValidType, std::int32_t, TypeOfPictureType) {
         if (event == RemoteEventCallbackReleaseImageReady)
             ++ready;
-        if (event == RemoteEventCallbackReleaseComplete || event == RemoteEventCallbackReleaseImageReady)
-            ++released;
+        if (event == RemoteEventCallbackReleaseImageFromCFCardReady)
+            ++onCard;
     };
     s.startRemote(mode, kind, false, "");
     s.armFaults();
@@ -212,16 +212,16 @@ void cmdShoot(Session &s)
     int next = 1;
     for (int shot = 1; shot <= count; ++shot) {
         ready = 0;
-        released = 0;
+        onCard = 0;
         c.RemoteTakePicture();
-        if (mode == ReleaseModeOnlyToCamera) {
-            s.pumpFor(500);
+        const bool toCard = mode == ReleaseModeOnlyToCamera;
+        if (!s.pumpUntil([&] { return toCard ? onCard > 0 : ready > 0; }))
+            throw Failure(kExitTimeout, "The camera released no picture within " +
+                                            std::to_string(static_cast<int>(s.options().timeoutSeconds)) + " s");
+        if (toCard) {
             s.output().line("Picture " + std::to_string(shot) + " stored on the camera's card");
             continue;
         }
-        if (!s.pumpUntil([&] { return ready > 0; }))
-            throw Failure(kExitTimeout, "The camera released no picture within " +
-                                            std::to_string(static_cast<int>(s.options().timeoutSeconds)) + " s");
         for (int item = 0; item < ready; ++item) {
             const std::string name = freeShotName(dir, next);
             if (kind != ReleaseDataKindTakeOnlyPicture) {
