@@ -3,6 +3,7 @@
 #include "sdk/EDSDK.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iomanip>
@@ -52,7 +53,8 @@ Options:
   --sim-fault SPEC       simulated SDK only: busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT
   -h, --help             this text
 
-Exit codes: 0 done, 1 camera or file error, 2 usage error, 3 no camera, 4 timed out, 5 not confirmed.
+Exit codes: 0 done, 1 camera or file error, 2 usage error, 3 no camera, 4 timed out, 5 not confirmed,
+6 interrupted (the camera is put back in order first).
 )";
 
 /// Options of the commands that take a value.
@@ -66,6 +68,21 @@ bool isOneOf(const std::string &name, const auto &list)
         if (name == entry)
             return true;
     return false;
+}
+
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void onInterrupt(int)
+{
+    interrupted = 1;
+}
+
+/// Ends a wait with kExitInterrupted after Ctrl-C; unwinding then ends live view, remote mode
+/// and the connection before tbx exits.
+void checkInterrupt()
+{
+    if (interrupted != 0)
+        throw Failure(kExitInterrupted, "Interrupted");
 }
 
 void setEnvironment(const char *name, const std::string &value)
@@ -366,6 +383,7 @@ bool Session::pumpUntil(const std::function<bool()> &done)
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(options_.timeoutSeconds * 1000));
     while (!done()) {
+        checkInterrupt();
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         platform::runFor(25);
@@ -377,7 +395,11 @@ bool Session::pumpUntil(const std::function<bool()> &done)
 
 void Session::pumpFor(platform::Millis ms)
 {
-    platform::runFor(ms);
+    const platform::Millis end = platform::clock().now() + ms;
+    for (platform::Millis now = platform::clock().now(); now < end; now = platform::clock().now()) {
+        checkInterrupt();
+        platform::runFor(std::min<platform::Millis>(end - now, 100));
+    }
 }
 
 void Session::settle(ProgressBar &bar)
@@ -425,6 +447,7 @@ int run(const std::vector<std::string> &argv, std::istream &in, std::ostream &ou
         const auto it = commands.find(options.command);
         if (it == commands.end() && options.command != "format")
             throw usageError("unknown command \"" + options.command + "\" (tbx --help lists them)");
+        std::signal(SIGINT, onInterrupt);
         Session session(options, output);
         if (it != commands.end())
             it->second(session);

@@ -24,6 +24,7 @@ enum ExitCode : int {
     kExitNoCamera = 3, ///< no camera is attached
     kExitTimeout = 4,  ///< the camera did not answer in time
     kExitDeclined = 5, ///< the user did not confirm
+    kExitInterrupted = 6, ///< Ctrl-C; the camera was put back in order first
 };
 
 /// A failure with the exit code it ends tbx with.

@@ -458,7 +458,26 @@ void cmdLiveview(Session &s)
     s.armFaults();
     if (!c.RemoteStart_DoSupportViewfinder())
         throw Failure(kExitCamera, "The camera offers no live view");
+    // However the wait ends (Ctrl-C included), live view stops and takes its rotation files along.
+    struct Stopper {
+        TTetherboxActiveX &control;
+        fs::path rotation;
+        bool running = true;
+        ~Stopper()
+        {
+            if (running) {
+                try {
+                    control.RemoteStopViewfinder();
+                } catch (...) {
+                }
+            }
+            std::error_code ec;
+            if (!rotation.empty())
+                fs::remove(rotation, ec); // empty once the rotation files are gone
+        }
+    };
     c.RemoteStartViewfinder(stream ? ViewfinderCallbackStream : ViewfinderCallbackFilename, false, rotation.string());
+    Stopper stopper{c, rotation};
     const platform::Millis started = platform::clock().now();
     bool complete = true;
     if (wanted > 0)
@@ -466,11 +485,8 @@ void cmdLiveview(Session &s)
     else
         s.pumpFor(static_cast<platform::Millis>(seconds * 1000));
     const platform::Millis elapsed = std::max<platform::Millis>(platform::clock().now() - started, 1);
+    stopper.running = false;
     c.RemoteStopViewfinder();
-    if (!rotation.empty()) {
-        std::error_code ec;
-        fs::remove(rotation, ec); // empty once the rotation files are gone
-    }
     if (frames == 0 && !s.timerErrors().empty())
         throw Failure(kExitCamera, s.timerErrors().front());
     if (!complete)
