@@ -41,9 +41,15 @@ private:
     T *p_ = nullptr;
 };
 
+/// Counts the live objects of this module (see canUnload()).
+struct ModuleObjectCount {
+    static void add() { addObject(); }
+    static void release() { releaseObject(); }
+};
+
 /// Reference counting and QueryInterface of a module object with one interface (besides
-/// IUnknown). Counts as a live object of the module while it exists.
-template <class Interface, const IID &InterfaceId>
+/// IUnknown). Counts as a live object of its module (through \p Count) while it exists.
+template <class Interface, const IID &InterfaceId, class Count = ModuleObjectCount>
 class SingleInterfaceObject : public Interface {
 public:
     SingleInterfaceObject(const SingleInterfaceObject &) = delete;
@@ -71,8 +77,8 @@ public:
     }
 
 protected:
-    SingleInterfaceObject() { addObject(); }
-    virtual ~SingleInterfaceObject() { releaseObject(); }
+    SingleInterfaceObject() { Count::add(); }
+    virtual ~SingleInterfaceObject() { Count::release(); }
 
 private:
     LONG refs_ = 1;

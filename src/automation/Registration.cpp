@@ -135,22 +135,27 @@ HRESULT unregisterServer()
 {
     HRESULT result = fromStatus(deleteTree(HKEY_CLASSES_ROOT, clsidKey()));
     const std::wstring libKey = L"TypeLib\\" + guidText(kLibID);
+    wchar_t lcid[16];
+    wsprintfW(lcid, L"%x", kLibLcid);
+    const std::wstring ownPath = libKey + L"\\" + std::to_wstring(kLibMajor) + L"." + std::to_wstring(kLibMinor) +
+                                 L"\\" + lcid + L"\\" + (kSysKind == SYS_WIN64 ? L"win64" : L"win32");
+    HKEY probe = nullptr;
+    const bool libRegistered = RegOpenKeyExW(HKEY_CLASSES_ROOT, ownPath.c_str(), 0, KEY_READ, &probe) == ERROR_SUCCESS;
+    if (probe != nullptr)
+        RegCloseKey(probe);
     if (otherBitnessRegistered()) {
         // Only this bitness's path of the type library goes; the rest serves the other one.
-        const wchar_t *platform = kSysKind == SYS_WIN64 ? L"win64" : L"win32";
-        wchar_t lcid[16];
-        wsprintfW(lcid, L"%x", kLibLcid);
-        deleteTree(HKEY_CLASSES_ROOT, libKey + L"\\" + std::to_wstring(kLibMajor) + L"." +
-                                          std::to_wstring(kLibMinor) + L"\\" + lcid + L"\\" + platform);
+        deleteTree(HKEY_CLASSES_ROOT, ownPath);
         return result;
     }
     LSTATUS status = deleteTree(HKEY_CLASSES_ROOT, kProgId);
     if (status != ERROR_SUCCESS && SUCCEEDED(result))
         result = fromStatus(status);
-    HRESULT hr = UnRegisterTypeLib(kLibID, kLibMajor, kLibMinor, kLibLcid, kSysKind);
-    // Not registered (any more) is what we want.
-    if (FAILED(hr) && hr != TYPE_E_REGISTRYACCESS && hr != TYPE_E_INVALIDSTATE && SUCCEEDED(result))
-        result = hr;
+    if (libRegistered) {
+        HRESULT hr = UnRegisterTypeLib(kLibID, kLibMajor, kLibMinor, kLibLcid, kSysKind);
+        if (FAILED(hr) && SUCCEEDED(result))
+            result = hr;
+    }
     // The library's key itself, once nothing is left in it.
     RegDeleteKeyW(HKEY_CLASSES_ROOT, libKey.c_str());
     return result;
