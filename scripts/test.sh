@@ -61,7 +61,8 @@ run_preset() {
         [ ${#prefix[@]} -eq 0 ] && echo "test.sh: cannot disable address-space randomisation here"
         ;;
     mingw-*)
-        if [ $wine_started = 0 ]; then
+        # A prefix that already ran (another run in this tree) is left running afterwards.
+        if [ $wine_started = 0 ] && ! "$ROOT/scripts/wine-prefix.sh" status >/dev/null; then
             "$ROOT/scripts/wine-prefix.sh" start || return 3
             wine_started=1
         fi
