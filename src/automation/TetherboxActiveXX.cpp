@@ -136,6 +136,41 @@ HRESULT writeExact(IStream *stream, const void *data, ULONG size)
     return put == size ? S_OK : STG_E_WRITEFAULT;
 }
 
+#ifdef _WIN64
+/// Memory below 4 GiB for live-view frames in stream mode, whose address hosts receive as a
+/// 32-bit integer. One block per control, grown when a frame does not fit.
+class LowFrameBlock {
+public:
+    LowFrameBlock() = default;
+    LowFrameBlock(const LowFrameBlock &) = delete;
+    LowFrameBlock &operator=(const LowFrameBlock &) = delete;
+    ~LowFrameBlock() { release(); }
+
+    std::uint8_t *get(std::size_t size)
+    {
+        if (data_ != nullptr && size <= size_)
+            return data_;
+        release();
+        for (std::uintptr_t at = 0x10000000; at + size < 0xF0000000u && data_ == nullptr; at += 0x01000000)
+            data_ = static_cast<std::uint8_t *>(
+                VirtualAlloc(reinterpret_cast<void *>(at), size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        size_ = data_ != nullptr ? size : 0;
+        return data_;
+    }
+
+private:
+    void release()
+    {
+        if (data_ != nullptr)
+            VirtualFree(data_, 0, MEM_RELEASE);
+        data_ = nullptr;
+        size_ = 0;
+    }
+    std::uint8_t *data_ = nullptr;
+    std::size_t size_ = 0;
+};
+#endif
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -229,6 +264,10 @@ TTetherboxActiveXX::TTetherboxActiveXX() : control_(std::make_unique<TTetherboxA
 {
     extent_.cx = kSizeHimetric;
     extent_.cy = kSizeHimetric;
+#ifdef _WIN64
+    control_->SetLowBlockProvider(
+        [block = std::make_shared<LowFrameBlock>()](std::size_t size) { return block->get(size); });
+#endif
     connectEvents();
     addObject();
 }
@@ -358,62 +397,8 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::InterfaceSupportsErrorInfo(REFIID 
 // Events
 // ---------------------------------------------------------------------------------------------
 
-void TTetherboxActiveXX::connectEvents()
-{
-    TTetherboxActiveX &c = *control_;
-    c.OnEvent = [this](EventSeverityType severity, EventEnumType event) {
-        std::vector<VARIANT> args{longArg(severity), longArg(event)};
-        fire(202, args);
-    };
-    c.OnGetPictureEvent = [this](std::int32_t percent) {
-        std::vector<VARIANT> args{longArg(percent)};
-        fire(207, args);
-    };
-    c.OnRawDevelopEvent = [this](std::int32_t percent) {
-        std::vector<VARIANT> args{longArg(percent)};
-        fire(209, args);
-    };
-    c.OnRemoteEvent = [this](RemoteEventCallbackType event, NotifyRemoteEventValidType valid, std::int32_t count,
-                             TypeOfPictureType picture) {
-        std::vector<VARIANT> args{longArg(event), longArg(valid), longArg(count), longArg(picture)};
-        fire(203, args);
-    };
-    c.OnRemoteGetMovieEvent = [this](std::int32_t percent) {
-        std::vector<VARIANT> args{longArg(percent)};
-        fire(206, args);
-    };
-    c.OnRemoteGetPictureEvent = [this](std::int32_t percent) {
-        std::vector<VARIANT> args{longArg(percent)};
-        fire(205, args);
-    };
-    c.OnRemoteProbeParamEvent = [this](std::int32_t percent) {
-        std::vector<VARIANT> args{longArg(percent)};
-        fire(208, args);
-    };
-    c.OnRemoteTakePictureEvent = [this](std::int32_t percent) {
-        std::vector<VARIANT> args{longArg(percent)};
-        fire(204, args);
-    };
-    c.OnViewfinderEvent = [this](const std::string &fileName, std::int32_t address, std::int32_t size, bool valid,
-                                 std::int32_t zoomX, std::int32_t zoomY, std::int32_t rectX, std::int32_t rectY,
-                                 std::int32_t rectWidth, std::int32_t rectHeight, std::int32_t imageX,
-                                 std::int32_t imageY, std::int32_t coordWidth, std::int32_t coordHeight,
-                                 std::int32_t zoom) {
-        VARIANT name;
-        VariantInit(&name);
-        std::wstring wide = wideText(fileName);
-        name.vt = VT_BSTR;
-        name.bstrVal = SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
-        std::vector<VARIANT> args{name, longArg(address), longArg(size), boolArg(valid), longArg(zoomX),
-                                  longArg(zoomY), longArg(rectX), longArg(rectY), longArg(rectWidth),
-                                  longArg(rectHeight), longArg(imageX), longArg(imageY), longArg(coordWidth),
-                                  longArg(coordHeight), longArg(zoom)};
-        fire(201, args);
-        SysFreeString(name.bstrVal);
-    };
-}
-
-void TTetherboxActiveXX::fire(DISPID id, std::vector<VARIANT> &args) noexcept
+template <class Arguments>
+void TTetherboxActiveXX::fire(DISPID id, Arguments &&arguments) noexcept
 {
     try {
         if (frozen_ > 0)
@@ -421,6 +406,7 @@ void TTetherboxActiveXX::fire(DISPID id, std::vector<VARIANT> &args) noexcept
         std::vector<ComRef<IDispatch>> sinks = events_.sinks();
         if (sinks.empty())
             return;
+        std::vector<VARIANT> args = arguments();
         // DISPPARAMS carry the arguments last to first.
         std::vector<VARIANT> reversed(args.rbegin(), args.rend());
         for (const auto &sink : sinks) {
@@ -428,8 +414,49 @@ void TTetherboxActiveXX::fire(DISPID id, std::vector<VARIANT> &args) noexcept
             sink->Invoke(id, IID_NULL, kLibLcid, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
         }
     } catch (...) {
-        // Out of memory while copying the sink list: the event is lost, the host lives on.
+        // Out of memory while preparing the event: it is lost, the host lives on.
     }
+}
+
+void TTetherboxActiveXX::connectEvents()
+{
+    // The handlers may run on an SDK thread (ViewfinderUseCanonThread): nothing may leave them.
+    auto percent = [this](DISPID id) {
+        return [this, id](std::int32_t value) noexcept { fire(id, [&] { return std::vector<VARIANT>{longArg(value)}; }); };
+    };
+    TTetherboxActiveX &c = *control_;
+    c.OnEvent = [this](EventSeverityType severity, EventEnumType event) noexcept {
+        fire(202, [&] { return std::vector<VARIANT>{longArg(severity), longArg(event)}; });
+    };
+    c.OnGetPictureEvent = percent(207);
+    c.OnRawDevelopEvent = percent(209);
+    c.OnRemoteEvent = [this](RemoteEventCallbackType event, NotifyRemoteEventValidType valid, std::int32_t count,
+                             TypeOfPictureType picture) noexcept {
+        fire(203, [&] { return std::vector<VARIANT>{longArg(event), longArg(valid), longArg(count), longArg(picture)}; });
+    };
+    c.OnRemoteGetMovieEvent = percent(206);
+    c.OnRemoteGetPictureEvent = percent(205);
+    c.OnRemoteProbeParamEvent = percent(208);
+    c.OnRemoteTakePictureEvent = percent(204);
+    c.OnViewfinderEvent = [this](const std::string &fileName, std::int32_t address, std::int32_t size, bool valid,
+                                 std::int32_t zoomX, std::int32_t zoomY, std::int32_t rectX, std::int32_t rectY,
+                                 std::int32_t rectWidth, std::int32_t rectHeight, std::int32_t imageX,
+                                 std::int32_t imageY, std::int32_t coordWidth, std::int32_t coordHeight,
+                                 std::int32_t zoom) noexcept {
+        BSTR name = nullptr;
+        fire(201, [&] {
+            name = hostText(fileName);
+            VARIANT text;
+            VariantInit(&text);
+            text.vt = VT_BSTR;
+            text.bstrVal = name;
+            return std::vector<VARIANT>{text, longArg(address), longArg(size), boolArg(valid), longArg(zoomX),
+                                        longArg(zoomY), longArg(rectX), longArg(rectY), longArg(rectWidth),
+                                        longArg(rectHeight), longArg(imageX), longArg(imageY), longArg(coordWidth),
+                                        longArg(coordHeight), longArg(zoom)};
+        });
+        SysFreeString(name);
+    };
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::FreezeEvents(BOOL freeze)

@@ -11,6 +11,7 @@
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -186,9 +187,11 @@ private:
     ~TTetherboxActiveXX();
 
     void connectEvents();
-    /// Calls event \p id on every connected sink; \p args are in the order of the event's
-    /// parameters. Never raises: a sink's failure does not concern the control.
-    void fire(DISPID id, std::vector<VARIANT> &args) noexcept;
+    /// Calls event \p id on every connected sink with the arguments \p arguments makes (in the
+    /// order of the event's parameters; made only when a sink is connected). Never raises: a
+    /// sink's failure does not concern the control.
+    template <class Arguments>
+    void fire(DISPID id, Arguments &&arguments) noexcept;
 
     HRESULT activateInPlace(bool uiActivate, HWND parent, LPCRECT pos);
     void destroyWindow() noexcept;
