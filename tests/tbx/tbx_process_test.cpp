@@ -158,6 +158,7 @@ TEST_F(TbxProcess, UsageErrorsAndMissingCamerasHaveTheirOwnExitCodes)
         {{"liveview", "--frames", "3", "--seconds", "1"}, "give --frames or --seconds, not both"},
         {{"card", "get", "99"}, "there is no picture 99 on the card (5 pictures)"},
         {{"--sim-fault", "melt:1", "bodyid"}, "bad --sim-fault melt:1"},
+        {{"--camera", "1", "info"}, "--camera 1: there is 1 camera, numbered from 0"},
     };
     for (const auto &[args, message] : usage) {
         const Result r = tbx(args);

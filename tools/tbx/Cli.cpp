@@ -318,6 +318,10 @@ void Session::open()
     for (const auto &[family, count] : families)
         if (count > 0) {
             family_ = family;
+            if (options_.camera >= count)
+                throw usageError("--camera " + std::to_string(options_.camera) + ": there " +
+                                 (count == 1 ? "is 1 camera" : "are " + std::to_string(count) + " cameras") +
+                                 ", numbered from 0");
             return;
         }
     throw Failure(kExitNoCamera, "No camera found (library folder " + options_.libraryFolder + ")");
