@@ -5,7 +5,9 @@
 
 #include "LowMemory.h"
 
+#include <atomic>
 #include <fstream>
+#include <thread>
 
 namespace tbx::test {
 
@@ -238,6 +240,49 @@ TEST_F(FrameTest, TwoControlsDrawDifferentBases)
     EXPECT_NE(first.FrameFileBase(), second.FrameFileBase());
     EXPECT_LT(first.FrameFileBase(), 100000000u);
     EXPECT_LT(second.FrameFileBase(), 100000000u);
+}
+
+TEST_F(FrameTest, FramesOnTheSdkThreadRotateSafelyWhileTheHostReads)
+{
+    std::atomic<int> delivered{0};
+    std::vector<std::string> names; // written on the SDK thread only, read after the join
+    control().OnViewfinderEvent = [&](const std::string &name, std::int32_t, std::int32_t, bool, std::int32_t,
+                                      std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                                      std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
+        names.push_back(name);
+        ++delivered;
+    };
+    // A PTP PowerShot (offered on Windows XP) delivers its frames through the SDK's callback.
+    platform::setOsVersionOverride(platform::OsVersion{5, 1});
+    prepare_ = [](EngineUnderTest &box) {
+        box.cd->cameras = {"PowerShot A"};
+        box.pr->cameras = {"PowerShot PTP"};
+    };
+    control().OpenCameraEnumeration();
+    control().Connect(CamModPowerShot, 1);
+    control().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, "");
+    const fs::path dir = scratch_.path() / "frames";
+    control().RemoteStartViewfinder(ViewfinderCallbackFilename, true, dir.string());
+
+    const auto context = static_cast<std::uint32_t>(control().Engine()->RegistryIndex());
+    std::vector<std::uint8_t> jpeg = script_->frame;
+    std::thread sdk([&] {
+        for (int i = 0; i < 150; ++i)
+            TTetherbox::PTPViewfinderCallback(1, context, static_cast<std::uint32_t>(jpeg.size()), jpeg.data());
+    });
+    int reads = 0;
+    while (delivered < 150 && reads < 1000000) {
+        reads += control().RemoteGetViewfinderHistogram(reads % 4, reads % 256) + 1;
+        control().RemoteGetPowerZoom(reads % 15);
+    }
+    sdk.join();
+    ASSERT_EQ(delivered.load(), 150);
+    EXPECT_EQ(names[0], slotName(dir, 0));
+    EXPECT_EQ(names[101], slotName(dir, 0));
+    EXPECT_EQ(names[149], slotName(dir, 48));
+    EXPECT_EQ(fileBytes(names[149]), jpeg);
+    control().RemoteStopViewfinder();
+    EXPECT_TRUE(fs::is_empty(dir));
 }
 
 // ---------------------------------------------------------------------------------------------
