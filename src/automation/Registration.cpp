@@ -35,29 +35,10 @@ LSTATUS setKey(const std::wstring &path, const wchar_t *value, const wchar_t *na
     return status;
 }
 
-LSTATUS deleteTree(HKEY root, const std::wstring &path, REGSAM view = 0)
+/// Removes \p path under HKEY_CLASSES_ROOT with everything below it; a missing key is no error.
+LSTATUS deleteTree(const std::wstring &path)
 {
-    HKEY key = nullptr;
-    LSTATUS status = RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key);
-    if (status == ERROR_FILE_NOT_FOUND)
-        return ERROR_SUCCESS;
-    if (status != ERROR_SUCCESS)
-        return status;
-    status = RegDeleteTreeW(key, nullptr);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
-        return status;
-    // The tree is empty now; remove the key itself in the same registry view.
-    const std::size_t slash = path.find_last_of(L'\\');
-    HKEY parent = root;
-    if (slash != std::wstring::npos) {
-        if ((status = RegOpenKeyExW(root, path.substr(0, slash).c_str(), 0, KEY_ALL_ACCESS | view, &parent)) !=
-            ERROR_SUCCESS)
-            return status;
-    }
-    status = RegDeleteKeyExW(parent, path.substr(slash == std::wstring::npos ? 0 : slash + 1).c_str(), view, 0);
-    if (parent != root)
-        RegCloseKey(parent);
+    LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
@@ -133,7 +114,7 @@ HRESULT registerServer()
 
 HRESULT unregisterServer()
 {
-    HRESULT result = fromStatus(deleteTree(HKEY_CLASSES_ROOT, clsidKey()));
+    HRESULT result = fromStatus(deleteTree(clsidKey()));
     const std::wstring libKey = L"TypeLib\\" + guidText(kLibID);
     wchar_t lcid[16];
     wsprintfW(lcid, L"%x", kLibLcid);
@@ -145,10 +126,10 @@ HRESULT unregisterServer()
         RegCloseKey(probe);
     if (otherBitnessRegistered()) {
         // Only this bitness's path of the type library goes; the rest serves the other one.
-        deleteTree(HKEY_CLASSES_ROOT, ownPath);
+        deleteTree(ownPath);
         return result;
     }
-    LSTATUS status = deleteTree(HKEY_CLASSES_ROOT, kProgId);
+    LSTATUS status = deleteTree(kProgId);
     if (status != ERROR_SUCCESS && SUCCEEDED(result))
         result = fromStatus(status);
     if (libRegistered) {

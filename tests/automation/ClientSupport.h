@@ -138,6 +138,8 @@ public:
             VariantCopy(&a.v, &params->rgvarg[i - 1]);
             e.args.push_back(a);
         }
+        if (onEvent)
+            onEvent(e);
         events.push_back(std::move(e));
         return S_OK;
     }
@@ -159,6 +161,8 @@ public:
 
     long refs = 0;
     std::vector<Event> events;
+    /// Called while the event is being fired (for data valid only then).
+    std::function<void(const Event &)> onEvent;
 };
 
 /// Event identifiers.

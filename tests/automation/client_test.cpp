@@ -367,6 +367,32 @@ TEST_F(SessionTest, LiveViewFramesArriveAsFilesWithEventsAndAreRemovedOnStop)
     EXPECT_FALSE(fs::exists(name));
 }
 
+TEST_F(SessionTest, StreamModeHandsTheFrameAsA32BitAddressValidDuringTheEvent)
+{
+    remoteStart(0);
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<std::pair<unsigned, unsigned>> starts; // first two bytes of each frame
+    sink.onEvent = [&](const RecordingSink::Event &e) {
+        if (e.id != kOnViewfinderEvent)
+            return;
+        const auto address = static_cast<std::uintptr_t>(static_cast<std::uint32_t>(e.args[1].asLong()));
+        const auto *bytes = reinterpret_cast<const unsigned char *>(address);
+        if (bytes != nullptr && e.args[2].asLong() >= 2)
+            starts.emplace_back(bytes[0], bytes[1]);
+    };
+    Bstr folder(scratch / L"frames");
+    ASSERT_EQ(vt->RemoteStartViewfinder(ViewfinderCallbackStream, VARIANT_FALSE, folder.get()), S_OK)
+        << narrow(lastErrorDescription());
+    ASSERT_TRUE(pumpUntil([&] { return sink.count(kOnViewfinderEvent) >= 2; }));
+    vt->RemoteStopViewfinder();
+    const auto *frame = sink.last(kOnViewfinderEvent);
+    EXPECT_EQ(frame->args[0].asText(), L"");
+    EXPECT_GT(frame->args[2].asLong(), 0);
+    ASSERT_FALSE(starts.empty());
+    for (const auto &start : starts)
+        EXPECT_EQ(start, std::make_pair(0xFFu, 0xD8u)) << "a JPEG starts with its SOI marker";
+}
+
 TEST_F(SessionTest, WithoutASinkFramesAreStillWritten)
 {
     ASSERT_EQ(point->Unadvise(cookie), S_OK);
