@@ -698,7 +698,10 @@ LRESULT CALLBACK TTetherboxActiveXX::windowProc(HWND hwnd, UINT message, WPARAM 
         case WM_ERASEBKGND:
             return 1;
         case WM_NCDESTROY:
+            // The container may destroy our window with its own (without closing us first).
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            if (self != nullptr && self->hwnd_ == hwnd)
+                self->hwnd_ = nullptr;
             break;
         default:
             break;
