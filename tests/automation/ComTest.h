@@ -104,8 +104,9 @@ inline std::wstring guidText(REFGUID guid)
 }
 
 /// Pumps the thread's messages until \p done answers true or \p timeout passes; returns done().
+/// The generous default only matters on a loaded machine: it ends as soon as done() holds.
 /// Events of the control arrive through window-message timers, so this is how a test waits.
-inline bool pumpUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout = std::chrono::seconds(10))
+inline bool pumpUntil(const std::function<bool()> &done, std::chrono::milliseconds timeout = std::chrono::seconds(30))
 {
     const auto end = std::chrono::steady_clock::now() + timeout;
     while (!done()) {

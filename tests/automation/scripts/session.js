@@ -48,14 +48,14 @@ control.Connect(2, 0);
 check(control.Connect_CameraModel === 2, "connected to the EOS camera");
 
 control.RemoteStart(0, 1, true, scratch + "\\cache");
-check(waitFor(function () { return ev.probe > 0; }, 5000), "probing reports progress");
+check(waitFor(function () { return ev.probe > 0; }, 30000), "probing reports progress");
 control.RemoteTakePicture();
-check(waitFor(function () { return ev.lastRemote === 8; }, 10000), "image-ready event while pumping");
+check(waitFor(function () { return ev.lastRemote === 8; }, 30000), "image-ready event while pumping");
 control.RemoteGetPicture(scratch + "\\shot.jpg", 1);
 check(fso.FileExists(scratch + "\\shot.jpg"), "picture downloaded to the file");
 
 control.RemoteStartViewfinder(0, false, scratch + "\\frames");
-check(waitFor(function () { return ev.frames >= 3; }, 10000), "live view frames arrive as events");
+check(waitFor(function () { return ev.frames >= 3; }, 30000), "live view frames arrive as events");
 check(fso.FileExists(ev.lastFrame), "frame file " + ev.lastFrame);
 control.RemoteStopViewfinder();
 check(!fso.FileExists(ev.lastFrame), "stopping live view removes the frame files");

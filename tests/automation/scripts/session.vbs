@@ -78,7 +78,7 @@ Check control.Connect_CameraModelName = name, "connection record names the model
 
 control.RemoteStart 0, 1, 1, scratch & "\cache"
 waited = 0
-Do While ev.probe = 0 And waited < 5000
+Do While ev.probe = 0 And waited < 30000
     support.Pump 50 : waited = waited + 50
 Loop
 Check ev.probe > 0, "probing (ProbeRemoteParameters = 1) reports progress"
@@ -90,21 +90,21 @@ Check control.RemoteGetNumberOfAvailableShots >= 0, "available shots"
 
 control.RemoteTakePicture
 waited = 0
-Do While ev.lastRemote <> 8 And waited < 10000
+Do While ev.lastRemote <> 8 And waited < 30000
     support.Pump 50 : waited = waited + 50
 Loop
 Check ev.lastRemote = 8, "image-ready event while pumping"
 control.RemoteGetPicture scratch & "\shot.jpg", 1
 Check fso.FileExists(scratch & "\shot.jpg"), "picture downloaded to the file"
 waited = 0
-Do While ev.downloaded < 100 And waited < 5000
+Do While ev.downloaded < 100 And waited < 30000
     support.Pump 50 : waited = waited + 50
 Loop
 Check ev.downloaded = 100, "transfer progress reaches 100"
 
 control.RemoteStartViewfinder 0, False, scratch & "\frames"
 waited = 0
-Do While ev.frames < 3 And waited < 10000
+Do While ev.frames < 3 And waited < 30000
     support.Pump 50 : waited = waited + 50
 Loop
 Check ev.frames >= 3, "live view frames arrive as events"
