@@ -8,14 +8,14 @@
 # build/wineprefix, which this script starts before and stops after the Wine runs.
 #
 # Environment: TBX_JOBS (parallel jobs, default: number of cores), TBX_TEST_TIMEOUT (seconds per
-# test, default 120), TBX_SUITE_TIMEOUT (seconds per ctest run, default 900).
+# test, default 60), TBX_SUITE_TIMEOUT (seconds per ctest run, default 900).
 set -uo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT" || exit 1
 ALL_PRESETS=(native native-asan native-tsan mingw-i686 mingw-x86_64)
 JOBS=${TBX_JOBS:-$(nproc 2>/dev/null || echo 2)}
-TEST_TIMEOUT=${TBX_TEST_TIMEOUT:-120}
+TEST_TIMEOUT=${TBX_TEST_TIMEOUT:-60}
 SUITE_TIMEOUT=${TBX_SUITE_TIMEOUT:-900}
 
 presets=("$@")
