@@ -25,7 +25,8 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenCameraEnumeration_GetPowerShot
     return guardedOut(Value, [&] { return static_cast<LONG>(control().OpenCameraEnumeration_GetPowerShotGen2Nr()); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenCameraEnumeration_GetModel(TxCamModType CameraType, LONG Nr, BSTR *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenCameraEnumeration_GetModel(TxCamModType CameraType, LONG Nr,
+                                                                             BSTR *Value)
 {
     return guardedOut(Value, [&] { return hostText(control().OpenCameraEnumeration_GetModel(CameraType, Nr)); });
 }
@@ -45,9 +46,11 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::CloseCameraEnumeration()
     return guarded([&] { control().CloseCameraEnumeration(); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::SetTimeInCamera(LONG YearCam, LONG MonthCam, LONG DayCam, LONG HourCam, LONG MinutesCam, LONG SecondCam, LONG MillisecondCam)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::SetTimeInCamera(LONG YearCam, LONG MonthCam, LONG DayCam, LONG HourCam,
+                                                              LONG MinutesCam, LONG SecondCam, LONG MillisecondCam)
 {
-    return guarded([&] { control().SetTimeInCamera(YearCam, MonthCam, DayCam, HourCam, MinutesCam, SecondCam, MillisecondCam); });
+    return guarded(
+        [&] { control().SetTimeInCamera(YearCam, MonthCam, DayCam, HourCam, MinutesCam, SecondCam, MillisecondCam); });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::SetOwnerName(BSTR OwnerName)
@@ -70,12 +73,18 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSupported(VARIANT_BOOL *Valu
     return guardedOut(Value, [&] { return hostFlag(control().RemoteSupported()); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteStart(TxReleaseModeType ReleaseMode, TxReleaseDataKindType ReleaseDataKind, VARIANT_BOOL ProbeRemoteParameters, BSTR CacheRemoteParamDir)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteStart(TxReleaseModeType ReleaseMode,
+                                                          TxReleaseDataKindType ReleaseDataKind,
+                                                          VARIANT_BOOL ProbeRemoteParameters, BSTR CacheRemoteParamDir)
 {
-    return guarded([&] { control().RemoteStart(ReleaseMode, ReleaseDataKind, controlFlag(ProbeRemoteParameters), controlPath(CacheRemoteParamDir, "CacheRemoteParamDir", "RemoteStart")); });
+    return guarded([&] {
+        control().RemoteStart(ReleaseMode, ReleaseDataKind, controlFlag(ProbeRemoteParameters),
+                              controlPath(CacheRemoteParamDir, "CacheRemoteParamDir", "RemoteStart"));
+    });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteStart_GetRemoteParamSupported(TxRemoteParamType RemoteParamKind, BSTR *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteStart_GetRemoteParamSupported(TxRemoteParamType RemoteParamKind,
+                                                                                  BSTR *Value)
 {
     return guardedOut(Value, [&] { return hostText(control().RemoteStart_GetRemoteParamSupported(RemoteParamKind)); });
 }
@@ -102,17 +111,25 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemotePressShutter(TxRemoteShutter
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetPicture(BSTR FileName, TxPictureTypeType PictureType)
 {
-    return guarded([&] { control().RemoteGetPicture(controlPath(FileName, "FileName", "RemoteGetPicture"), PictureType); });
+    return guarded(
+        [&] { control().RemoteGetPicture(controlPath(FileName, "FileName", "RemoteGetPicture"), PictureType); });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetMovie(BSTR FileName, VARIANT_BOOL DeleteFromCameraAfterTransfer)
 {
-    return guarded([&] { control().RemoteGetMovie(controlPath(FileName, "FileName", "RemoteGetMovie"), controlFlag(DeleteFromCameraAfterTransfer)); });
+    return guarded([&] {
+        control().RemoteGetMovie(controlPath(FileName, "FileName", "RemoteGetMovie"),
+                                 controlFlag(DeleteFromCameraAfterTransfer));
+    });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetCFPicture(BSTR FileName, VARIANT_BOOL DeleteFromCameraAfterTransfer)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetCFPicture(BSTR FileName,
+                                                                 VARIANT_BOOL DeleteFromCameraAfterTransfer)
 {
-    return guarded([&] { control().RemoteGetCFPicture(controlPath(FileName, "FileName", "RemoteGetCFPicture"), controlFlag(DeleteFromCameraAfterTransfer)); });
+    return guarded([&] {
+        control().RemoteGetCFPicture(controlPath(FileName, "FileName", "RemoteGetCFPicture"),
+                                     controlFlag(DeleteFromCameraAfterTransfer));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetCameraCacheParameters()
@@ -125,14 +142,20 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetRemoteParams(TxRemotePara
     return guardedOut(Value, [&] { return static_cast<LONG>(control().RemoteGetRemoteParams(RemoteParamKind)); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetRemoteParams_PictureStyle(TxRemoteParamPictureStyleType RemoteParamPictureStyleKind, LONG *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetRemoteParams_PictureStyle(
+    TxRemoteParamPictureStyleType RemoteParamPictureStyleKind, LONG *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<LONG>(control().RemoteGetRemoteParams_PictureStyle(RemoteParamPictureStyleKind)); });
+    return guardedOut(Value, [&] {
+        return static_cast<LONG>(control().RemoteGetRemoteParams_PictureStyle(RemoteParamPictureStyleKind));
+    });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetRemoteParams_WhitebalanceShift(TxRemoteParamWhitebalanceShiftType RemoteParamWhitebalanceShiftKind, LONG *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetRemoteParams_WhitebalanceShift(
+    TxRemoteParamWhitebalanceShiftType RemoteParamWhitebalanceShiftKind, LONG *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<LONG>(control().RemoteGetRemoteParams_WhitebalanceShift(RemoteParamWhitebalanceShiftKind)); });
+    return guardedOut(Value, [&] {
+        return static_cast<LONG>(control().RemoteGetRemoteParams_WhitebalanceShift(RemoteParamWhitebalanceShiftKind));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams(TxRemoteParamType RemoteParamKind, LONG Value)
@@ -145,29 +168,50 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams_AvTvImageMod
     return guarded([&] { control().RemoteSetRemoteParams_AvTvImageMode(ImageMode, Av, Tv); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams_ImageQuality(LONG ImageSize, LONG ImageQuality, LONG ImageSizePic2RAW, LONG ImageQualityPic2RAW)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams_ImageQuality(LONG ImageSize, LONG ImageQuality,
+                                                                                 LONG ImageSizePic2RAW,
+                                                                                 LONG ImageQualityPic2RAW)
 {
-    return guarded([&] { control().RemoteSetRemoteParams_ImageQuality(ImageSize, ImageQuality, ImageSizePic2RAW, ImageQualityPic2RAW); });
+    return guarded([&] {
+        control().RemoteSetRemoteParams_ImageQuality(ImageSize, ImageQuality, ImageSizePic2RAW, ImageQualityPic2RAW);
+    });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams_PictureStyle(VARIANT_BOOL PictureStyleEnabled, TxPictureStyleNumberType PictureStyle, SHORT Contrast, SHORT Sharpness, SHORT Saturation, VARIANT_BOOL SaturationUsed, SHORT ColorTone, VARIANT_BOOL ColorToneUsed, TxMonochromeFilterType MonochromeFilter, VARIANT_BOOL MonochromeFilterUsed, TxMonochromeToneType MonochromeTone, VARIANT_BOOL MonochromeToneUsed)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams_PictureStyle(
+    VARIANT_BOOL PictureStyleEnabled, TxPictureStyleNumberType PictureStyle, SHORT Contrast, SHORT Sharpness,
+    SHORT Saturation, VARIANT_BOOL SaturationUsed, SHORT ColorTone, VARIANT_BOOL ColorToneUsed,
+    TxMonochromeFilterType MonochromeFilter, VARIANT_BOOL MonochromeFilterUsed, TxMonochromeToneType MonochromeTone,
+    VARIANT_BOOL MonochromeToneUsed)
 {
-    return guarded([&] { control().RemoteSetRemoteParams_PictureStyle(controlFlag(PictureStyleEnabled), PictureStyle, Contrast, Sharpness, Saturation, controlFlag(SaturationUsed), ColorTone, controlFlag(ColorToneUsed), MonochromeFilter, controlFlag(MonochromeFilterUsed), MonochromeTone, controlFlag(MonochromeToneUsed)); });
+    return guarded([&] {
+        control().RemoteSetRemoteParams_PictureStyle(
+            controlFlag(PictureStyleEnabled), PictureStyle, Contrast, Sharpness, Saturation,
+            controlFlag(SaturationUsed), ColorTone, controlFlag(ColorToneUsed), MonochromeFilter,
+            controlFlag(MonochromeFilterUsed), MonochromeTone, controlFlag(MonochromeToneUsed));
+    });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams_WhitebalanceShift(VARIANT_BOOL WBShiftEnabled, SHORT AmberBlue, SHORT GreenMagenta)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetRemoteParams_WhitebalanceShift(VARIANT_BOOL WBShiftEnabled,
+                                                                                      SHORT AmberBlue,
+                                                                                      SHORT GreenMagenta)
 {
-    return guarded([&] { control().RemoteSetRemoteParams_WhitebalanceShift(controlFlag(WBShiftEnabled), AmberBlue, GreenMagenta); });
+    return guarded([&] {
+        control().RemoteSetRemoteParams_WhitebalanceShift(controlFlag(WBShiftEnabled), AmberBlue, GreenMagenta);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteLoadCameraRemoteParams(BSTR FileName)
 {
-    return guarded([&] { control().RemoteLoadCameraRemoteParams(controlPath(FileName, "FileName", "RemoteLoadCameraRemoteParams")); });
+    return guarded([&] {
+        control().RemoteLoadCameraRemoteParams(controlPath(FileName, "FileName", "RemoteLoadCameraRemoteParams"));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSaveCameraRemoteParams(BSTR FileName)
 {
-    return guarded([&] { control().RemoteSaveCameraRemoteParams(controlPath(FileName, "FileName", "RemoteSaveCameraRemoteParams")); });
+    return guarded([&] {
+        control().RemoteSaveCameraRemoteParams(controlPath(FileName, "FileName", "RemoteSaveCameraRemoteParams"));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetZoomPos_CurrentZoomPos(LONG *Value)
@@ -220,9 +264,14 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteBULBMode(VARIANT_BOOL Activa
     return guarded([&] { control().RemoteBULBMode(controlFlag(ActivateBULB)); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteStartViewfinder(TxViewfinderCallbackType CallbackMethod, VARIANT_BOOL ViewfinderUseCanonThread, BSTR PictureDirectory)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteStartViewfinder(TxViewfinderCallbackType CallbackMethod,
+                                                                    VARIANT_BOOL ViewfinderUseCanonThread,
+                                                                    BSTR PictureDirectory)
 {
-    return guarded([&] { control().RemoteStartViewfinder(CallbackMethod, controlFlag(ViewfinderUseCanonThread), controlPath(PictureDirectory, "PictureDirectory", "RemoteStartViewfinder")); });
+    return guarded([&] {
+        control().RemoteStartViewfinder(CallbackMethod, controlFlag(ViewfinderUseCanonThread),
+                                        controlPath(PictureDirectory, "PictureDirectory", "RemoteStartViewfinder"));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteStopViewfinder()
@@ -235,9 +284,11 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderImage(VARIANT_B
     return guardedOut(Value, [&] { return hostFlag(control().RemoteGetViewfinderImage()); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderHistogram(TxHistogramColorType HistogramColor, LONG param2, LONG *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderHistogram(TxHistogramColorType HistogramColor,
+                                                                           LONG param2, LONG *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<LONG>(control().RemoteGetViewfinderHistogram(HistogramColor, param2)); });
+    return guardedOut(
+        Value, [&] { return static_cast<LONG>(control().RemoteGetViewfinderHistogram(HistogramColor, param2)); });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetViewfinderOutput(TxRemoteViewFinderOutputType ViewfinderOutput)
@@ -262,17 +313,23 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetViewfinderAutofocusMode(T
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderAutofocusMode(TxRemoteViewFinderAFModeType *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<TxRemoteViewFinderAFModeType>(control().RemoteGetViewfinderAutofocusMode()); });
+    return guardedOut(
+        Value, [&] { return static_cast<TxRemoteViewFinderAFModeType>(control().RemoteGetViewfinderAutofocusMode()); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderAutofocusInfo(TxRemoteAFFocusInfoType AFFocusInfo, LONG *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderAutofocusInfo(TxRemoteAFFocusInfoType AFFocusInfo,
+                                                                               LONG *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<LONG>(control().RemoteGetViewfinderAutofocusInfo(AFFocusInfo)); });
+    return guardedOut(Value,
+                      [&] { return static_cast<LONG>(control().RemoteGetViewfinderAutofocusInfo(AFFocusInfo)); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderAutofocusInfoFrame(LONG FrameNr, TxRemoteAFFocusFrameType AFFocusFrame, LONG *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteGetViewfinderAutofocusInfoFrame(
+    LONG FrameNr, TxRemoteAFFocusFrameType AFFocusFrame, LONG *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<LONG>(control().RemoteGetViewfinderAutofocusInfoFrame(FrameNr, AFFocusFrame)); });
+    return guardedOut(Value, [&] {
+        return static_cast<LONG>(control().RemoteGetViewfinderAutofocusInfoFrame(FrameNr, AFFocusFrame));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteSetViewfinderZoom(TxRemoteViewFinderZoomType Zoom)
@@ -312,7 +369,10 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::RemoteEndMovieRecording()
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenCameraCollection(BSTR TempDir, VARIANT_BOOL GetThumbnails)
 {
-    return guarded([&] { control().OpenCameraCollection(controlPath(TempDir, "TempDir", "OpenCameraCollection"), controlFlag(GetThumbnails)); });
+    return guarded([&] {
+        control().OpenCameraCollection(controlPath(TempDir, "TempDir", "OpenCameraCollection"),
+                                       controlFlag(GetThumbnails));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenCameraCollection_GetNrOfPictures(LONG *Value)
@@ -327,7 +387,10 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenCameraCollection_NameOfImage(L
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenCameraCollection_GetThumbnail(LONG PictureNumber, BSTR FileName)
 {
-    return guarded([&] { control().OpenCameraCollection_GetThumbnail(PictureNumber, controlPath(FileName, "FileName", "OpenCameraCollection_GetThumbnail")); });
+    return guarded([&] {
+        control().OpenCameraCollection_GetThumbnail(
+            PictureNumber, controlPath(FileName, "FileName", "OpenCameraCollection_GetThumbnail"));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::CloseCameraCollection()
@@ -337,7 +400,9 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::CloseCameraCollection()
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::GetPicture(LONG NrInList, VARIANT_BOOL GetJPEGInRaw, BSTR FileName)
 {
-    return guarded([&] { control().GetPicture(NrInList, controlFlag(GetJPEGInRaw), controlPath(FileName, "FileName", "GetPicture")); });
+    return guarded([&] {
+        control().GetPicture(NrInList, controlFlag(GetJPEGInRaw), controlPath(FileName, "FileName", "GetPicture"));
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::DeletePicture(LONG NrInList)
@@ -350,7 +415,8 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenRAWObject(BSTR FileName)
     return guarded([&] { control().OpenRAWObject(controlPath(FileName, "FileName", "OpenRAWObject")); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenRAWObject_GetRemoteParamSupported(TxRAWParamType RAWParamKind, BSTR *Value)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::OpenRAWObject_GetRemoteParamSupported(TxRAWParamType RAWParamKind,
+                                                                                    BSTR *Value)
 {
     return guardedOut(Value, [&] { return hostText(control().OpenRAWObject_GetRemoteParamSupported(RAWParamKind)); });
 }
@@ -365,9 +431,15 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::GetRAWDevelopmentParameters(TxRAWP
     return guardedOut(Value, [&] { return static_cast<LONG>(control().GetRAWDevelopmentParameters(RAWParamKind)); });
 }
 
-HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::DevelopRAWPicture(BSTR OutFileName, TxFileFormatType FileFormat, TxBitsPerPixelType BitsPerPixel, BSTR ICCProfileFileName, LONG JPEGQuality)
+HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::DevelopRAWPicture(BSTR OutFileName, TxFileFormatType FileFormat,
+                                                                TxBitsPerPixelType BitsPerPixel,
+                                                                BSTR ICCProfileFileName, LONG JPEGQuality)
 {
-    return guarded([&] { control().DevelopRAWPicture(controlPath(OutFileName, "OutFileName", "DevelopRAWPicture"), FileFormat, BitsPerPixel, controlPath(ICCProfileFileName, "ICCProfileFileName", "DevelopRAWPicture"), JPEGQuality); });
+    return guarded([&] {
+        control().DevelopRAWPicture(
+            controlPath(OutFileName, "OutFileName", "DevelopRAWPicture"), FileFormat, BitsPerPixel,
+            controlPath(ICCProfileFileName, "ICCProfileFileName", "DevelopRAWPicture"), JPEGQuality);
+    });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::CloseRAWObject()
@@ -392,12 +464,14 @@ HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::get_Connect_OwnerName(BSTR *Value)
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::get_Connect_Battery_BatterySource(TxBatterySourceType *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<TxBatterySourceType>(control().Connect_Battery_BatterySource()); });
+    return guardedOut(Value,
+                      [&] { return static_cast<TxBatterySourceType>(control().Connect_Battery_BatterySource()); });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::get_Connect_Battery_BatteryStatus(TxBatteryStatusType *Value)
 {
-    return guardedOut(Value, [&] { return static_cast<TxBatteryStatusType>(control().Connect_Battery_BatteryStatus()); });
+    return guardedOut(Value,
+                      [&] { return static_cast<TxBatteryStatusType>(control().Connect_Battery_BatteryStatus()); });
 }
 
 HRESULT STDMETHODCALLTYPE TTetherboxActiveXX::get_Connect_FirmwareVersion(BSTR *Value)
