@@ -219,6 +219,7 @@ HRESULT STDMETHODCALLTYPE EventConnectionPoint::Advise(IUnknown *sink, DWORD *co
     if (FAILED(sink->QueryInterface(kEventsIID, reinterpret_cast<void **>(dispatch.put()))) &&
         FAILED(sink->QueryInterface(IID_IDispatch, reinterpret_cast<void **>(dispatch.put()))))
         return CONNECT_E_CANNOTCONNECT;
+    std::lock_guard lock(mutex_);
     try {
         sinks_.emplace_back(nextCookie_, std::move(dispatch));
     } catch (...) {
@@ -230,12 +231,16 @@ HRESULT STDMETHODCALLTYPE EventConnectionPoint::Advise(IUnknown *sink, DWORD *co
 
 HRESULT STDMETHODCALLTYPE EventConnectionPoint::Unadvise(DWORD cookie)
 {
-    auto it = std::find_if(sinks_.begin(), sinks_.end(), [&](const auto &s) { return s.first == cookie; });
-    if (it == sinks_.end())
-        return CONNECT_E_NOCONNECTION;
-    // The sink's last release may call back into us; take it out of the list first.
-    ComRef<IDispatch> gone = std::move(it->second);
-    sinks_.erase(it);
+    // The sink's last release may call back into us: release it after the lock.
+    ComRef<IDispatch> gone;
+    {
+        std::lock_guard lock(mutex_);
+        auto it = std::find_if(sinks_.begin(), sinks_.end(), [&](const auto &s) { return s.first == cookie; });
+        if (it == sinks_.end())
+            return CONNECT_E_NOCONNECTION;
+        gone = std::move(it->second);
+        sinks_.erase(it);
+    }
     return S_OK;
 }
 
@@ -247,8 +252,18 @@ HRESULT STDMETHODCALLTYPE EventConnectionPoint::EnumConnections(IEnumConnections
     return E_NOTIMPL;
 }
 
+void EventConnectionPoint::disconnectAll()
+{
+    std::vector<std::pair<DWORD, ComRef<IDispatch>>> gone;
+    {
+        std::lock_guard lock(mutex_);
+        gone.swap(sinks_);
+    }
+}
+
 std::vector<ComRef<IDispatch>> EventConnectionPoint::sinks() const
 {
+    std::lock_guard lock(mutex_);
     std::vector<ComRef<IDispatch>> out;
     out.reserve(sinks_.size());
     for (const auto &s : sinks_)

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace tbx::automation {
@@ -34,12 +35,14 @@ public:
     HRESULT STDMETHODCALLTYPE Unadvise(DWORD cookie) override;
     HRESULT STDMETHODCALLTYPE EnumConnections(IEnumConnections **connections) override;
 
-    /// The connected sinks, in the order they connected (references of their own).
+    /// The connected sinks, in the order they connected (references of their own). Safe to call
+    /// from an SDK thread that fires an event while the host connects or disconnects.
     std::vector<ComRef<IDispatch>> sinks() const;
-    void disconnectAll() { sinks_.clear(); }
+    void disconnectAll();
 
 private:
     TTetherboxActiveXX &owner_;
+    mutable std::mutex mutex_;
     std::vector<std::pair<DWORD, ComRef<IDispatch>>> sinks_;
     DWORD nextCookie_ = 1;
 };
