@@ -9,6 +9,7 @@
 // uses.
 #include "engine/Tetherbox.h"
 
+#include <condition_variable>
 #include <exception>
 #include <thread>
 #include <vector>
@@ -66,7 +67,10 @@ private:
 /// Everything shared by the engines of one process.
 struct ProcessState {
     std::recursive_mutex registryMutex;
+    std::condition_variable_any callbackFinished;
     std::unique_ptr<std::vector<TTetherbox *>> registry;
+    /// Callbacks running on each slot's engine right now (same length as the registry).
+    std::vector<int> inFlight;
     std::mutex sdkMutex;
     int sdkUsers[4] = {};
     bool family1StartedPTP = false;
@@ -107,23 +111,73 @@ int EngineRegistry::add(TTetherbox *engine)
 {
     std::lock_guard guard(lock());
     auto &registry = process().registry;
-    if (!registry)
+    if (!registry) {
         registry = std::make_unique<std::vector<TTetherbox *>>();
+        process().inFlight.clear();
+    }
     registry->push_back(engine);
+    process().inFlight.push_back(0);
     return static_cast<int>(registry->size() - 1);
 }
 
+namespace {
+/// Callbacks the calling thread is running, per slot (a callback may reach the owner's code,
+/// which must not wait for itself).
+thread_local std::vector<int> tlsInFlight;
+
+int ownCallbacks(int index)
+{
+    return static_cast<std::size_t>(index) < tlsInFlight.size() ? tlsInFlight[static_cast<std::size_t>(index)] : 0;
+}
+} // namespace
+
 void EngineRegistry::remove(int index)
 {
-    std::lock_guard guard(lock());
-    auto &registry = process().registry;
-    if (!registry || index < 0 || static_cast<std::size_t>(index) >= registry->size())
+    std::unique_lock guard(lock());
+    auto &state = process();
+    if (!state.registry || index < 0 || static_cast<std::size_t>(index) >= state.registry->size())
         return;
-    (*registry)[static_cast<std::size_t>(index)] = nullptr;
-    for (TTetherbox *slot : *registry)
-        if (slot != nullptr)
+    const auto slot = static_cast<std::size_t>(index);
+    (*state.registry)[slot] = nullptr;
+    // No new callback finds the engine now; wait for those still running on it (other than the
+    // calling thread's own), so the engine is never freed under them.
+    state.callbackFinished.wait(guard, [&] { return state.inFlight[slot] <= ownCallbacks(index); });
+    if (state.inFlight[slot] != 0)
+        return; // a callback of this thread still uses the list; it is freed with a later engine
+    for (TTetherbox *engine : *state.registry)
+        if (engine != nullptr)
             return;
-    registry.reset();
+    for (int count : state.inFlight)
+        if (count != 0)
+            return;
+    state.registry.reset();
+    state.inFlight.clear();
+}
+
+TTetherbox *EngineRegistry::acquire(int index)
+{
+    std::lock_guard guard(lock());
+    TTetherbox *engine = find(index);
+    if (engine == nullptr)
+        return nullptr;
+    const auto slot = static_cast<std::size_t>(index);
+    ++process().inFlight[slot];
+    if (tlsInFlight.size() <= slot)
+        tlsInFlight.resize(slot + 1, 0);
+    ++tlsInFlight[slot];
+    return engine;
+}
+
+void EngineRegistry::release(int index)
+{
+    std::lock_guard guard(lock());
+    auto &state = process();
+    const auto slot = static_cast<std::size_t>(index);
+    if (slot < tlsInFlight.size() && tlsInFlight[slot] > 0)
+        --tlsInFlight[slot];
+    if (slot < state.inFlight.size() && state.inFlight[slot] > 0)
+        --state.inFlight[slot];
+    state.callbackFinished.notify_all();
 }
 
 TTetherbox *EngineRegistry::find(int index)
@@ -158,8 +212,8 @@ TTetherbox::TTetherbox(DriverPtr cdsdk, DriverPtr prsdk, DriverPtr edsdk, Driver
 TTetherbox::~TTetherbox()
 {
     BusyGuard guard(process().destroyGuard);
-    // From here on no callback finds this engine; one that is running holds the registry lock,
-    // so removal waits for it to finish.
+    // From here on no callback finds this engine; removal waits for the callbacks still running
+    // on it to finish.
     EngineRegistry::remove(registryIndex_);
     *alive_ = false;
     // The engine gives back its share of the SDKs it started; when it was the last user, the

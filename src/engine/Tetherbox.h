@@ -83,7 +83,9 @@ private:
 
 /// The process-wide list of engines that SDK callbacks use to find theirs by index. Slots are
 /// never reused or compacted while any engine lives; the list is freed with the last engine.
-/// \context Thread-safe; callbacks hold lock() while they use the engine they found.
+/// \context Thread-safe. A callback takes its engine with acquire() and gives it back with
+/// release(); it runs without holding lock(), so it may call into an SDK that holds locks of its
+/// own while it calls us back. remove() waits for the callbacks still running on the engine.
 class EngineRegistry {
 public:
     static std::recursive_mutex &lock();
@@ -94,8 +96,13 @@ public:
 
     /// Puts \p engine into a new slot at the end (creating the list) and returns its index.
     static int add(TTetherbox *engine);
-    /// Empties slot \p index; frees the list when every slot is empty.
+    /// Empties slot \p index, then waits until no other thread runs a callback on its engine;
+    /// frees the list when every slot is empty.
     static void remove(int index);
+    /// The engine in slot \p index, marked as in use by a callback, or nullptr.
+    static TTetherbox *acquire(int index);
+    /// Ends a callback's use of the engine in slot \p index.
+    static void release(int index);
     /// The engine in slot \p index, or nullptr. The caller holds lock().
     static TTetherbox *find(int index);
 };

@@ -142,17 +142,29 @@ constexpr std::uint32_t kObjectDirItemRequestTransfer = 0x208;
 
 } // namespace
 
-/// Finds a callback's engine and runs \p fn on it under the registry lock; swallows every failure.
+/// Finds a callback's engine and runs \p fn on it while the registry keeps it alive (without
+/// holding the registry lock, so \p fn may call into the SDK); swallows every failure.
 struct EngineAccess {
     template <class Fn>
     static std::uint32_t withEngine(std::int64_t index, Fn &&fn) noexcept
     {
         if (index < 0 || index > INT_MAX)
             return 0;
+        const int slot = static_cast<int>(index);
+        TTetherbox *engine = nullptr;
         try {
-            std::lock_guard lock(EngineRegistry::lock());
-            if (TTetherbox *engine = EngineRegistry::find(static_cast<int>(index)))
-                fn(*engine);
+            engine = EngineRegistry::acquire(slot);
+        } catch (...) {
+            return 0;
+        }
+        if (engine == nullptr)
+            return 0;
+        try {
+            fn(*engine);
+        } catch (...) {
+        }
+        try {
+            EngineRegistry::release(slot);
         } catch (...) {
         }
         return 0;
@@ -495,9 +507,9 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::LegacyViewfinderCallback(void *buffer
 std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPViewfinderCallback(std::uint32_t /*camera*/, std::uint32_t context,
                                                                  std::uint32_t size, void *buffer)
 {
-    // A frame for the SDK's own thread is prepared under the registry lock but handed to the
-    // host after the lock is released, so a host handler that waits for the owner thread cannot
-    // block every other callback; nothing of the engine is touched after the lock.
+    // A frame for the SDK's own thread is prepared while the registry keeps the engine alive but
+    // handed to the host afterwards, so a host handler that destroys the control or waits for the
+    // owner thread never waits for itself; nothing of the engine is touched after that.
     TNotifyViewfinderEvent direct;
     JpegBlob frame;
     ViewfinderPositionType metadata;

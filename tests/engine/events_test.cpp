@@ -8,7 +8,9 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <mutex>
 #include <thread>
 
 namespace tbx::test {
@@ -610,6 +612,61 @@ TEST_F(EventsTest, DownloadProgressFollowsTheTransferContext)
     // A context that carries no engine is ignored.
     EXPECT_EQ(TTetherbox::EOSProgressCallback(10, nullptr, nullptr), 0u);
     EXPECT_EQ(engine().QueuedEventCount(), 0u);
+}
+
+TEST_F(EventsTest, CallbacksNeverWaitForEachOtherAcrossTheSDKsOwnLocks)
+{
+    // The SDK's event thread calls the object handler, which asks the SDK for the file name and
+    // so waits for the SDK's own lock; meanwhile the owner thread is inside an SDK call holding
+    // that lock, and the SDK reports download progress from there. Neither callback may wait for
+    // the other, or the download and the event thread would block each other for ever.
+    startRemote(CamModEOS);
+    listen();
+    std::mutex sdkLock;
+    std::promise<void> inHandler;
+    ed().objectFileName = "IMG_0001.JPG";
+    ed().onCall("ObjectFileName", [&] {
+        inHandler.set_value();
+        std::lock_guard wait(sdkLock);
+    });
+    std::unique_lock insideSdkCall(sdkLock);
+    int object = 0;
+    std::thread eventThread([&] { TTetherbox::EOSObjectEventHandler(0x204, &object, eosContext()); });
+    ASSERT_EQ(inHandler.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    auto progress = std::async(std::launch::async, [&] { TTetherbox::EOSProgressCallback(50, eosContext(), nullptr); });
+    const bool progressReturned = progress.wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+    insideSdkCall.unlock();
+    eventThread.join();
+    progress.get();
+    EXPECT_TRUE(progressReturned) << "the progress callback waited for the object handler";
+    EXPECT_THAT(ed().cardItems, ElementsAre(&object));
+}
+
+TEST_F(EventsTest, DestroyingTheEngineWaitsForACallbackStillRunningOnIt)
+{
+    startRemote(CamModEOS);
+    listen();
+    std::promise<void> inHandler;
+    std::promise<void> mayFinish;
+    std::atomic<bool> handlerDone{false};
+    ed().objectFileName = "IMG_0001.JPG";
+    ed().onCall("ObjectFileName", [&] {
+        inHandler.set_value();
+        mayFinish.get_future().wait();
+        handlerDone = true;
+    });
+    int object = 0;
+    std::thread eventThread([&] { TTetherbox::EOSObjectEventHandler(0x204, &object, eosContext()); });
+    inHandler.get_future().wait();
+    // Lets the handler finish a moment after the owner thread began destroying the engine.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        mayFinish.set_value();
+    });
+    destroyEngine();
+    EXPECT_TRUE(handlerDone) << "the engine went while a callback still ran on it";
+    releaser.join();
+    eventThread.join();
 }
 
 TEST_F(EventsTest, PTPFramesCanBeDeliveredOnTheSDKThreadWhenTheHostAsks)
