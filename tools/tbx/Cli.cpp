@@ -50,7 +50,7 @@ Options:
   --camera N             which camera of the list (default 0)
   --timeout SECONDS      how long to wait for the camera (default 30)
   --json                 one JSON document on standard output
-  --sim-fault SPEC       simulated SDK only: busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT
+  --sim-fault FAULT      simulated SDK only: busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT
   -h, --help             this text
 
 Exit codes: 0 done, 1 camera or file error, 2 usage error, 3 no camera, 4 timed out, 5 not confirmed,
@@ -355,16 +355,16 @@ void Session::armFaults()
     using SetBusy = std::uint32_t(TBX_EDSAPI *)(const char *, std::int32_t);
     using Unplug = std::uint32_t(TBX_EDSAPI *)(const char *, std::uint64_t);
     using Inject = std::uint32_t(TBX_EDSAPI *)(const char *, std::uint32_t, std::int32_t);
-    for (const std::string &spec : options_.simFaults) {
+    for (const std::string &fault : options_.simFaults) {
         std::vector<std::string> parts;
-        std::stringstream in(spec);
+        std::stringstream in(fault);
         for (std::string part; std::getline(in, part, ':');)
             parts.push_back(part);
         const auto numberAt = [&](std::size_t i) {
             char *end = nullptr;
             const long long n = i < parts.size() ? std::strtoll(parts[i].c_str(), &end, 0) : 0;
             if (i >= parts.size() || parts[i].empty() || *end != '\0')
-                throw usageError("bad --sim-fault " + spec);
+                throw usageError("bad --sim-fault " + fault);
             return n;
         };
         std::uint32_t result = 0;
@@ -376,9 +376,9 @@ void Session::armFaults()
             result = reinterpret_cast<Inject>(need("TbxSim_InjectFault"))(
                 parts[1].c_str(), static_cast<std::uint32_t>(numberAt(2)), static_cast<std::int32_t>(numberAt(3)));
         else
-            throw usageError("bad --sim-fault " + spec + " (busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT)");
+            throw usageError("bad --sim-fault " + fault + " (busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT)");
         if (result != 0)
-            throw usageError("the simulated SDK refused --sim-fault " + spec);
+            throw usageError("the simulated SDK refused --sim-fault " + fault);
     }
 }
 

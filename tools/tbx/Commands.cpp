@@ -79,21 +79,21 @@ int choice(const Session &s, const std::string &option, const char *const (&name
     throw usageError("--" + option + " must be " + names[0] + ", " + names[1] + " or " + names[2]);
 }
 
-/// Collection entry \p spec: its position, or its name without regard to case.
-int collectionEntry(TTetherboxActiveX &c, const std::string &spec)
+/// Collection entry \p entry: its position, or its name without regard to case.
+int collectionEntry(TTetherboxActiveX &c, const std::string &entry)
 {
     const int count = c.OpenCameraCollection_GetNrOfPictures();
     char *end = nullptr;
-    const long number = std::strtol(spec.c_str(), &end, 10);
-    if (!spec.empty() && *end == '\0') {
+    const long number = std::strtol(entry.c_str(), &end, 10);
+    if (!entry.empty() && *end == '\0') {
         if (number < 0 || number >= count)
-            throw usageError("there is no picture " + spec + " on the card (" + std::to_string(count) + " pictures)");
+            throw usageError("there is no picture " + entry + " on the card (" + std::to_string(count) + " pictures)");
         return static_cast<int>(number);
     }
     for (int i = 0; i < count; ++i)
-        if (lower(c.OpenCameraCollection_NameOfImage(i)) == lower(spec))
+        if (lower(c.OpenCameraCollection_NameOfImage(i)) == lower(entry))
             return i;
-    throw usageError("there is no picture named " + spec + " on the card");
+    throw usageError("there is no picture named " + entry + " on the card");
 }
 
 /// Runs the download \p transfer into \p file; a file it leaves behind after a failure is
