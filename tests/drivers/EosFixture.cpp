@@ -112,6 +112,9 @@ std::vector<std::string> simCallNames()
 
 void clearSimLog()
 {
+    // Events the SDK still has queued (those of a connect, say) are handled on its own thread and
+    // may call into it; let them finish so that they don't land in the log of the next step.
+    sim().WaitIdle(2000);
     sim().ClearCallLog();
 }
 
