@@ -121,13 +121,34 @@ int EngineRegistry::add(TTetherbox *engine)
 }
 
 namespace {
-/// Callbacks the calling thread is running, per slot (a callback may reach the owner's code,
-/// which must not wait for itself).
-thread_local std::vector<int> tlsInFlight;
+/// The callbacks the calling thread is running, per slot (a callback may reach the owner's code,
+/// which must not wait for itself). Plain data: thread-local objects with destructors are not
+/// safe at process exit with every Windows runtime.
+struct ThreadCallbacks {
+    static constexpr int kSlots = 8;
+    int slot[kSlots];
+    int count[kSlots];
+    int used;
+};
+thread_local ThreadCallbacks tlsInFlight{};
+
+int *ownCount(int index, bool create)
+{
+    for (int i = 0; i < tlsInFlight.used; ++i)
+        if (tlsInFlight.slot[i] == index)
+            return &tlsInFlight.count[i];
+    if (!create || tlsInFlight.used == ThreadCallbacks::kSlots)
+        return nullptr;
+    const int i = tlsInFlight.used++;
+    tlsInFlight.slot[i] = index;
+    tlsInFlight.count[i] = 0;
+    return &tlsInFlight.count[i];
+}
 
 int ownCallbacks(int index)
 {
-    return static_cast<std::size_t>(index) < tlsInFlight.size() ? tlsInFlight[static_cast<std::size_t>(index)] : 0;
+    const int *count = ownCount(index, false);
+    return count ? *count : 0;
 }
 } // namespace
 
@@ -162,9 +183,8 @@ TTetherbox *EngineRegistry::acquire(int index)
         return nullptr;
     const auto slot = static_cast<std::size_t>(index);
     ++process().inFlight[slot];
-    if (tlsInFlight.size() <= slot)
-        tlsInFlight.resize(slot + 1, 0);
-    ++tlsInFlight[slot];
+    if (int *own = ownCount(index, true))
+        ++*own;
     return engine;
 }
 
@@ -173,8 +193,16 @@ void EngineRegistry::release(int index)
     std::lock_guard guard(lock());
     auto &state = process();
     const auto slot = static_cast<std::size_t>(index);
-    if (slot < tlsInFlight.size() && tlsInFlight[slot] > 0)
-        --tlsInFlight[slot];
+    for (int i = 0; i < tlsInFlight.used; ++i) {
+        if (tlsInFlight.slot[i] != index)
+            continue;
+        if (--tlsInFlight.count[i] <= 0) { // the entry is free again
+            const int last = --tlsInFlight.used;
+            tlsInFlight.slot[i] = tlsInFlight.slot[last];
+            tlsInFlight.count[i] = tlsInFlight.count[last];
+        }
+        break;
+    }
     if (slot < state.inFlight.size() && state.inFlight[slot] > 0)
         --state.inFlight[slot];
     state.callbackFinished.notify_all();
