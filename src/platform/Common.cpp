@@ -10,9 +10,32 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace tbx::platform {
+
+// Ownership of an open library is the same on every OS; only close() differs.
+
+DynamicLibrary::~DynamicLibrary()
+{
+    close();
+}
+
+DynamicLibrary::DynamicLibrary(DynamicLibrary &&other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr))
+{
+}
+
+DynamicLibrary &DynamicLibrary::operator=(DynamicLibrary &&other) noexcept
+{
+    if (this != &other) {
+        close();
+        handle_ = std::exchange(other.handle_, nullptr);
+    }
+    return *this;
+}
+
 
 // ---------------------------------------------------------------------------------------------
 // Clocks

@@ -64,25 +64,6 @@ std::atomic<unsigned> gErrorMode{0};
 // Dynamic libraries
 // ---------------------------------------------------------------------------------------------
 
-DynamicLibrary::~DynamicLibrary()
-{
-    close();
-}
-
-DynamicLibrary::DynamicLibrary(DynamicLibrary &&other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr))
-{
-}
-
-DynamicLibrary &DynamicLibrary::operator=(DynamicLibrary &&other) noexcept
-{
-    if (this != &other) {
-        close();
-        handle_ = std::exchange(other.handle_, nullptr);
-    }
-    return *this;
-}
-
 std::optional<DynamicLibrary> DynamicLibrary::open(const std::string &path)
 {
     auto found = findFile(path);
