@@ -80,6 +80,9 @@ const SimControl &sim()
 
 std::vector<std::string> simLog()
 {
+    // Whatever the SDK has queued by now is handled on its own thread first, so that the calls
+    // its handlers make are in the log deterministically rather than at a moment of their choosing.
+    sim().WaitIdle(2000);
     std::uint32_t needed = 0;
     sim().GetCallLog(nullptr, 0, &needed);
     std::string text(needed, '\0');
