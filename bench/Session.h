@@ -1,0 +1,76 @@
+// The set-up every benchmark shares: an engine with the real EOS driver over the EOS stand-in in
+// the build's redist folder, on the virtual clock, with camera 0 connected; and the stand-in's
+// control API (its call log above all), reached in the very library instance the driver loaded.
+#pragma once
+
+#include "drivers/eos/TEDSDK.h"
+#include "engine/Tetherbox.h"
+#include "platform/Platform.h"
+
+#include "sim/TbxSimControl.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tbx::bench {
+
+/// The part of the stand-in's control API the benchmarks use.
+struct SimApi {
+    TbxSim_LoadScenario_t LoadScenario = nullptr;
+    TbxSim_Reset_t Reset = nullptr;
+    TbxSim_GetCallLog_t GetCallLog = nullptr;
+    TbxSim_ClearCallLog_t ClearCallLog = nullptr;
+    TbxSim_FireEvent_t FireEvent = nullptr;
+    TbxSim_WaitIdle_t WaitIdle = nullptr;
+    TbxSim_GetObjectCount_t GetObjectCount = nullptr;
+    TbxSim_GetLastError_t GetLastError = nullptr;
+};
+
+/// The folder with the stand-in and its companion file.
+std::string redistFolder();
+/// The control API of the stand-in in redistFolder(); throws std::runtime_error when the library
+/// or one of its control functions is missing.
+const SimApi &sim();
+/// Throws std::runtime_error with \p what and the stand-in's last error text unless \p result is 0.
+void checkSim(std::uint32_t result, const std::string &what);
+
+/// Every call-log line since the last clearSimLog().
+std::vector<std::string> simLog();
+/// The entry-point names of simLog(), in order.
+std::vector<std::string> simCallNames();
+/// Lets the stand-in's event thread deliver what it holds, then empties the call log.
+void clearSimLog();
+
+/// Resident memory of this process in kilobytes (0 where the OS does not tell).
+std::int64_t residentKilobytes();
+
+/// A connected EOS camera behind a fresh engine. The stand-in is reset (or given \p scenario)
+/// first; everything is closed and the real clock restored when the session goes.
+/// \context Thread-bound: the creating thread owns the engine and pumps its timers.
+class Session {
+public:
+    explicit Session(const std::string &scenario = {});
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    /// Enters remote mode without probing.
+    void startRemote();
+    /// Lets \p ms of virtual time pass on the owner thread, after the stand-in's event thread
+    /// has delivered what it holds.
+    void pump(platform::Millis ms);
+
+    TTetherbox &engine() { return *engine_; }
+    eos::TEDSDK &driver() { return *driver_; }
+    /// The connected camera as the driver holds it.
+    sdk::EdsCameraRef camera() const;
+
+private:
+    platform::VirtualClock clock_;
+    std::unique_ptr<TTetherbox> engine_;
+    eos::TEDSDK *driver_ = nullptr;
+};
+
+} // namespace tbx::bench
