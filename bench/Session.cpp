@@ -45,6 +45,7 @@ SimApi loadSimApi()
     bind(library, api.Reset, "TbxSim_Reset");
     bind(library, api.GetCallLog, "TbxSim_GetCallLog");
     bind(library, api.ClearCallLog, "TbxSim_ClearCallLog");
+    bind(library, api.InjectFault, "TbxSim_InjectFault");
     bind(library, api.FireEvent, "TbxSim_FireEvent");
     bind(library, api.WaitIdle, "TbxSim_WaitIdle");
     bind(library, api.GetObjectCount, "TbxSim_GetObjectCount");

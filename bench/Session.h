@@ -22,6 +22,7 @@ struct SimApi {
     TbxSim_Reset_t Reset = nullptr;
     TbxSim_GetCallLog_t GetCallLog = nullptr;
     TbxSim_ClearCallLog_t ClearCallLog = nullptr;
+    TbxSim_InjectFault_t InjectFault = nullptr;
     TbxSim_FireEvent_t FireEvent = nullptr;
     TbxSim_WaitIdle_t WaitIdle = nullptr;
     TbxSim_GetObjectCount_t GetObjectCount = nullptr;

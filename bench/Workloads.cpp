@@ -274,10 +274,10 @@ DownloadPair::DownloadPair(Session &session, const std::string &name) : session_
 std::uint64_t DownloadPair::engineDownload()
 {
     session_.engine().GetPicture(position_, engineFile().string());
-    // The host's progress events are part of the engine's work.
-    do {
-        session_.pump(kPollPeriodMs);
-    } while (session_.engine().QueuedEventCount() > 0);
+    // The host's progress events are part of the engine's work: one poll tick each.
+    session_.pump(kPollPeriodMs);
+    while (session_.engine().QueuedEventCount() > 0)
+        platform::runFor(kPollPeriodMs);
     return size_;
 }
 
@@ -356,9 +356,11 @@ std::size_t EngineEvents::fire(int count)
     const std::size_t before = delivered_;
     const auto wanted = static_cast<std::size_t>(count);
     fireEvents(count);
-    // One event per poll tick; a few spare ticks before giving up on a lost one.
+    // Once the SDK's thread has handed everything over, the poll timer delivers one event per
+    // tick; a few spare ticks before giving up on a lost one.
+    session_.pump(kPollPeriodMs);
     for (int tick = 0; tick < count + 4 && delivered_ - before < wanted; ++tick)
-        session_.pump(kPollPeriodMs);
+        platform::runFor(kPollPeriodMs);
     return delivered_ - before;
 }
 

@@ -5,6 +5,8 @@
 #include "Session.h"
 #include "Workloads.h"
 
+#include "platform/Errors.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -188,6 +190,48 @@ TEST(BenchPairs, EveryFiredEventReachesItsHandlerOnBothSides)
     BareEvents events(session);
     EXPECT_EQ(events.fire(1), 1u);
     EXPECT_EQ(events.fire(64), 64u);
+}
+
+TEST(BenchPairs, BrokenPathsRaiseOrDeliverNothingInsteadOfBeingMeasured)
+{
+    constexpr std::uint32_t kInternalError = 0x02;
+    Session session;
+    {
+        LiveViewPair liveView(session);
+        checkSim(sim().InjectFault("EdsDownloadEvfImage", kInternalError, 2), "Injecting a fault");
+        EXPECT_THROW(liveView.bareFrame(), ECamException);
+        EXPECT_EQ(liveView.engineFrame(), 0u) << "a failed tick delivers no frame";
+        EXPECT_EQ(liveView.framesDelivered(), 0u);
+        session.engine().RemoteStopViewfinder();
+    }
+    DownloadPair download(session, "IMG_0003.CR3");
+    checkSim(sim().InjectFault("EdsDownload", kInternalError, 2), "Injecting a fault");
+    EXPECT_THROW(download.engineDownload(), ECamException);
+    EXPECT_THROW(download.bareDownload(), ECamException);
+    EXPECT_THROW(DownloadPair(session, "IMG_9999.JPG"), std::runtime_error);
+}
+
+TEST(BenchPairs, EventsThatNeverReachTheHostEndTheWaitWithTheirCount)
+{
+    Session session;
+    EngineEvents events(session);
+    EXPECT_EQ(events.fire(2), 2u);
+    session.engine().OnEvent = nullptr; // the engine drops camera events nobody listens to
+    EXPECT_EQ(events.fire(3), 0u);
+}
+
+TEST(BenchPairs, TemporaryFoldersGoWithWhatTheyHold)
+{
+    std::filesystem::path kept;
+    {
+        TempFolder a("test");
+        TempFolder b("test");
+        EXPECT_NE(a.path(), b.path());
+        kept = a.path();
+        std::ofstream(kept / "file.bin") << "data";
+        std::filesystem::create_directories(kept / "sub");
+    }
+    EXPECT_FALSE(std::filesystem::exists(kept));
 }
 
 } // namespace
