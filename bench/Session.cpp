@@ -102,9 +102,14 @@ std::vector<std::string> simCallNames()
     return names;
 }
 
-void clearSimLog()
+void waitForSdkThread()
 {
     checkSim(sim().WaitIdle(kIdleWaitMs), "Waiting for the stand-in's event thread");
+}
+
+void clearSimLog()
+{
+    waitForSdkThread();
     checkSim(sim().ClearCallLog(), "Clearing the call log");
 }
 
@@ -167,7 +172,7 @@ void Session::startRemote()
 
 void Session::pump(platform::Millis ms)
 {
-    checkSim(sim().WaitIdle(kIdleWaitMs), "Waiting for the stand-in's event thread");
+    waitForSdkThread();
     platform::runFor(ms);
 }
 

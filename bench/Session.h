@@ -41,6 +41,9 @@ void checkSim(std::uint32_t result, const std::string &what);
 std::vector<std::string> simLog();
 /// The entry-point names of simLog(), in order.
 std::vector<std::string> simCallNames();
+/// Waits until the stand-in's event thread has delivered what it holds; throws when it does not
+/// within two seconds.
+void waitForSdkThread();
 /// Lets the stand-in's event thread deliver what it holds, then empties the call log.
 void clearSimLog();
 

@@ -376,7 +376,7 @@ BareEvents::~BareEvents()
     // The handler goes before the counter it writes to.
     try {
         Eds().EdsSetCameraStateEventHandler(session_.camera(), sdk::kEdsStateEvent_All, nullptr, nullptr);
-        sim().WaitIdle(2000);
+        waitForSdkThread();
     } catch (...) {
         // The session closes the camera in any case.
     }
@@ -386,7 +386,7 @@ std::size_t BareEvents::fire(int count)
 {
     const std::size_t before = delivered_.load();
     fireEvents(count);
-    checkSim(sim().WaitIdle(2000), "Waiting for the stand-in's event thread");
+    waitForSdkThread();
     return delivered_.load() - before;
 }
 
