@@ -87,18 +87,20 @@ std::string RatioTable::format() const
     for (const RatioRow &row : all)
         width = std::max(width, row.label.size());
 
+    // The label column is as wide as the longest label; the numbers follow in fixed columns.
+    auto line = [&](const std::string &label, const std::string &first, const std::string &second,
+                    const std::string &wall, const std::string &cpu) {
+        char numbers[96];
+        std::snprintf(numbers, sizeof numbers, " %12s %12s %8s %8s\n", first.c_str(), second.c_str(), wall.c_str(),
+                      cpu.c_str());
+        return label + std::string(width - label.size(), ' ') + numbers;
+    };
     std::string out = std::string(kRatioHeading) + "\n";
-    char line[256];
-    std::snprintf(line, sizeof line, "%-*s %12s %12s %8s %8s\n", static_cast<int>(width), "pair", "first",
-                  "second", "wall", "cpu");
-    out += line;
+    out += line("pair", "first", "second", "wall", "cpu");
     out += std::string(width + 44, '-') + "\n";
-    for (const RatioRow &row : all) {
-        std::snprintf(line, sizeof line, "%-*s %12s %12s %8s %8s\n", static_cast<int>(width), row.label.c_str(),
-                      timeText(row.numeratorNs).c_str(), timeText(row.denominatorNs).c_str(),
-                      ratioText(row.ratio).c_str(), ratioText(row.cpuRatio).c_str());
-        out += line;
-    }
+    for (const RatioRow &row : all)
+        out += line(row.label, timeText(row.numeratorNs), timeText(row.denominatorNs), ratioText(row.ratio),
+                    ratioText(row.cpuRatio));
     bool anyNote = false;
     for (const RatioRow &row : all) {
         if (row.note.empty())

@@ -317,8 +317,7 @@ void ProbeRuns::cached() { run(folder_.path().string()); }
 
 void ProbeRuns::run(const std::string &cacheFolder)
 {
-    RemoteStartInfoType info;
-    session_.engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, cacheFolder, true);
+    session_.engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info_, cacheFolder, true);
     session_.engine().RemoteEnd();
 }
 

@@ -114,11 +114,14 @@ public:
     void probed();
     void cached();
     const std::filesystem::path &cacheFolder() const { return folder_.path(); }
+    /// What the last RemoteStart reported.
+    const RemoteStartInfoType &lastInfo() const { return info_; }
 
 private:
     void run(const std::string &cacheFolder);
     Session &session_;
     TempFolder folder_;
+    RemoteStartInfoType info_;
 };
 
 /// The power-zoom state event (0x311) that the engine turns into a host event, fired by the

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -58,6 +60,19 @@ TEST(RatioTable, DividesTheFirstTimeByTheSecondAndLeavesMissingSidesOpen)
     EXPECT_NE(text.find("not run"), std::string::npos);
     EXPECT_NE(text.find("frame: copies"), std::string::npos);
     EXPECT_EQ(text.find("read: "), std::string::npos) << "a pair without a note prints none";
+}
+
+TEST(RatioTable, LongLabelsWidenTheirColumnAndKeepTheirNumbers)
+{
+    const std::string label(300, 'x');
+    RatioTable table({{label, "A", "B", ""}, {"short", "C", "D", ""}});
+    table.add(run("A", 2500, 2500));
+    table.add(run("B", 1000, 1000));
+    const std::string text = table.format();
+    EXPECT_NE(text.find(label + "      2.50 us      1.00 us    2.50x    2.50x"), std::string::npos) << text;
+    EXPECT_NE(text.find("short" + std::string(295, ' ') + "      not run      not run        -        -"),
+              std::string::npos)
+        << text;
 }
 
 TEST(RatioTable, IgnoresFailedRunsAndSpreadsAndPrefersTheMeanOfRepetitions)
@@ -172,9 +187,15 @@ TEST(BenchPairs, CachedProbeAsksTheCameraForNoDescriptionsAndTheFullProbeDoes)
     probe.cached();
     EXPECT_EQ(descriptionReads(), 0);
     EXPECT_FALSE(session.engine().RemoteMode());
+    const RemoteParamSupportType fromCache = probe.lastInfo().ParamSupport;
     clearSimLog();
     probe.probed();
     EXPECT_GT(descriptionReads(), 5);
+    // Both sides must end with the same answer, or the cheap one measures something else.
+    EXPECT_EQ(std::memcmp(&fromCache, &probe.lastInfo().ParamSupport, sizeof fromCache), 0);
+    const auto iso = probe.lastInfo().ParamSupport.group(RemoteParamISO);
+    EXPECT_TRUE(std::any_of(iso.begin(), iso.end(), [](std::uint8_t flag) { return flag != 0; }))
+        << "the probe found no ISO values at all";
 }
 
 TEST(BenchPairs, EveryFiredEventReachesItsHandlerOnBothSides)
