@@ -4,7 +4,8 @@
 //
 //   1. the input itself and its truncations (every length for small inputs);
 //   2. every size and count field the seed names, and for small inputs every aligned 16- and
-//      32-bit word, set to 0, 1, the largest signed and the largest unsigned value;
+//      32-bit word, set to 0, 1, the largest signed and the largest unsigned value, and to its
+//      own value one and four off;
 //   3. up to --mutations random mutations per input (bit flips, byte values, inserted, deleted
 //      and repeated bytes, truncations, interesting words), round-robin over the inputs until
 //      the --budget-ms time budget is spent.
@@ -134,21 +135,32 @@ void putWord(Bytes &b, const Field &f, std::uint32_t value)
     }
 }
 
+std::uint32_t getWord(const Bytes &b, const Field &f)
+{
+    std::uint32_t v = 0;
+    for (unsigned i = 0; i < f.width; ++i) {
+        const unsigned shift = f.bigEndian ? 8 * (f.width - 1 - i) : 8 * i;
+        v |= std::uint32_t{b[f.offset + i]} << shift;
+    }
+    return v;
+}
+
+/// The extreme values of the field, and its own value one and four off either way (the
+/// boundaries a size check gets wrong).
 void runFieldValues(const Bytes &input, const Field &f)
 {
     if (f.offset + f.width > input.size())
         return;
     Bytes b = input;
-    if (f.width == 2) {
-        for (std::uint16_t v : kInteresting16) {
-            putWord(b, f, v);
-            runOne(b);
-        }
-    } else {
-        for (std::uint32_t v : kInteresting32) {
-            putWord(b, f, v);
-            runOne(b);
-        }
+    const std::uint32_t own = getWord(input, f);
+    std::vector<std::uint32_t> values = {own - 1, own + 1, own - 4, own + 4};
+    if (f.width == 2)
+        values.insert(values.end(), std::begin(kInteresting16), std::end(kInteresting16));
+    else
+        values.insert(values.end(), std::begin(kInteresting32), std::end(kInteresting32));
+    for (std::uint32_t v : values) {
+        putWord(b, f, v);
+        runOne(b);
     }
 }
 
@@ -201,12 +213,16 @@ void mutateOnce(Bytes &b, Random &rng, const Seed &seed)
         putWord(b, f, f.width == 4 ? kInteresting32[rng.below(4)] : kInteresting16[rng.below(4)]);
         break;
     }
-    case 4: { // an interesting value in a named field
+    case 4: { // a named field: an interesting value, or its own value a little off
         if (seed.fields.empty())
             break;
         const Field &f = seed.fields[rng.below(seed.fields.size())];
-        if (f.offset + f.width <= b.size())
+        if (f.offset + f.width > b.size())
+            break;
+        if (rng.below(2) != 0)
             putWord(b, f, f.width == 4 ? kInteresting32[rng.below(4)] : kInteresting16[rng.below(4)]);
+        else
+            putWord(b, f, getWord(b, f) + static_cast<std::uint32_t>(rng.below(65)) - 32u);
         break;
     }
     case 5: { // insert bytes
@@ -297,21 +313,6 @@ Options parse(int argc, char **argv)
     return o;
 }
 
-int writeSeeds(const std::vector<Seed> &all, const std::string &dir)
-{
-    std::filesystem::create_directories(dir);
-    for (const Seed &s : all) {
-        std::ofstream out(std::filesystem::path(dir) / ("seed-" + s.name), std::ios::binary);
-        out.write(reinterpret_cast<const char *>(s.bytes.data()), static_cast<std::streamsize>(s.bytes.size()));
-        if (!out) {
-            std::cerr << "cannot write seed " << s.name << " to " << dir << "\n";
-            return 1;
-        }
-    }
-    std::cout << all.size() << " seeds written to " << dir << "\n";
-    return 0;
-}
-
 } // namespace
 } // namespace tbx::fuzz
 
@@ -324,7 +325,7 @@ int main(int argc, char **argv)
 
     std::vector<Seed> inputs = seeds();
     if (!options.writeSeeds.empty())
-        return writeSeeds(inputs, options.writeSeeds);
+        return writeSeeds(inputs, options.writeSeeds) ? 0 : 1;
     if (!options.replayFiles.empty()) {
         for (const std::string &file : options.replayFiles) {
             std::cout << "replaying " << file << "\n";

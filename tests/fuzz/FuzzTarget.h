@@ -35,6 +35,10 @@ struct Seed {
 /// The seeds of the target linked into this program.
 std::vector<Seed> seeds();
 
+/// Writes \p all as files "seed-<name>" into \p dir (created when missing); false when a file
+/// could not be written. libFuzzer runs start from such a folder (see docs/fuzzing.md).
+bool writeSeeds(const std::vector<Seed> &all, const std::string &dir);
+
 // ---- Helpers for building seeds ----------------------------------------------------------------
 
 inline void putLe(Bytes &b, std::size_t at, std::uint64_t value, unsigned width)

@@ -74,13 +74,13 @@ void guarded(Call &&call)
         call();
     } catch (const EAssertionFailed &e) {
         std::fprintf(stderr, "internal assertion: %s\n", e.what());
-        TBX_FUZZ_EXPECT(!"no internal assertion may fail on a camera's answers");
+        tbx::fuzz::fail("no internal assertion may fail on a camera's answers", __FILE__, __LINE__);
     } catch (const Exception &e) {
         if (verbose)
             std::fprintf(stderr, "refused: %s\n", e.what());
     } catch (const std::exception &e) {
         std::fprintf(stderr, "unexpected exception: %s\n", e.what());
-        TBX_FUZZ_EXPECT(!"only camera and file failures may leave the driver");
+        tbx::fuzz::fail("only camera and file failures may leave the driver", __FILE__, __LINE__);
     }
 }
 

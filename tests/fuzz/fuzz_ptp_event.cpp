@@ -25,7 +25,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
                                 [](std::uint8_t b) { return b == 0; }));
     TBX_FUZZ_EXPECT(record->length() == length);
     TBX_FUZZ_EXPECT(record->eventCode() == le(data + PtpEventRecord::kCodeOffset, 2));
-    const auto field = [&](std::size_t offset) { return offset + 4 <= kept ? le(data + offset, 4) : 0u; };
+    // A field the container cuts short reads as its kept bytes and zeros.
+    std::uint8_t padded[PtpEventRecord::kSize + 4] = {};
+    std::copy(data, data + kept, padded);
+    const auto field = [&](std::size_t offset) { return le(padded + offset, 4); };
     TBX_FUZZ_EXPECT(record->objectHandle() == field(PtpEventRecord::kObjectOffset));
     TBX_FUZZ_EXPECT(record->parameter() == field(PtpEventRecord::kParameterOffset));
     return 0;
