@@ -2,10 +2,10 @@
 // the target's seeds, the files of any corpus folders given, and then structured mutations of
 // every one of them drawn from a fixed-seed generator, so a run is the same on every machine:
 //
-//   1. the input itself and its truncations (every length for small inputs);
+//   1. the input itself and its truncations (every length for small binary inputs);
 //   2. every size and count field the seed names, and for small inputs every aligned 16- and
-//      32-bit word, set to 0, 1, the largest signed and the largest unsigned value, and to its
-//      own value one and four off;
+//      32-bit word (not in text), set to 0, 1, the largest signed and the largest unsigned
+//      value, and to its own value one and four off;
 //   3. up to --mutations random mutations per input (bit flips, byte values, inserted, deleted
 //      and repeated bytes, truncations, interesting words), round-robin over the inputs until
 //      the --budget-ms time budget is spent.
@@ -169,7 +169,7 @@ void runSystematic(const Seed &seed)
 {
     const Bytes &in = seed.bytes;
     runOne(in);
-    if (in.size() <= kEveryLengthUpTo) {
+    if (in.size() <= kEveryLengthUpTo && !seed.text) {
         for (std::size_t n = 0; n < in.size(); ++n)
             runOne(Bytes(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(n)));
     } else {
@@ -182,7 +182,7 @@ void runSystematic(const Seed &seed)
         for (unsigned k = 1; k < f.width && f.offset + k <= in.size(); ++k)
             runOne(Bytes(in.begin(), in.begin() + static_cast<std::ptrdiff_t>(f.offset + k)));
     }
-    if (in.size() <= kEveryWordUpTo) {
+    if (in.size() <= kEveryWordUpTo && !seed.text) {
         for (std::size_t at = 0; at + 4 <= in.size(); at += 4)
             runFieldValues(in, Field{at, 4, false});
         for (std::size_t at = 0; at + 2 <= in.size(); at += 2)
@@ -333,6 +333,8 @@ int main(int argc, char **argv)
         }
         return 0;
     }
+    // Corpus files are of the same kind as the target's own seeds.
+    const bool text = !inputs.empty() && inputs.front().text;
     for (const std::string &dir : options.corpusDirs) {
         std::vector<std::filesystem::path> files;
         for (const auto &entry : std::filesystem::directory_iterator(dir))
@@ -340,7 +342,7 @@ int main(int argc, char **argv)
                 files.push_back(entry.path());
         std::sort(files.begin(), files.end()); // directory order differs between machines
         for (const auto &f : files)
-            inputs.push_back(Seed{f.filename().string(), readFile(f), {}});
+            inputs.push_back(Seed{f.filename().string(), readFile(f), {}, text});
     }
     if (inputs.empty()) {
         std::cerr << target << ": no seeds and no corpus\n";

@@ -30,6 +30,9 @@ struct Seed {
     std::string name;
     Bytes bytes;
     std::vector<Field> fields;
+    /// Text (JSON and the like): no binary words to break, and cutting it at a sample of
+    /// places says as much as cutting it everywhere.
+    bool text = false;
 };
 
 /// The seeds of the target linked into this program.
