@@ -45,7 +45,7 @@ protected:
     }
     void run(platform::Millis ms)
     {
-        sim().WaitIdle(2000);
+        sim().WaitIdle(kSettleLimitMs);
         platform::runFor(ms);
     }
     std::string slotName(const fs::path &dir, int slot) const

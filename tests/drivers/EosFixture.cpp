@@ -82,7 +82,7 @@ std::vector<std::string> simLog()
 {
     // Whatever the SDK has queued by now is handled on its own thread first, so that the calls
     // its handlers make are in the log deterministically rather than at a moment of their choosing.
-    sim().WaitIdle(2000);
+    sim().WaitIdle(kSettleLimitMs);
     std::uint32_t needed = 0;
     sim().GetCallLog(nullptr, 0, &needed);
     std::string text(needed, '\0');
@@ -117,7 +117,7 @@ void clearSimLog()
 {
     // Events the SDK still has queued (those of a connect, say) are handled on its own thread and
     // may call into it; let them finish so that they don't land in the log of the next step.
-    sim().WaitIdle(2000);
+    sim().WaitIdle(kSettleLimitMs);
     sim().ClearCallLog();
 }
 
@@ -189,7 +189,7 @@ void EosTest::startRemote(ReleaseModeType mode)
 
 void EosTest::tick(int ticks)
 {
-    sim().WaitIdle(2000);
+    sim().WaitIdle(kSettleLimitMs);
     platform::runFor(25 * static_cast<platform::Millis>(ticks));
 }
 

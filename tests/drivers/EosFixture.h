@@ -40,6 +40,11 @@ struct SimControl {
     std::uint32_t(TBX_EDSAPI *ReleaseShutter)(const char *id) = nullptr;
 };
 
+/// How long a test lets the stand-in's event thread take to handle what it has queued. Waiting
+/// ends as soon as the queue is empty; the limit only keeps a hung stand-in from hanging the test,
+/// so it is far above what a loaded, instrumented (sanitizer, valgrind) run needs.
+inline constexpr std::uint32_t kSettleLimitMs = 30000;
+
 /// The control API of the stand-in that the driver loads (the same library instance).
 const SimControl &sim();
 /// The folder holding the stand-in and its companion file.

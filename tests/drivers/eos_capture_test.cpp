@@ -127,7 +127,7 @@ TEST_F(EosCaptureTest, BulbUnlocksTheCameraEvenWhenTheBulbCommandFails)
     engine().RemoteBULBMode(false);
     // The exposure announces its picture on the SDK's event thread, whose name lookup may land
     // anywhere in the log; only the owner thread's calls have an order to check.
-    sim().WaitIdle(2000);
+    sim().WaitIdle(kSettleLimitMs);
     std::vector<std::string> ownerCalls = simCallNames();
     std::erase(ownerCalls, "EdsGetDirectoryItemInfo");
     EXPECT_EQ(ownerCalls, (std::vector<std::string>{"EdsSendStatusCommand", "EdsSendCommand", "EdsSendCommand",

@@ -164,7 +164,7 @@ TEST_F(EosSessionTest, NoCameraEventReachesTheEngineAfterDisconnectOrDestruction
         EXPECT_THAT(simCalls(setter), ElementsAre(HasSubstr("null"))) << setter;
     sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0);
     sim().FireEvent("eos1", sdk::kEdsStateEvent_Shutdown, 0);
-    EXPECT_EQ(sim().WaitIdle(2000), 0u);
+    EXPECT_EQ(sim().WaitIdle(kSettleLimitMs), 0u);
     EXPECT_EQ(events.size(), 1u);
 }
 

@@ -74,7 +74,7 @@ protected:
         return camera;
     }
     void TearDown() override {
-        s.TbxSim_WaitIdle(2000);
+        s.TbxSim_WaitIdle(kSettleLimitMs);
         for (EdsBaseRef item : rec.items) s.EdsRelease(item);
         SimTest::TearDown();
     }
@@ -145,7 +145,7 @@ TEST_F(EventTest, PropertyEventsComeForRealChangesOnly) {
     ASSERT_EQ(setU32(camera, kPropIsoSpeed, 0x48), kOk);  // the value it has already
     ASSERT_EQ(setU32(camera, kPropAv, 0x38), kOk);
     ASSERT_TRUE(rec.hasProperty(kPropAv));
-    ASSERT_EQ(s.TbxSim_WaitIdle(2000), 0u);
+    ASSERT_EQ(s.TbxSim_WaitIdle(kSettleLimitMs), 0u);
     EXPECT_EQ(rec.properties.size(), 1u);
     EXPECT_EQ(rec.properties[0].first, kPropertyEventChanged);
     // A change made on the camera itself is reported too.

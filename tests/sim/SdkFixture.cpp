@@ -123,7 +123,7 @@ void SimTest::SetUp() {
 void SimTest::TearDown() {
     for (auto it = held_.rbegin(); it != held_.rend(); ++it) s.EdsRelease(*it);
     held_.clear();
-    s.TbxSim_WaitIdle(2000);
+    s.TbxSim_WaitIdle(kSettleLimitMs);
     EXPECT_EQ(s.TbxSim_GetObjectCount(), 0u) << "a reference was not released";
     EXPECT_EQ(s.EdsTerminateSDK(), 0u);
     s.TbxSim_ClearFaults();

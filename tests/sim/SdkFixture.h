@@ -97,6 +97,10 @@ const char *createStreamExportName();
 /// Looks an export up by name in a library loaded by path; nullptr when missing.
 void *exportOf(const char *libraryPath, const char *name);
 
+/// How long a test lets the stand-in's event thread take to handle what it has queued; waiting
+/// ends as soon as that is done, so the limit only keeps a hung stand-in from hanging the test.
+inline constexpr EdsUInt32 kSettleLimitMs = 30000;
+
 std::string callLog();
 std::vector<std::string> callLogLines(const std::string &prefix);
 std::string lastSimError();
@@ -106,7 +110,7 @@ std::string lastSimError();
 class Waiter {
 public:
     void notify(const std::function<void()> &change);
-    bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit = std::chrono::milliseconds(2000));
+    bool waitFor(const std::function<bool()> &done, std::chrono::milliseconds limit = std::chrono::milliseconds(kSettleLimitMs));
 
 private:
     std::mutex mutex_;
