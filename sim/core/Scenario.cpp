@@ -20,8 +20,8 @@ using nlohmann::json;
 
 void onlyKeys(const json &object, const std::string &where, std::initializer_list<const char *> keys) {
     if (!object.is_object()) fail(where, "expected an object");
-    for (const auto &[key, value] : object.items()) {
-        (void)value;
+    for (const auto &item : object.items()) {
+        const std::string &key = item.key();
         if (std::none_of(keys.begin(), keys.end(), [&](const char *k) { return key == k; }))
             fail(where, "unknown key \"" + key + "\"");
     }
