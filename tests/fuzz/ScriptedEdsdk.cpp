@@ -275,18 +275,17 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetDirectoryItemInfo(EdsDirectoryItemRef
 
 TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDeleteDirectoryItem(EdsDirectoryItemRef inDirItemRef)
 {
-    // Gives up the caller's reference, as the SDK does.
-    EdsRelease(inDirItemRef);
-    return EDS_ERR_OK;
+    // A delete that succeeds gives up the caller's reference, as the SDK does.
+    const EdsError e = result();
+    if (e == EDS_ERR_OK)
+        EdsRelease(inDirItemRef);
+    return e;
 }
 
-// Downloads to files are not scripted: the target does not ask for them.
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownload(EdsDirectoryItemRef, EdsUInt64, EdsStreamRef)
-{
-    return EDS_ERR_NOT_SUPPORTED;
-}
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadCancel(EdsDirectoryItemRef) { return EDS_ERR_OK; }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadComplete(EdsDirectoryItemRef) { return EDS_ERR_OK; }
+// Downloads only say whether they worked: file streams are references without a file behind.
+TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownload(EdsDirectoryItemRef, EdsUInt64, EdsStreamRef) { return result(); }
+TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadCancel(EdsDirectoryItemRef) { return result(); }
+TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadComplete(EdsDirectoryItemRef) { return result(); }
 
 TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadThumbnail(EdsDirectoryItemRef, EdsStreamRef outStream)
 {
@@ -306,9 +305,9 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetAttribute(EdsDirectoryItemRef, EdsFil
 }
 
 TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateFileStream(const EdsChar *, EdsFileCreateDisposition, EdsAccess,
-                                                         EdsStreamRef *)
+                                                         EdsStreamRef *outStream)
 {
-    return EDS_ERR_NOT_SUPPORTED;
+    return answerRef(outStream);
 }
 
 TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateMemoryStream(EdsUInt64, EdsStreamRef *outStream)
@@ -356,7 +355,8 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsRead(EdsStreamRef inStreamRef, EdsUInt64
     if (n > 0)
         std::memcpy(outBuffer, s->content.data() + s->position, static_cast<std::size_t>(n));
     s->position += n;
-    *outReadSize = n;
+    // 0xFF: a faulty SDK that claims one byte more than there was room for (it writes no more).
+    *outReadSize = take<std::uint8_t>() == 0xFF ? inReadSize + 1 : n;
     return EDS_ERR_OK;
 }
 

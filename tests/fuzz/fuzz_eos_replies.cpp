@@ -2,7 +2,7 @@
 // against ScriptedEdsdk (built as EDSDK.dll beside the target), whose answers are the fuzz input:
 //
 //   bytes 0..7  the operations to run after enumerating and connecting, one per byte
-//               (operation = byte % 16; 13..15 run nothing; SetViewfinderAFMode takes byte / 16)
+//               (operation = byte % 16, 15 runs nothing; some take an argument from byte / 16)
 //   the rest    the SDK's answers, in the order the driver asks (see ScriptedEdsdk.cpp)
 //
 // Besides the sanitizers' findings, every input must leave the SDK with no reference held and
@@ -192,6 +192,19 @@ void runOperation(eos::TEDSDK &driver, std::uint8_t op)
             driver.EnumerateCameras(names);
         });
         break;
+    case 13: // the picture of an object event, or its thumbnail
+        driver.RegisterTransferItem(s.newItem());
+        guarded([&] {
+            driver.RemoteGetPicture("IMG_0001.JPG", (op / 16) % 2, nullptr, 0);
+            report("downloaded", "IMG_0001.JPG");
+        });
+        break;
+    case 14: // a card item announced earlier (operation 9), deleted afterwards when op / 16 is odd
+        guarded([&] {
+            driver.RemoteGetCFPicture("IMG_0002.JPG", (op / 16) % 2 != 0, 0);
+            report("downloaded", "IMG_0002.JPG");
+        });
+        break;
     default:
         break;
     }
@@ -267,6 +280,13 @@ public:
         return *this;
     }
     Answers &u32(std::uint32_t v) { return ok().word(v); }
+    /// An EdsRead that answers truthfully.
+    Answers &read()
+    {
+        b_.push_back(0);
+        b_.push_back(0);
+        return *this;
+    }
     Answers &text(const std::string &t, std::size_t capacity)
     {
         const std::size_t at = b_.size();
@@ -395,7 +415,7 @@ std::vector<Seed> seeds()
         a.ok().word(1, true).ok().directoryItem("100CANON", true);
         a.ok().word(2, true);
         a.ok().directoryItem("IMG_0001.JPG", false, 1'200'000);
-        a.ok().ok().jpeg(60).ok().ok().ok().ok(); // stream, thumbnail, seek, length, read, read to the end
+        a.ok().ok().jpeg(60).ok().ok().read().read(); // stream, thumbnail, seek, length, read, read to the end
         a.ok().directoryItem("MVI_0002.MP4", false, 3'000'000);
         out.push_back(a.seed("collection"));
     }
@@ -417,6 +437,12 @@ std::vector<Seed> seeds()
         a.u32(1).u32(0).u32(0).u32(0).ok().ok();
         out.push_back(a.seed("live-view"));
     }
+    // Downloads: a remote picture, then a card picture that is deleted afterwards.
+    out.push_back(Answers({13 + 16, 9, 14 + 16})
+                      .enumerateAndConnect()
+                      .ok().directoryItem("IMG_0001.JPG", false, 1'200'000).ok().ok() // file, info, download, done
+                      .ok().directoryItem("IMG_0002.JPG", false, 900'000).ok().ok().ok()
+                      .seed("downloads"));
     return out;
 }
 
