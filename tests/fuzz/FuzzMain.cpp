@@ -91,11 +91,12 @@ std::uint64_t gInputsRun = 0;
 void runOne(const Bytes &input)
 {
     // Exactly the input's size: no slack behind it for an overread to hide in.
-    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[input.empty() ? 1 : input.size()]);
+    // (An empty input gets a block of no bytes: a valid pointer that must not be read.)
+    std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[input.size()]);
     std::copy(input.begin(), input.end(), block.get());
     gCurrent = block.get();
     gCurrentSize = input.size();
-    LLVMFuzzerTestOneInput(input.empty() ? nullptr : block.get(), input.size());
+    LLVMFuzzerTestOneInput(block.get(), input.size());
     gCurrent = nullptr;
     ++gInputsRun;
 }
