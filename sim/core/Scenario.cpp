@@ -298,7 +298,9 @@ std::shared_ptr<Camera> readCamera(const json &c, const std::vector<const Family
 json parseJson(const std::string &text) {
     try {
         return json::parse(text, nullptr, true, true);
-    } catch (const json::parse_error &e) {
+    } catch (const json::exception &e) {
+        // Syntax errors, and numbers too large for any type (out_of_range), which would
+        // otherwise leave the library's C functions and end the host.
         throw ScenarioError(std::string("scenario is not valid JSON: ") + e.what());
     }
 }

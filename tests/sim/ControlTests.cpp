@@ -119,6 +119,11 @@ TEST_F(ControlTest, CallLogShowsEveryCallWithItsArgumentsAndResult) {
 TEST_F(ControlTest, BadScenariosAreRejectedWithTheirPlaceAndReason) {
     EXPECT_EQ(s.TbxSim_LoadScenario("{\"cameras\": [ {\"id\": \"a\", } ]"), 3u);
     EXPECT_NE(lastSimError().find("not valid JSON"), std::string::npos) << lastSimError();
+    // A number beyond every type is refused like any other bad JSON, never thrown at the host.
+    EXPECT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [], "callLogLimit": 1e999})"), 3u);
+    EXPECT_NE(lastSimError().find("not valid JSON"), std::string::npos) << lastSimError();
+    EXPECT_EQ(s.TbxSim_AttachCamera(R"({"id": "big", "battery": 88888888e88888888888})"), 3u);
+    EXPECT_NE(lastSimError().find("not valid JSON"), std::string::npos) << lastSimError();
     EXPECT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [{"id": "a", "volumes": [{"items": [{"file": "X.JPG", "sise": 1}]}]}]})"), 3u);
     EXPECT_EQ(lastSimError(), "cameras[0].volumes[0].items[0]: unknown key \"sise\"");
     EXPECT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [{"id": "a"}, {"id": "a"}]})"), 3u);
