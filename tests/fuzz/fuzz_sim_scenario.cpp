@@ -18,6 +18,8 @@ namespace {
 
 struct Sim {
     TbxSim_LoadScenario_t load = nullptr;
+    TbxSim_AttachCamera_t attach = nullptr;
+    TbxSim_Reset_t reset = nullptr;
     TbxSim_GetLastError_t lastError = nullptr;
 };
 
@@ -29,8 +31,10 @@ const Sim &sim()
         TBX_FUZZ_EXPECT(library.has_value());
         Sim found;
         found.load = reinterpret_cast<TbxSim_LoadScenario_t>(library->symbol("TbxSim_LoadScenario"));
+        found.attach = reinterpret_cast<TbxSim_AttachCamera_t>(library->symbol("TbxSim_AttachCamera"));
+        found.reset = reinterpret_cast<TbxSim_Reset_t>(library->symbol("TbxSim_Reset"));
         found.lastError = reinterpret_cast<TbxSim_GetLastError_t>(library->symbol("TbxSim_GetLastError"));
-        TBX_FUZZ_EXPECT(found.load != nullptr && found.lastError != nullptr);
+        TBX_FUZZ_EXPECT(found.load && found.attach && found.reset && found.lastError);
         return found;
     }();
     return s;
@@ -47,14 +51,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos || text[first] != '{')
         return 0;
-    const std::uint32_t result = sim().load(text.c_str());
-    TBX_FUZZ_EXPECT(result == TBXSIM_OK || result == TBXSIM_SCENARIO);
-    if (result == TBXSIM_SCENARIO) {
-        // A rejected scenario says where and why (asked without a buffer: "buffer too small"
-        // with the size the text needs).
+    // A rejected text says where and why (asked without a buffer: "buffer too small" with the
+    // size the text needs).
+    const auto expectReason = [] {
         std::uint32_t needed = 0;
         TBX_FUZZ_EXPECT(sim().lastError(nullptr, 0, &needed) == TBXSIM_BUFFER_SMALL && needed > 1);
-    }
+    };
+    const std::uint32_t loaded = sim().load(text.c_str());
+    TBX_FUZZ_EXPECT(loaded == TBXSIM_OK || loaded == TBXSIM_SCENARIO);
+    if (loaded == TBXSIM_SCENARIO)
+        expectReason();
+    // The same text as one camera to plug in; a camera that was added goes again with a reset.
+    const std::uint32_t attached = sim().attach(text.c_str());
+    TBX_FUZZ_EXPECT(attached == TBXSIM_OK || attached == TBXSIM_SCENARIO || attached == TBXSIM_BAD_ARGUMENT);
+    if (attached == TBXSIM_OK)
+        TBX_FUZZ_EXPECT(sim().reset() == TBXSIM_OK);
+    else
+        expectReason();
     return 0;
 }
 
@@ -62,6 +75,10 @@ namespace tbx::fuzz {
 
 std::vector<Seed> seeds()
 {
+    const auto camera = [](const char *name, const std::string &json) {
+        TBX_FUZZ_EXPECT(sim().attach(json.c_str()) == TBXSIM_OK && sim().reset() == TBXSIM_OK);
+        return Seed{name, Bytes(json.begin(), json.end()), {}, true};
+    };
     const auto seed = [](const char *name, const std::string &json) {
         TBX_FUZZ_EXPECT(sim().load(json.c_str()) == TBXSIM_OK);
         return Seed{name, Bytes(json.begin(), json.end()), {}, true};
@@ -109,6 +126,10 @@ std::vector<Seed> seeds()
    "volumes": [{"storageType": 2, "items": [{"file": "A.JPG", "size": 9000, "width": 64, "height": 48,
                                              "readOnly": true}]}]}]})"),
         seed("empty", R"({"cameras": []})"),
+        camera("one-camera", R"({"id": "plugged", "description": "Canon EOS R6", "subType": 1, "battery": 49,
+                      "properties": {"AFMode": 3, "0x405": {"value": 48, "allowed": [40, 48]}},
+                      "volumes": [{"label": "CF1", "storageType": "CFast", "capacity": 64000000000,
+                                   "items": [{"folder": "DCIM", "items": [{"file": "IMG_0001.CR3"}]}]}]})"),
     };
 }
 
