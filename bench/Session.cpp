@@ -2,6 +2,7 @@
 
 #include "drivers/Drivers.h"
 #include "drivers/eos/EdsViewfinderSource.h"
+#include "sim/TbxSimCallLog.h"
 
 #include <cstring>
 #include <fstream>
@@ -81,24 +82,16 @@ void checkSim(std::uint32_t result, const std::string &what)
 
 std::vector<std::string> simLog()
 {
-    std::uint32_t needed = 0;
-    sim().GetCallLog(nullptr, 0, &needed);
-    std::string text(needed, '\0');
-    if (needed > 0)
-        checkSim(sim().GetCallLog(text.data(), needed, &needed), "Reading the call log");
-    text.resize(std::strlen(text.c_str()));
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
+    std::string text;
+    checkSim(sim::readCallLog(sim().GetCallLog, text), "Reading the call log");
+    return sim::callLogLines(text);
 }
 
 std::vector<std::string> simCallNames()
 {
     std::vector<std::string> names;
     for (const std::string &line : simLog())
-        names.push_back(line.substr(0, line.find('(')));
+        names.push_back(sim::callName(line));
     return names;
 }
 

@@ -2,6 +2,8 @@
 
 #include "drivers/Drivers.h"
 
+#include "../../sim/TbxSimCallLog.h"
+
 #if __has_include("drivers/eos/EdsViewfinderSource.h")
 #include "drivers/eos/EdsViewfinderSource.h"
 #define TBX_HAVE_EOS_VIEWFINDER_SOURCE 1
@@ -83,17 +85,9 @@ std::vector<std::string> simLog()
     // Whatever the SDK has queued by now is handled on its own thread first, so that the calls
     // its handlers make are in the log deterministically rather than at a moment of their choosing.
     sim().WaitIdle(kSettleLimitMs);
-    std::uint32_t needed = 0;
-    sim().GetCallLog(nullptr, 0, &needed);
-    std::string text(needed, '\0');
-    if (needed > 0)
-        sim().GetCallLog(text.data(), needed, &needed);
-    text.resize(std::strlen(text.c_str()));
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
+    std::string text;
+    sim::readCallLog(sim().GetCallLog, text);
+    return sim::callLogLines(text);
 }
 
 std::vector<std::string> simCalls(const std::string &name)
@@ -109,7 +103,7 @@ std::vector<std::string> simCallNames()
 {
     std::vector<std::string> out;
     for (const std::string &line : simLog())
-        out.push_back(line.substr(0, line.find('(')));
+        out.push_back(sim::callName(line));
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include <sstream>
 #include <type_traits>
 
+#include "TbxSimCallLog.h"
 #include "TbxSimControl.h"
 
 #if defined(_WIN32)
@@ -78,19 +79,15 @@ const Sdk &sdk() {
 }
 
 std::string callLog() {
-    EdsUInt32 needed = 0;
-    sdk().TbxSim_GetCallLog(nullptr, 0, &needed);
-    std::string text(needed, '\0');
-    EXPECT_EQ(sdk().TbxSim_GetCallLog(text.data(), needed, &needed), 0u);
-    text.resize(std::strlen(text.c_str()));
+    std::string text;
+    EXPECT_EQ(tbx::sim::readCallLog(sdk().TbxSim_GetCallLog, text), 0u);
     return text;
 }
 
 std::vector<std::string> callLogLines(const std::string &prefix) {
     std::vector<std::string> lines;
-    std::istringstream in(callLog());
-    for (std::string line; std::getline(in, line);)
-        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(line);
+    for (std::string &line : tbx::sim::callLogLines(callLog()))
+        if (line.compare(0, prefix.size(), prefix) == 0) lines.push_back(std::move(line));
     return lines;
 }
 
