@@ -10,13 +10,14 @@
 
 namespace tbx::test {
 
-/// The message of the ECamException \p action raises, or "(no failure)".
-template <class F>
+/// The message of the exception of type \p E (by default a camera failure) that \p action raises,
+/// or "(no failure)"; other exceptions go on to the test.
+template <class E = ECamException, class F>
 std::string failureOf(F &&action)
 {
     try {
         action();
-    } catch (const ECamException &e) {
+    } catch (const E &e) {
         return e.what();
     }
     return "(no failure)";

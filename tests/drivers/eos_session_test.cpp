@@ -1,6 +1,7 @@
 // The EOS driver's session through the engine into the stand-in: enumeration, connect and its
 // messages, handlers that never outlive the connection, and housekeeping.
 #include "EosFixture.h"
+#include "EosTestSupport.h"
 
 #include "drivers/Drivers.h"
 #include "platform/Errors.h"
@@ -19,16 +20,6 @@ using ::testing::HasSubstr;
 constexpr const char *kTwoCameras = R"({"cameras": [
     {"id": "eos1", "description": "Canon EOS 90D"},
     {"id": "eos2", "description": "Canon EOS R5", "portName": "USB:SIM-EOS-0002"}]})";
-
-std::string messageOf(const std::function<void()> &action)
-{
-    try {
-        action();
-    } catch (const Exception &e) {
-        return e.what();
-    }
-    return "(nothing raised)";
-}
 
 using EosSessionTest = EosTest;
 
@@ -59,7 +50,7 @@ TEST_F(EosSessionTest, ConnectRefusesIndicesOutsideTheEnumeration)
 {
     // Without an enumeration the driver has no camera to offer.
     engine().StartTheSDKs(CamModEOS);
-    EXPECT_EQ(messageOf([&] {
+    EXPECT_EQ(failureOf<Exception>([&] {
                   ConnectInfoType info;
                   engine().Connect(CamModEOS, 0, info);
               }),
@@ -70,14 +61,14 @@ TEST_F(EosSessionTest, ConnectRefusesIndicesOutsideTheEnumeration)
     const EnumerationListsType lists = engine().OpenCameraEnumeration();
     EXPECT_THAT(*lists.EOS, ElementsAre("Canon EOS 90D", "Canon EOS R5"));
     clearSimLog();
-    EXPECT_EQ(messageOf([&] {
+    EXPECT_EQ(failureOf<Exception>([&] {
                   ConnectInfoType info;
                   engine().Connect(CamModEOS, 2, info);
               }),
               "Not valid value in parameter ConnectToCamera when calling Connect. There are only 2 EOS cameras "
               "connected. Currently is parameter ConnectToCamera = 2");
     // The engine refuses negative indices itself; the driver has its own refusal for them.
-    EXPECT_EQ(messageOf([&] {
+    EXPECT_EQ(failureOf<Exception>([&] {
                   ConnectInfoType info;
                   driver().Connect(ConnectCallbacks{}, -1, info, engine().RegistryIndex());
               }),
@@ -110,7 +101,7 @@ TEST_F(EosSessionTest, AFailedConnectRemovesItsHandlersAndClosesItsSession)
     clearSimLog();
     // The owner name read fails after the handlers were installed and the session opened.
     ASSERT_EQ(sim().InjectFault("EdsGetPropertyData", 0x80, 1), 0u);
-    const std::string message = messageOf([&] {
+    const std::string message = failureOf<Exception>([&] {
         ConnectInfoType info;
         engine().Connect(CamModEOS, 0, info);
     });
@@ -202,7 +193,7 @@ TEST_F(EosSessionTest, OwnerNameFitsTheCamerasBufferWithItsTerminator)
     EXPECT_THAT(writes[0], HasSubstr("0x4, 0, 255,"));
 
     clearSimLog();
-    EXPECT_EQ(messageOf([&] { engine().SetOwnerName(std::string(255, 'o')); }), "The owner name to set is too long");
+    EXPECT_EQ(failureOf<Exception>([&] { engine().SetOwnerName(std::string(255, 'o')); }), "The owner name to set is too long");
     EXPECT_TRUE(simCalls("EdsSetPropertyData").empty());
 }
 
@@ -222,7 +213,7 @@ TEST_F(EosSessionTest, FormatCardFormatsTheFirstVolumeAndReleasesItEvenWhenForma
 
     clearSimLog();
     ASSERT_EQ(sim().InjectFault("EdsFormatVolume", 0x8C, 1), 0u);
-    EXPECT_THAT(messageOf([&] { engine().FormatCameraCard(); }), HasSubstr("EdsFormatVolume errorcode 0x0000008C"));
+    EXPECT_THAT(failureOf<Exception>([&] { engine().FormatCameraCard(); }), HasSubstr("EdsFormatVolume errorcode 0x0000008C"));
     EXPECT_EQ(simCallNames().back(), "EdsRelease");
 }
 
@@ -230,7 +221,7 @@ TEST_F(EosSessionTest, FormatCardWithoutACardIsRefused)
 {
     loadScenario(R"({"cameras": [{"id": "eos1", "volumes": []}]})");
     connect();
-    EXPECT_EQ(messageOf([&] { engine().FormatCameraCard(); }), "FormatCameraCard : No volumes found");
+    EXPECT_EQ(failureOf<Exception>([&] { engine().FormatCameraCard(); }), "FormatCameraCard : No volumes found");
     EXPECT_TRUE(simCalls("EdsFormatVolume").empty());
 }
 
