@@ -2,6 +2,7 @@
 // itself), on its virtual clock so that the camera's waits cost no real time.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,26 +44,39 @@ bool isJpeg(const fs::path &file)
            static_cast<unsigned char>(bytes[1]) == 0xD8;
 }
 
-class TbxProcess : public ::testing::Test {
+const std::string kInterrupt = "<Ctrl-C>";
+
+template <class Base>
+class TbxProcessBase : public Base {
 protected:
     void SetUp() override
     {
-        dir_ = fs::temp_directory_path() /
-               ("tbx-process-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
+        dir_ = fs::temp_directory_path() / ("tbx-process-" + name);
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    /// Runs tbx in the test's folder with \p args (and \p input on its standard input).
+    /// Runs tbx in the test's folder with \p args (and \p input on its standard input). The input
+    /// kInterrupt instead sends Ctrl-C once tbx asks for an answer.
     Result tbx(const std::vector<std::string> &args, const std::string &input = "")
     {
         std::string command = "cd " + quoted(dir_.string()) + " && env -u TBX_SIM_SCENARIO " + quoted(TBX_EXE) +
                               " --virtual-clock --timeout 20";
         for (const std::string &arg : args)
             command += " " + quoted(arg);
-        std::ofstream(dir_ / ".stdin") << input;
-        command += " <.stdin >.stdout 2>.stderr";
+        if (input == kInterrupt) {
+            // At most a second of polling for the prompt; tbx blocks on the pipe until then.
+            command = "cd " + quoted(dir_.string()) + " && rm -f .fifo && mkfifo .fifo && (" + command +
+                      " <.fifo >.stdout 2>.stderr & pid=$!; exec 3>.fifo; i=0; "
+                      "while ! grep -q 'Type yes' .stderr && [ $i -lt 100 ]; do sleep 0.01; i=$((i+1)); done; "
+                      "kill -INT $pid; exec 3>&-; wait $pid)";
+        } else {
+            std::ofstream(dir_ / ".stdin") << input;
+            command += " <.stdin >.stdout 2>.stderr";
+        }
         const int status = std::system(command.c_str());
         Result r;
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -83,6 +97,8 @@ protected:
 
     fs::path dir_;
 };
+
+using TbxProcess = TbxProcessBase<::testing::Test>;
 
 TEST_F(TbxProcess, ListAndInfoDescribeTheSimulatedCamera)
 {
@@ -232,5 +248,99 @@ TEST_F(TbxProcess, ParameterFilesAndConfirmation)
     EXPECT_NE(declined.err.find("Every picture on it is lost"), std::string::npos);
     EXPECT_EQ(tbx({"format"}, "yes\n").code, 0);
 }
+
+// ---------------------------------------------------------------------------------------------
+// One row per case: what tbx is given, the simulated fault, and what must come out.
+
+struct Row {
+    const char *name;
+    std::vector<std::string> args;
+    const char *fault;  ///< --sim-fault, or nullptr
+    int code;
+    const char *text;   ///< found in standard output or error ("" for none)
+    /// "PATH" must exist afterwards, "!PATH" must not, "PATH=TEXT" must hold TEXT; "+PATH=TEXT"
+    /// is written before tbx runs.
+    std::vector<std::string> files = {};
+    std::string input = "";
+};
+
+void PrintTo(const Row &row, std::ostream *os)
+{
+    *os << row.name;
+}
+
+const std::string kLongOwner = "1234567890123456789012345678901234567890";
+
+const Row kRows[] = {
+    // An empty fault crashed every command that armed it; malformed ones passed unnoticed.
+    {"EmptyFaultCardList", {"card", "list"}, "", 2, "bad --sim-fault  ("},
+    {"EmptyFaultShoot", {"shoot", "--dest", "out"}, "", 2, "bad --sim-fault", {"!out"}},
+    {"UnknownFaultInfo", {"info"}, "bogus:1", 2, "bad --sim-fault bogus:1"},
+    {"UnknownEntryList", {"list"}, "fail:EdsNoSuch:1:1", 2, "no entry point EdsNoSuch"},
+    {"NegativeUnplugList", {"list"}, "unplug:-5", 2, "bad --sim-fault unplug:-5"},
+    // A setting the camera kept, or a value it did not report, is not a success.
+    {"RefusedWhiteBalance", {"params", "set", "whitebalance=#8"}, nullptr, 1, "the camera kept 1"},
+    {"BusyDuringSet", {"params", "set", "iso=400"}, "busy:2", 1, "ISO (kept 100 (5))"},
+    {"UnreadableValue", {"params", "show", "iso", "--json"}, "busy:-1", 1, "\"ok\": false"},
+    {"SetThatTook", {"params", "set", "iso=400", "av=f/8"}, nullptr, 0, "Set Av to f/8.0 (19)"},
+    // Live view never overwrites an earlier run's frames, and a camera that is gone ends it at once.
+    {"LiveViewKeepsEarlierFrames", {"liveview", "--frames", "2", "--dest", "lv"}, nullptr, 0, "2 frames in ",
+     {"+lv/frame-0001.jpg=earlier", "lv/frame-0001.jpg=earlier", "lv/frame-0002.jpg", "lv/frame-0003.jpg"}},
+    {"UnplugDuringStream", {"liveview", "--stream", "--seconds", "1"}, "unplug:0", 1, "The camera was disconnected"},
+    {"UnplugDuringFrames", {"liveview", "--frames", "20", "--dest", "lv"}, "unplug:30000", 1,
+     "The camera was disconnected"},
+    {"FramesOutlastTheTimeout", {"--timeout", "0.2", "liveview", "--frames", "8", "--dest", "lv"}, nullptr, 0,
+     "8 frames in ", {"lv/frame-0008.jpg"}},
+    // Smaller ones.
+    {"SecondsZero", {"liveview", "--seconds", "0"}, nullptr, 2, "from 0.05 to 86400"},
+    {"TimeoutZero", {"--timeout", "0", "list"}, nullptr, 2, "--timeout must be"},
+    {"MonthThirteen", {"clock", "2025-13-02T03:04:05"}, nullptr, 2, "is not a date and time"},
+    {"GetIntoNewFolder", {"card", "get", "1", "--dest", "newdir/"}, nullptr, 0, "Saved newdir/IMG_0002.JPG",
+     {"newdir/IMG_0002.JPG"}},
+    {"OwnerKeptShort", {"owner", kLongOwner}, nullptr, 0, "Owner set to 1234567890123456789012345678901\n"},
+    {"FormatInterrupted", {"format"}, nullptr, 6, "Interrupted", {}, kInterrupt},
+    {"ListBrokenScenario", {"--scenario", "{broken", "list"}, nullptr, 3, "No camera found"},
+    // A busy camera is asked again for a while; one that stays busy ends with its own text.
+    {"BusyShoot", {"shoot", "--dest", "out"}, "busy:1", 0, "Saved out/shot-0001.jpg", {"out/shot-0001.jpg"}},
+    {"BusyCardGet", {"card", "get", "0"}, "busy:1", 0, "Saved IMG_0001.JPG", {"IMG_0001.JPG"}},
+    {"BusyLiveView", {"liveview", "--frames", "1", "--dest", "lv"}, "busy:1", 0, "1 frames in ", {"lv/frame-0001.jpg"}},
+    {"BusyBodyIDVerbose", {"--verbose", "bodyid"}, "busy:2", 0, "again in 200 ms"},
+    {"AlwaysBusyBodyID", {"bodyid"}, "busy:-1", 1, "Device busy"},
+    {"Version", {"--version"}, nullptr, 0, "tbx "},
+};
+
+class TbxRows : public TbxProcessBase<::testing::TestWithParam<Row>> {};
+
+TEST_P(TbxRows, ExitCodeTextAndFiles)
+{
+    const Row &row = GetParam();
+    std::vector<std::string> args;
+    if (row.fault != nullptr)
+        args = {"--sim-fault", row.fault};
+    args.insert(args.end(), row.args.begin(), row.args.end());
+    for (const std::string &file : row.files)
+        if (file[0] == '+') {
+            const auto eq = file.find('=');
+            fs::create_directories(path(file.substr(1, eq - 1)).parent_path());
+            std::ofstream(path(file.substr(1, eq - 1))) << file.substr(eq + 1);
+        }
+    const Result r = tbx(args, row.input);
+    EXPECT_EQ(r.code, row.code) << r.out << r.err;
+    EXPECT_NE((r.out + r.err).find(row.text), std::string::npos) << r.out << r.err;
+    for (const std::string &file : row.files) {
+        const auto eq = file.find('=');
+        if (file[0] == '+')
+            continue;
+        if (file[0] == '!')
+            EXPECT_FALSE(fs::exists(path(file.substr(1)))) << file;
+        else if (eq == std::string::npos)
+            EXPECT_TRUE(fs::exists(path(file))) << file;
+        else
+            EXPECT_EQ(readFile(path(file.substr(0, eq))), file.substr(eq + 1)) << file;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tbx, TbxRows, ::testing::ValuesIn(kRows),
+                         [](const ::testing::TestParamInfo<Row> &row) { return std::string(row.param.name); });
 
 } // namespace

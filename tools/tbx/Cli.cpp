@@ -2,14 +2,26 @@
 
 #include "sdk/EDSDK.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <csignal>
+#if !defined(_WIN32)
+#include <signal.h>
+#endif
 #include <cstdlib>
 #include <filesystem>
 #include <iomanip>
 #include <iostream>
 #include <sstream>
 #include <thread>
+
+#ifndef TBX_VERSION
+#define TBX_VERSION "unknown"
+#endif
 
 #ifndef TBX_BUILD_REDIST_DIR
 #define TBX_BUILD_REDIST_DIR ""
@@ -51,7 +63,12 @@ Options:
   --timeout SECONDS      how long to wait for the camera (default 30)
   --json                 one JSON document on standard output
   --sim-fault FAULT      simulated SDK only: busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT
+  --verbose              say on standard error what tbx waits for and retries
+  --version              the version of tbx
   -h, --help             this text
+
+A camera that answers "busy" is asked again after 100 ms, then 200, 400, 800 and every second,
+for at most 5 s in all; then its error ends the command.
 
 Exit codes: 0 done, 1 camera or file error, 2 usage error, 3 no camera, 4 timed out, 5 not confirmed,
 6 interrupted (the camera is put back in order first).
@@ -77,12 +94,52 @@ extern "C" void onInterrupt(int)
     interrupted = 1;
 }
 
-/// Ends a wait with kExitInterrupted after Ctrl-C; unwinding then ends live view, remote mode
-/// and the connection before tbx exits.
-void checkInterrupt()
+/// Ctrl-C sets a flag that the waits look at. On POSIX a read in progress (the format prompt) is
+/// not restarted, so that Ctrl-C ends it too.
+void catchInterrupt()
 {
-    if (interrupted != 0)
-        throw Failure(kExitInterrupted, "Interrupted");
+#if defined(_WIN32)
+    std::signal(SIGINT, onInterrupt);
+#else
+    struct sigaction action {};
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0;
+    sigaction(SIGINT, &action, nullptr);
+#endif
+}
+
+/// "0.05", "3", "86400": a bound as the user would type it.
+std::string numberText(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::vector<std::string> splitAt(const std::string &text, char separator)
+{
+    std::vector<std::string> parts(1);
+    for (char c : text) {
+        if (c == separator)
+            parts.emplace_back();
+        else
+            parts.back() += c;
+    }
+    return parts;
+}
+
+/// A whole integer in [low, high] (decimal or 0x hexadecimal), or empty.
+std::optional<std::int64_t> integerIn(const std::string &text, std::int64_t low, std::int64_t high)
+{
+    if (text.empty() || text.size() > 20)
+        return std::nullopt;
+    char *end = nullptr;
+    errno = 0;
+    const long long n = std::strtoll(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || n < low || n > high)
+        return std::nullopt;
+    return n;
 }
 
 void setEnvironment(const char *name, const std::string &value)
@@ -126,12 +183,50 @@ double Options::numberValue(const std::string &name, double fallback, double low
     const auto text = value(name);
     if (!text)
         return fallback;
+    const auto number = parseNumber(*text);
+    if (!number || *number < low || *number > high)
+        throw usageError("--" + name + " must be a number from " + numberText(low) + " to " + numberText(high) +
+                         ", not \"" + *text + "\"");
+    return *number;
+}
+
+std::optional<double> parseNumber(const std::string &text)
+{
     char *end = nullptr;
-    const double number = std::strtod(text->c_str(), &end);
-    if (text->empty() || end != text->c_str() + text->size() || number < low || number > high)
-        throw usageError("--" + name + " must be a number from " + std::to_string(static_cast<long long>(low)) +
-                         " to " + std::to_string(static_cast<long long>(high)) + ", not \"" + *text + "\"");
+    const double number = std::strtod(text.c_str(), &end);
+    if (text.empty() || end != text.c_str() + text.size() || !std::isfinite(number))
+        return std::nullopt;
     return number;
+}
+
+SimFault parseSimFault(const std::string &text)
+{
+    const std::vector<std::string> parts = splitAt(text, ':');
+    SimFault fault;
+    fault.text = text;
+    bool good = false;
+    if (parts[0] == "busy" && parts.size() == 2) {
+        fault.kind = SimFault::Busy;
+        const auto calls = integerIn(parts[1], -1, INT32_MAX);
+        good = calls.has_value();
+        fault.number = calls.value_or(0);
+    } else if (parts[0] == "unplug" && parts.size() == 2) {
+        fault.kind = SimFault::Unplug;
+        const auto bytes = integerIn(parts[1], 0, INT64_MAX);
+        good = bytes.has_value();
+        fault.number = bytes.value_or(0);
+    } else if (parts[0] == "fail" && parts.size() == 4) {
+        fault.kind = SimFault::Fail;
+        fault.entry = parts[1];
+        const auto code = integerIn(parts[2], 0, UINT32_MAX);
+        const auto count = integerIn(parts[3], -1, INT32_MAX);
+        good = !fault.entry.empty() && code && count;
+        fault.number = code.value_or(0);
+        fault.count = static_cast<std::int32_t>(count.value_or(0));
+    }
+    if (!good)
+        throw usageError("bad --sim-fault " + text + " (busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT)");
+    return fault;
 }
 
 std::string defaultLibraryFolder(const std::string &exePath)
@@ -163,6 +258,10 @@ Options parseOptions(const std::vector<std::string> &argv, const std::string &ex
         };
         if (arg == "-h" || arg == "--help") {
             o.help = true;
+        } else if (arg == "--version") {
+            o.version = true;
+        } else if (arg == "--verbose") {
+            o.verbose = true;
         } else if (arg == "--json") {
             o.json = true;
         } else if (arg == "--virtual-clock") {
@@ -173,17 +272,18 @@ Options parseOptions(const std::vector<std::string> &argv, const std::string &ex
         } else if (arg == "--scenario") {
             o.scenario = next(arg);
         } else if (arg == "--sim-fault") {
-            o.simFaults.push_back(next(arg));
-        } else if (arg == "--camera" || arg == "--timeout") {
-            const std::string text = next(arg);
-            char *end = nullptr;
-            const double number = std::strtod(text.c_str(), &end);
-            if (text.empty() || end != text.c_str() + text.size() || number < 0 || number > 1e6)
-                throw usageError(arg + " must be a non-negative number, not \"" + text + "\"");
-            if (arg == "--camera")
-                o.camera = static_cast<int>(number);
-            else
-                o.timeoutSeconds = number;
+            o.simFaults.push_back(parseSimFault(next(arg)));
+        } else if (arg == "--camera") {
+            const auto number = parseNumber(next(arg));
+            if (!number || *number < 0 || *number > 1000 || *number != static_cast<int>(*number))
+                throw usageError("--camera must be a camera number from 0, not \"" + argv[i] + "\"");
+            o.camera = static_cast<int>(*number);
+        } else if (arg == "--timeout") {
+            // A timeout of 0 would end every command before the camera could answer.
+            const auto number = parseNumber(next(arg));
+            if (!number || *number < 0.1 || *number > 86400)
+                throw usageError("--timeout must be a number of seconds from 0.1 to 86400, not \"" + argv[i] + "\"");
+            o.timeoutSeconds = *number;
         } else if (arg.rfind("--", 0) == 0 && arg.size() > 2) {
             const std::string name = arg.substr(2);
             if (isOneOf(name, kValueOptions))
@@ -287,6 +387,10 @@ Session::Session(const Options &options, Output &output) : options_(options), ou
     control_ = std::make_unique<TTetherboxActiveX>();
     control_->LibraryFolder = options.libraryFolder;
     control_->OnTimerError = [this](const std::string &message) { timerErrors_.push_back(message); };
+    control_->OnEvent = [this](EventSeverityType severity, EventEnumType) {
+        if (severity == EventSeverityClosing && cameraGone_.empty())
+            cameraGone_ = "The camera was disconnected";
+    };
     const auto progress = [this](std::int32_t percent) {
         if (bar_ != nullptr)
             bar_->update(percent);
@@ -339,55 +443,74 @@ void Session::startRemote(int releaseMode, int dataKind, bool probe, const std::
     control_->RemoteStart(releaseMode, dataKind, probe, cacheFolder);
 }
 
+namespace {
+
+/// The simulated SDK in \p folder, with the control entry point \p name; a usage Failure
+/// when the folder holds no simulated SDK.
+void *simEntry(const platform::DynamicLibrary *library, const std::string &name)
+{
+    void *p = library != nullptr ? library->symbol(name.c_str()) : nullptr;
+    if (p == nullptr)
+        throw usageError("--sim-fault needs the simulated EDSDK.dll in the library folder (" + name + " not found)");
+    return p;
+}
+
+} // namespace
+
+void Session::checkFaults()
+{
+    if (options_.simFaults.empty())
+        return;
+    const auto library =
+        platform::DynamicLibrary::open(options_.libraryFolder + platform::kDirSeparator + "EDSDK.dll");
+    simEntry((library ? &*library : nullptr), "TbxSim_InjectFault");
+    for (const SimFault &fault : options_.simFaults)
+        if (fault.kind == SimFault::Fail && (library->symbol(fault.entry.c_str()) == nullptr))
+            throw usageError("bad --sim-fault " + fault.text + ": the SDK has no entry point " + fault.entry);
+}
+
 void Session::armFaults()
 {
     if (faultsArmed_ || options_.simFaults.empty())
         return;
     faultsArmed_ = true;
     auto library = platform::DynamicLibrary::open(options_.libraryFolder + platform::kDirSeparator + "EDSDK.dll");
-    const auto need = [&](const char *name) {
-        void *p = library ? library->symbol(name) : nullptr;
-        if (p == nullptr)
-            throw usageError("--sim-fault needs the simulated EDSDK.dll in the library folder (" + std::string(name) +
-                             " not found)");
-        return p;
-    };
     using SetBusy = std::uint32_t(TBX_EDSAPI *)(const char *, std::int32_t);
     using Unplug = std::uint32_t(TBX_EDSAPI *)(const char *, std::uint64_t);
     using Inject = std::uint32_t(TBX_EDSAPI *)(const char *, std::uint32_t, std::int32_t);
-    for (const std::string &fault : options_.simFaults) {
-        std::vector<std::string> parts;
-        std::stringstream in(fault);
-        for (std::string part; std::getline(in, part, ':');)
-            parts.push_back(part);
-        const auto numberAt = [&](std::size_t i) {
-            char *end = nullptr;
-            const long long n = i < parts.size() ? std::strtoll(parts[i].c_str(), &end, 0) : 0;
-            if (i >= parts.size() || parts[i].empty() || *end != '\0')
-                throw usageError("bad --sim-fault " + fault);
-            return n;
-        };
+    for (const SimFault &fault : options_.simFaults) {
         std::uint32_t result = 0;
-        if (parts[0] == "busy" && parts.size() == 2)
-            result = reinterpret_cast<SetBusy>(need("TbxSim_SetBusy"))(nullptr, static_cast<std::int32_t>(numberAt(1)));
-        else if (parts[0] == "unplug" && parts.size() == 2)
-            result = reinterpret_cast<Unplug>(need("TbxSim_Unplug"))(nullptr, static_cast<std::uint64_t>(numberAt(1)));
-        else if (parts[0] == "fail" && parts.size() == 4)
-            result = reinterpret_cast<Inject>(need("TbxSim_InjectFault"))(
-                parts[1].c_str(), static_cast<std::uint32_t>(numberAt(2)), static_cast<std::int32_t>(numberAt(3)));
-        else
-            throw usageError("bad --sim-fault " + fault + " (busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT)");
+        switch (fault.kind) {
+        case SimFault::Busy:
+            result = reinterpret_cast<SetBusy>(simEntry((library ? &*library : nullptr), "TbxSim_SetBusy"))(
+                nullptr, static_cast<std::int32_t>(fault.number));
+            break;
+        case SimFault::Unplug:
+            result = reinterpret_cast<Unplug>(simEntry((library ? &*library : nullptr), "TbxSim_Unplug"))(
+                nullptr, static_cast<std::uint64_t>(fault.number));
+            break;
+        case SimFault::Fail:
+            result = reinterpret_cast<Inject>(simEntry((library ? &*library : nullptr), "TbxSim_InjectFault"))(
+                fault.entry.c_str(), static_cast<std::uint32_t>(fault.number), fault.count);
+            break;
+        }
         if (result != 0)
-            throw usageError("the simulated SDK refused --sim-fault " + fault);
+            throw usageError("the simulated SDK refused --sim-fault " + fault.text);
     }
 }
 
-bool Session::pumpUntil(const std::function<bool()> &done)
+bool Session::pumpUntil(const std::function<bool()> &done, const std::function<long()> &progress)
 {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<long long>(options_.timeoutSeconds * 1000));
+    const auto patience = std::chrono::milliseconds(static_cast<long long>(options_.timeoutSeconds * 1000));
+    auto deadline = std::chrono::steady_clock::now() + patience;
+    long reached = progress ? progress() : 0;
     while (!done()) {
         checkInterrupt();
+        checkCamera();
+        if (progress && progress() != reached) {
+            reached = progress();
+            deadline = std::chrono::steady_clock::now() + patience;
+        }
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         platform::runFor(25);
@@ -402,8 +525,51 @@ void Session::pumpFor(platform::Millis ms)
     const platform::Millis end = platform::clock().now() + ms;
     for (platform::Millis now = platform::clock().now(); now < end; now = platform::clock().now()) {
         checkInterrupt();
+        checkCamera();
         platform::runFor(std::min<platform::Millis>(end - now, 100));
     }
+}
+
+/// Ends a wait with kExitInterrupted after Ctrl-C; unwinding then ends live view, remote mode
+/// and the connection before tbx exits.
+void Session::checkInterrupt()
+{
+    if (interrupted != 0)
+        throw Failure(kExitInterrupted, "Interrupted");
+}
+
+void Session::checkCamera() const
+{
+    if (!cameraGone_.empty())
+        throw Failure(kExitCamera, cameraGone_);
+}
+
+void Session::retryBusy(const std::string &what, const std::function<void()> &call)
+{
+    platform::Millis waited = 0;
+    for (platform::Millis pause = 100;; pause = std::min<platform::Millis>(pause * 2, 1000)) {
+        try {
+            call();
+            return;
+        } catch (const ECamException &e) {
+            // The camera's own word for it; every family's SDK text for "busy" contains it.
+            const std::string message = e.what();
+            std::string lowered = message;
+            std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (lowered.find("busy") == std::string::npos || waited + pause > kBusyRetryMs)
+                throw;
+            verbose("The camera is busy (" + message + "); " + what + " again in " + std::to_string(pause) + " ms");
+        }
+        pumpFor(pause);
+        waited += pause;
+    }
+}
+
+void Session::verbose(const std::string &text)
+{
+    if (options_.verbose)
+        output_.err() << "tbx: " << text << '\n' << std::flush;
 }
 
 void Session::settle(ProgressBar &bar)
@@ -438,6 +604,10 @@ int run(const std::vector<std::string> &argv, std::istream &in, std::ostream &ou
     try {
         const Options options = parseOptions(argv, argv.empty() ? std::string() : argv[0]);
         json = options.json;
+        if (options.version) {
+            out << "tbx " << TBX_VERSION << '\n';
+            return kExitOk;
+        }
         if (options.help || options.command.empty() || options.command == "help") {
             (options.help || options.command == "help" ? out : err) << kUsage;
             return options.help || options.command == "help" ? kExitOk : kExitUsage;
@@ -451,8 +621,9 @@ int run(const std::vector<std::string> &argv, std::istream &in, std::ostream &ou
         const auto it = commands.find(options.command);
         if (it == commands.end() && options.command != "format")
             throw usageError("unknown command \"" + options.command + "\" (tbx --help lists them)");
-        std::signal(SIGINT, onInterrupt);
+        catchInterrupt();
         Session session(options, output);
+        session.checkFaults();
         if (it != commands.end())
             it->second(session);
         else

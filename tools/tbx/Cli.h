@@ -42,6 +42,18 @@ inline Failure usageError(const std::string &message)
     return Failure(kExitUsage, message);
 }
 
+/// One --sim-fault, checked when the command line is read.
+struct SimFault {
+    enum Kind { Busy, Unplug, Fail } kind = Busy;
+    std::string text;        ///< as the user typed it
+    std::string entry;       ///< Fail: the SDK entry point
+    std::int64_t number = 0; ///< Busy: calls (-1 always); Unplug: bytes; Fail: the error code
+    std::int32_t count = 0;  ///< Fail: how many calls (-1 always)
+};
+
+/// Reads "busy:CALLS", "unplug:BYTES" or "fail:ENTRY:CODE:COUNT"; raises a usage Failure otherwise.
+SimFault parseSimFault(const std::string &text);
+
 struct Options {
     std::string command;
     std::vector<std::string> args;                ///< positional arguments after the command
@@ -49,18 +61,23 @@ struct Options {
     std::vector<std::string> flags;               ///< --name options without a value
     std::string libraryFolder;
     std::optional<std::string> scenario;
-    std::vector<std::string> simFaults;
+    std::vector<SimFault> simFaults;
     int camera = 0;
     double timeoutSeconds = 30;
     bool json = false;
     bool virtualClock = false;
     bool help = false;
+    bool version = false;
+    bool verbose = false;
 
     bool flag(const std::string &name) const;
     std::optional<std::string> value(const std::string &name) const;
     int intValue(const std::string &name, int fallback, int low, int high) const;
     double numberValue(const std::string &name, double fallback, double low, double high) const;
 };
+
+/// The number \p text spells out in full, or empty.
+std::optional<double> parseNumber(const std::string &text);
 
 /// Parses the command line; raises a usage Failure for unknown or malformed options.
 /// \p exePath is argv[0], used to find the redist folder next to the executable.
@@ -120,10 +137,25 @@ public:
     void connect();
     /// connect(), then remote mode.
     void startRemote(int releaseMode, int dataKind, bool probe, const std::string &cacheFolder);
+    /// Checks that the library folder holds the simulated SDK with every entry point a
+    /// --sim-fault names; raises a usage Failure otherwise. Every command does this first.
+    void checkFaults();
     /// Applies the --sim-fault options to the simulated SDK (once).
     void armFaults();
-    /// Pumps the owner thread's messages until \p done or the --timeout passes; false on timeout.
-    bool pumpUntil(const std::function<bool()> &done);
+    /// Pumps the owner thread's messages until \p done, or until the --timeout passes without
+    /// \p progress (a counter, when given) moving; false on timeout. Raises kExitCamera at once
+    /// when the camera went away.
+    /// Raises kExitInterrupted after Ctrl-C.
+    static void checkInterrupt();
+    /// Raises kExitCamera when the camera went away (it closed the session).
+    void checkCamera() const;
+    bool pumpUntil(const std::function<bool()> &done, const std::function<long()> &progress = {});
+    /// Runs \p call; while the camera answers that it is busy, tries again after a short back-off
+    /// (100 ms, doubling to 1 s) for at most kBusyRetryMs, then lets the camera's error go on.
+    void retryBusy(const std::string &what, const std::function<void()> &call);
+    static constexpr platform::Millis kBusyRetryMs = 5000;
+    /// A line on the error stream with --verbose.
+    void verbose(const std::string &text);
     /// Pumps for \p ms of clock time.
     void pumpFor(platform::Millis ms);
     /// Pumps until \p bar reached 100 % or a short while passed (progress arrives after the call).
@@ -142,6 +174,7 @@ private:
     std::unique_ptr<TTetherboxActiveX> control_;
     int family_ = CamModNone;
     bool faultsArmed_ = false;
+    std::string cameraGone_; ///< why the camera ended the session, once it did
     ProgressBar *bar_ = nullptr;
     std::vector<std::string> timerErrors_;
 };

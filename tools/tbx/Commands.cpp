@@ -54,13 +54,16 @@ fs::path destinationFolder(const Session &s, const std::string &fallback)
     return dir;
 }
 
-/// The first "<prefix>NNNN" whose picture and thumbnail names are both free in \p dir.
-std::string freeShotName(const fs::path &dir, int &next)
+/// The first "<prefix>NNNN" from \p next on whose names with each of \p suffixes are all free in
+/// \p dir; an earlier run's files are never overwritten.
+std::string freeName(const fs::path &dir, const char *prefix, std::initializer_list<const char *> suffixes, int &next)
 {
     for (;; ++next) {
-        char name[32];
-        std::snprintf(name, sizeof name, "shot-%04d", next);
-        if (!fs::exists(dir / (std::string(name) + ".jpg")) && !fs::exists(dir / (std::string(name) + "-thumb.jpg")))
+        char number[16];
+        std::snprintf(number, sizeof number, "%04d", next);
+        const std::string name = prefix + std::string(number);
+        if (std::none_of(suffixes.begin(), suffixes.end(),
+                         [&](const char *suffix) { return fs::exists(dir / (name + suffix)); }))
             return name;
     }
 }
@@ -109,11 +112,37 @@ void download(const std::string &file, const std::function<void()> &transfer)
     }
 }
 
+/// Where "card get" writes picture \p name: \p dest as a file, or into \p dest when it is a folder
+/// or ends with a separator; folders that are missing are created.
+fs::path downloadTarget(const std::string &dest, const std::string &name)
+{
+    if (dest.empty())
+        return name;
+    fs::path target = dest;
+    const bool folder = dest.back() == '/' || dest.back() == platform::kDirSeparator || fs::is_directory(target);
+    const fs::path dir = folder ? target : target.parent_path();
+    std::error_code ec;
+    if (!dir.empty())
+        fs::create_directories(dir, ec);
+    if (!dir.empty() && !fs::is_directory(dir))
+        throw Failure(kExitCamera, "Could not create the folder " + dir.string());
+    return folder ? target / name : target;
+}
+
 std::string tempFolder()
 {
     std::error_code ec;
     const fs::path dir = fs::temp_directory_path(ec);
     return ec ? std::string(".") : dir.string();
+}
+
+bool validDateTime(int y, int mo, int d, int h, int mi, int sec)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 1980 || y > 2099 || mo < 1 || mo > 12 || h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 || sec > 59)
+        return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d >= 1 && d <= days[mo - 1] + (mo == 2 && leap ? 1 : 0);
 }
 
 } // namespace
@@ -143,7 +172,7 @@ void cmdList(Session &s)
                             ", \"model\": " + jsonText(model) + "}");
         }
     if (total == 0)
-        s.output().line("No camera found.");
+        throw Failure(kExitNoCamera, "No camera found (library folder " + s.options().libraryFolder + ")");
     s.output().document("{\"ok\": true, \"cameras\": " + joinJson(items) + "}");
 }
 
@@ -151,6 +180,7 @@ void cmdInfo(Session &s)
 {
     requireArgs(s, 0, 0, "info");
     s.connect();
+    s.armFaults();
     TTetherboxActiveX &c = s.control();
     std::string bodyID;
     try {
@@ -213,7 +243,7 @@ void cmdShoot(Session &s)
     for (int shot = 1; shot <= count; ++shot) {
         ready = 0;
         onCard = 0;
-        c.RemoteTakePicture();
+        s.retryBusy("releasing", [&] { c.RemoteTakePicture(); });
         const bool toCard = mode == ReleaseModeOnlyToCamera;
         if (!s.pumpUntil([&] { return toCard ? onCard > 0 : ready > 0; }))
             throw Failure(kExitTimeout, "The camera released no picture within " +
@@ -223,10 +253,10 @@ void cmdShoot(Session &s)
             continue;
         }
         for (int item = 0; item < ready; ++item) {
-            const std::string name = freeShotName(dir, next);
+            const std::string name = freeName(dir, "shot-", {".jpg", "-thumb.jpg"}, next);
             if (kind != ReleaseDataKindTakeOnlyPicture) {
                 const std::string thumb = (dir / (name + "-thumb.jpg")).string();
-                download(thumb, [&] { c.RemoteGetPicture(thumb, 0); }); // the thumbnail
+                s.retryBusy("downloading", [&] { download(thumb, [&] { c.RemoteGetPicture(thumb, 0); }); });
                 files.push_back(thumb);
                 s.output().line("Saved " + thumb);
             }
@@ -234,7 +264,7 @@ void cmdShoot(Session &s)
                 const std::string picture = (dir / (name + ".jpg")).string();
                 ProgressBar bar(s.output(), "Picture " + std::to_string(shot) + "/" + std::to_string(count));
                 s.trackProgress(&bar);
-                download(picture, [&] { c.RemoteGetPicture(picture, 1); }); // the full picture
+                s.retryBusy("downloading", [&] { download(picture, [&] { c.RemoteGetPicture(picture, 1); }); });
                 s.settle(bar);
                 s.trackProgress(nullptr);
                 files.push_back(picture);
@@ -286,19 +316,71 @@ void applySetting(TTetherboxActiveX &c, const ParamName &p, int code)
     }
 }
 
+std::string paramLine(const ParamName &p, const std::string &text)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "%-22s %s", p.name, text.c_str());
+    return line;
+}
+
+std::string paramJson(const ParamName &p, int code)
+{
+    return jsonText(p.name) + ": {\"code\": " + std::to_string(code) + ", \"text\": " + jsonText(describeCode(p, code)) + "}";
+}
+
+/// Shows the current values of \p names (every parameter when empty). A parameter the user
+/// named that the camera did not report is an error, and so is a camera that reports none.
 void showParams(Session &s, const std::vector<std::string> &names)
 {
     TTetherboxActiveX &c = s.control();
     c.RemoteGetCameraCacheParameters();
     std::vector<std::string> items;
-    for (const ParamName &p : selectedParams(names)) {
+    std::vector<std::string> unread;
+    const std::vector<ParamName> selected = selectedParams(names);
+    for (const ParamName &p : selected) {
         const int code = c.RemoteGetRemoteParams(p.kind);
-        char line[128];
-        std::snprintf(line, sizeof line, "%-22s %s", p.name, describeCode(p, code).c_str());
-        s.output().line(line);
-        items.push_back(jsonText(p.name) + ": {\"code\": " + std::to_string(code) +
-                        ", \"text\": " + jsonText(describeCode(p, code)) + "}");
+        if (code == 0 && !names.empty()) {
+            unread.push_back(p.name);
+            continue;
+        }
+        s.output().line(paramLine(p, describeCode(p, code)));
+        items.push_back(paramJson(p, code));
     }
+    const bool none = names.empty() && std::all_of(selected.begin(), selected.end(), [&](const ParamName &p) {
+                          return c.RemoteGetRemoteParams(p.kind) == 0;
+                      });
+    if (none)
+        throw Failure(kExitCamera, "The camera reported none of its parameters");
+    if (!unread.empty()) {
+        std::string list;
+        for (const std::string &name : unread)
+            list += (list.empty() ? "" : ", ") + name;
+        throw Failure(kExitCamera, "The camera did not report " + list);
+    }
+    s.output().document("{\"ok\": true, \"params\": " + joinJson(items, "{", "}") + "}");
+}
+
+/// Reads the settings back after they were written and says, per setting, what the camera kept;
+/// the control does not raise when a camera refuses a value, so this is the only word on it.
+void confirmSettings(Session &s, const std::vector<std::pair<ParamName, int>> &settings)
+{
+    TTetherboxActiveX &c = s.control();
+    c.RemoteGetCameraCacheParameters();
+    std::vector<std::string> items;
+    std::string refused;
+    for (const auto &[p, wanted] : settings) {
+        const int kept = c.RemoteGetRemoteParams(p.kind);
+        if (kept == wanted) {
+            s.output().line("Set " + std::string(p.name) + " to " + describeCode(p, wanted));
+        } else {
+            const std::string keptText = kept == 0 ? "no readable value" : describeCode(p, kept);
+            s.output().line(paramLine(p, "not set to " + describeCode(p, wanted) + ": the camera kept " + keptText));
+            refused += (refused.empty() ? "" : ", ") + std::string(p.name) + " (kept " + keptText + ")";
+        }
+        items.push_back(paramJson(p, kept));
+    }
+    if (!refused.empty())
+        throw Failure(kExitCamera, "The camera did not take every setting: " + refused);
     s.output().document("{\"ok\": true, \"params\": " + joinJson(items, "{", "}") + "}");
 }
 
@@ -360,14 +442,9 @@ void cmdParams(Session &s)
         }
         s.startRemote(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, false, "");
         s.armFaults();
-        for (const auto &[p, code] : settings) {
-            applySetting(c, p, code);
-            s.output().line("Set " + std::string(p.name) + " to " + describeCode(p, code));
-        }
-        std::vector<std::string> names;
-        for (const auto &setting : settings)
-            names.push_back(setting.first.name);
-        showParams(s, names);
+        for (const auto &[p, code] : settings)
+            s.retryBusy("setting " + std::string(p.name), [&] { applySetting(c, p, code); });
+        confirmSettings(s, settings);
     } else if (sub == "supported" || sub == "probe") {
         if (sub == "probe" && !rest.empty())
             throw usageError("usage: tbx params probe [--cache DIR]");
@@ -432,6 +509,7 @@ void cmdLiveview(Session &s)
     std::uint64_t bytes = 0;
     int badFrames = 0;
     std::vector<std::string> saved;
+    int nextFrame = 1;
     c.OnViewfinderEvent = [&](const std::string &fileName, std::int32_t address, std::int32_t size, bool,
                               std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
                               std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
@@ -444,10 +522,10 @@ void cmdLiveview(Session &s)
                 ++badFrames;
             return;
         }
-        char name[32];
-        std::snprintf(name, sizeof name, "frame-%04d.jpg", frames);
+        const std::string name = freeName(dir, "frame-", {".jpg"}, nextFrame) + ".jpg";
+        ++nextFrame;
         std::error_code ec;
-        fs::copy_file(fileName, dir / name, fs::copy_options::overwrite_existing, ec);
+        fs::copy_file(fileName, dir / name, fs::copy_options::none, ec);
         if (!ec) {
             bytes += fs::file_size(dir / name, ec);
             saved.push_back((dir / name).string());
@@ -476,12 +554,17 @@ void cmdLiveview(Session &s)
                 fs::remove(rotation, ec); // empty once the rotation files are gone
         }
     };
-    c.RemoteStartViewfinder(stream ? ViewfinderCallbackStream : ViewfinderCallbackFilename, false, rotation.string());
+    s.retryBusy("starting live view", [&] {
+        c.RemoteStartViewfinder(stream ? ViewfinderCallbackStream : ViewfinderCallbackFilename, false,
+                                rotation.string());
+    });
     Stopper stopper{c, rotation};
     const platform::Millis started = platform::clock().now();
     bool complete = true;
     if (wanted > 0)
-        complete = s.pumpUntil([&] { return frames >= wanted || (!s.timerErrors().empty() && frames == 0); });
+        // The timeout is for a camera that stops sending frames, not for a long run.
+        complete = s.pumpUntil([&] { return frames >= wanted || (!s.timerErrors().empty() && frames == 0); },
+                               [&] { return static_cast<long>(frames); });
     else
         s.pumpFor(static_cast<platform::Millis>(seconds * 1000));
     const platform::Millis elapsed = std::max<platform::Millis>(platform::clock().now() - started, 1);
@@ -556,14 +639,16 @@ void cmdCard(Session &s)
         c.OpenCameraCollection(tempFolder(), false);
         const int n = collectionEntry(c, args[1]);
         const std::string name = c.OpenCameraCollection_NameOfImage(n);
-        fs::path target = s.options().value("dest").value_or(name);
-        if (fs::is_directory(target))
-            target /= name;
+        const fs::path target = downloadTarget(s.options().value("dest").value_or(""), name);
         if (fs::exists(target) && !s.options().flag("force"))
             throw usageError(target.string() + " exists; --force replaces it");
         ProgressBar bar(s.output(), "Downloading " + name);
         s.trackProgress(&bar);
-        download(target.string(), [&] { c.GetPicture(n, false, target.string()); });
+        try {
+            s.retryBusy("downloading", [&] { download(target.string(), [&] { c.GetPicture(n, false, target.string()); }); });
+        } catch (const ECamException &e) {
+            throw Failure(kExitCamera, std::string(e.what()) + " (writing " + target.string() + ")");
+        }
         s.settle(bar);
         s.trackProgress(nullptr);
         c.CloseCameraCollection();
@@ -605,8 +690,9 @@ void cmdClock(Session &s)
     } else {
         const std::string &text = s.options().args[0];
         char tail = 0;
-        if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d%c", &y, &mo, &d, &h, &mi, &sec, &tail) != 6)
-            throw usageError("\"" + text + "\" is not YYYY-MM-DDTHH:MM:SS");
+        if (std::sscanf(text.c_str(), "%d-%d-%dT%d:%d:%d%c", &y, &mo, &d, &h, &mi, &sec, &tail) != 6 ||
+            !validDateTime(y, mo, d, h, mi, sec))
+            throw usageError("\"" + text + "\" is not a date and time YYYY-MM-DDTHH:MM:SS");
     }
     s.connect();
     s.armFaults();
@@ -624,9 +710,15 @@ void cmdOwner(Session &s)
     s.armFaults();
     std::string owner = s.control().Connect_OwnerName();
     if (!s.options().args.empty()) {
-        owner = s.options().args[0];
-        s.control().SetOwnerName(owner);
+        s.control().SetOwnerName(s.options().args[0]);
+        // The camera keeps what fits (31 characters on EOS cameras): report what it kept.
+        s.control().Disconnect();
+        s.control().Connect(s.family(), s.options().camera);
+        owner = s.control().Connect_OwnerName();
         s.output().line("Owner set to " + owner);
+        if (owner != s.options().args[0])
+            s.output().err() << "tbx: the camera kept " << owner.size() << " of the " << s.options().args[0].size()
+                             << " characters given\n";
     } else {
         s.output().line(owner);
     }
@@ -638,7 +730,8 @@ void cmdBodyID(Session &s)
     requireArgs(s, 0, 0, "bodyid");
     s.connect();
     s.armFaults();
-    const std::string id = s.control().GetBodyID();
+    std::string id;
+    s.retryBusy("reading the body ID", [&] { id = s.control().GetBodyID(); });
     s.output().line(id);
     s.output().document("{\"ok\": true, \"bodyId\": " + jsonText(id) + "}");
 }
@@ -652,7 +745,9 @@ void cmdFormat(Session &s, std::istream &in)
         s.output().err() << "Format the card of " << s.control().Connect_CameraModelName()
                          << "? Every picture on it is lost. Type yes to go on: " << std::flush;
         std::string answer;
-        std::getline(in, answer);
+        const bool answered = static_cast<bool>(std::getline(in, answer));
+        if (!answered)
+            s.checkInterrupt(); // Ctrl-C at the prompt is an interruption, not a "no"
         if (lower(answer) != "yes" && lower(answer) != "y")
             throw Failure(kExitDeclined, "The card was not formatted");
     }
