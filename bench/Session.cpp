@@ -1,7 +1,6 @@
 #include "Session.h"
 
 #include "drivers/Drivers.h"
-#include "drivers/eos/EdsViewfinderSource.h"
 #include "sim/TbxSimCallLog.h"
 
 #include <cstring>
@@ -127,12 +126,10 @@ Session::Session(const std::string &scenario)
         checkSim(sim().Reset(), "Resetting the stand-in");
         if (!scenario.empty())
             checkSim(sim().LoadScenario(scenario.c_str()), "Loading the scenario");
-        DriverSet drivers = MakeDrivers({CamModEOS});
-        driver_ = static_cast<eos::TEDSDK *>(drivers.edsdk.get());
-        engine_ = std::make_unique<TTetherbox>(std::move(drivers.cdsdk), std::move(drivers.prsdk),
-                                               std::move(drivers.edsdk), std::move(drivers.pssdk));
+        DriverArray drivers = MakeDrivers({CamModEOS});
+        driver_ = static_cast<eos::TEDSDK *>(drivers[SlotEOS].get());
+        engine_ = std::make_unique<TTetherbox>(std::move(drivers));
         engine_->LibraryFolder = redistFolder();
-        engine_->SetViewfinderFrameSource(CamModEOS, std::make_unique<eos::EdsViewfinderSource>(*driver_));
         engine_->OpenCameraEnumeration();
         ConnectInfoType info;
         engine_->Connect(CamModEOS, 0, info);

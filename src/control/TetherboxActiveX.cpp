@@ -5,11 +5,6 @@
 #include "drivers/Drivers.h"
 #include "platform/Platform.h"
 
-#ifdef TBX_HAVE_EOS_VIEWFINDER_SOURCE
-#include "drivers/eos/EdsViewfinderSource.h"
-#include "drivers/eos/TEDSDK.h"
-#endif
-
 #include <cstring>
 #include <filesystem>
 
@@ -50,17 +45,7 @@ TTetherboxActiveX::~TTetherboxActiveX()
 
 std::unique_ptr<TTetherbox> TTetherboxActiveX::MakeDefaultEngine()
 {
-    DriverSet drivers = MakeDrivers({CamModEOS});
-#ifdef TBX_HAVE_EOS_VIEWFINDER_SOURCE
-    const auto *eosDriver = dynamic_cast<const eos::TEDSDK *>(drivers.edsdk.get());
-#endif
-    auto engine = std::make_unique<TTetherbox>(std::move(drivers.cdsdk), std::move(drivers.prsdk),
-                                               std::move(drivers.edsdk), std::move(drivers.pssdk));
-#ifdef TBX_HAVE_EOS_VIEWFINDER_SOURCE
-    if (eosDriver != nullptr)
-        engine->SetViewfinderFrameSource(CamModEOS, std::make_unique<eos::EdsViewfinderSource>(*eosDriver));
-#endif
-    return engine;
+    return std::make_unique<TTetherbox>(MakeDrivers());
 }
 
 void TTetherboxActiveX::SetLowBlockProvider(LowBlockProvider provider)

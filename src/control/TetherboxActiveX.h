@@ -87,7 +87,7 @@ public:
     TTetherboxActiveX(const TTetherboxActiveX &) = delete;
     TTetherboxActiveX &operator=(const TTetherboxActiveX &) = delete;
 
-    /// The engine with the drivers of this build and, where built, the EOS live-view frame source.
+    /// The engine with every driver this build has.
     static std::unique_ptr<TTetherbox> MakeDefaultEngine();
 
     // ---- published properties ----

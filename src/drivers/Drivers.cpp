@@ -4,8 +4,50 @@
 #include "platform/Errors.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tbx {
+
+namespace {
+
+template <class Driver>
+std::unique_ptr<CamDriver> make()
+{
+    return std::make_unique<Driver>();
+}
+
+constexpr std::array<DriverEntry, kDriverSlotCount> kDriverTable{{
+    {SlotLegacy, CamModPowerShot, "PowerShot", nullptr},
+    {SlotPTP, CamModPowerShot, "PowerShot", nullptr},
+    {SlotGen2, CamModPowerShotGen2, "PowerShot generation 2", nullptr},
+    {SlotEOS, CamModEOS, "EOS", &make<eos::TEDSDK>},
+}};
+
+constexpr bool tableMatchesSlots()
+{
+    for (int slot = 0; slot < kDriverSlotCount; ++slot)
+        if (kDriverTable[static_cast<std::size_t>(slot)].slot != slot ||
+            kDriverTable[static_cast<std::size_t>(slot)].family != slotFamily(slot))
+            return false;
+    return true;
+}
+static_assert(tableMatchesSlots(), "one row per slot, in slot order, with the slot's family");
+
+template <class Wanted>
+DriverArray makeDrivers(Wanted wanted)
+{
+    DriverArray drivers;
+    for (const DriverEntry &entry : kDriverTable) {
+        auto &driver = drivers[static_cast<std::size_t>(entry.slot)];
+        if (entry.factory != nullptr && wanted(entry.family))
+            driver = entry.factory();
+        else
+            driver = std::make_unique<AbsentFamilyDriver>(entry.displayName);
+    }
+    return drivers;
+}
+
+} // namespace
 
 void AbsentFamilyDriver::StartSDK(const std::string & /*libraryFolder*/) {}
 
@@ -19,24 +61,27 @@ void AbsentFamilyDriver::Connect(const ConnectCallbacks & /*callbacks*/, int /*c
     throw ECamException(familyName_ + " cameras are not supported by this build");
 }
 
-DriverSet MakeDrivers(std::initializer_list<CamModType> enabled)
+DriverArray MakeDrivers()
+{
+    return makeDrivers([](CamModType) { return true; });
+}
+
+DriverArray MakeDrivers(std::initializer_list<CamModType> enabled)
 {
     for (CamModType family : enabled) {
-        if (family == CamModEOS)
-            continue;
-        if (family == CamModPowerShot || family == CamModPowerShotGen2)
-            throw EAssertionFailed("The driver of camera family " + std::to_string(int(family)) +
-                                   " is not part of this build");
-        throw EAssertionFailed("Unknown camera family " + std::to_string(int(family)));
+        const auto row = std::find_if(kDriverTable.begin(), kDriverTable.end(),
+                                      [&](const DriverEntry &entry) { return entry.family == family; });
+        if (row == kDriverTable.end())
+            throw EAssertionFailed("Unknown camera family " + std::to_string(int(family)));
+        // A family is part of the build when every one of its slots has a driver.
+        for (const DriverEntry &entry : kDriverTable)
+            if (entry.family == family && entry.factory == nullptr)
+                throw EAssertionFailed("The driver of camera family " + std::to_string(int(family)) +
+                                       " is not part of this build");
     }
-    const bool eos = std::find(enabled.begin(), enabled.end(), CamModEOS) != enabled.end();
-    DriverSet set;
-    set.cdsdk = std::make_unique<AbsentFamilyDriver>("PowerShot");
-    set.prsdk = std::make_unique<AbsentFamilyDriver>("PowerShot");
-    set.edsdk = eos ? std::unique_ptr<CamDriver>(std::make_unique<eos::TEDSDK>())
-                    : std::make_unique<AbsentFamilyDriver>("EOS");
-    set.pssdk = std::make_unique<AbsentFamilyDriver>("PowerShot generation 2");
-    return set;
+    return makeDrivers([&](CamModType family) {
+        return std::find(enabled.begin(), enabled.end(), family) != enabled.end();
+    });
 }
 
 } // namespace tbx

@@ -1,4 +1,4 @@
-// The set of camera drivers an engine is created with.
+// The driver table: which driver serves each slot of the engine in this build.
 #pragma once
 
 #include "engine/CamDriver.h"
@@ -9,12 +9,15 @@
 
 namespace tbx {
 
-/// The four drivers in the order the engine takes them.
-struct DriverSet {
-    std::unique_ptr<CamDriver> cdsdk; ///< legacy PowerShot
-    std::unique_ptr<CamDriver> prsdk; ///< PTP PowerShot
-    std::unique_ptr<CamDriver> edsdk; ///< EOS
-    std::unique_ptr<CamDriver> pssdk; ///< PowerShot generation 2
+/// One row of the driver table (Drivers.cpp), one row per slot in slot order. Adding a family's
+/// driver is a factory in its rows and its sources in the build lists.
+struct DriverEntry {
+    DriverSlot slot;
+    CamModType family;
+    /// The family's name in messages ("<name> cameras are not supported by this build").
+    const char *displayName;
+    /// Creates the slot's driver; null when this build has no driver for the slot.
+    std::unique_ptr<CamDriver> (*factory)();
 };
 
 /// The driver of a family that this build does not drive. It starts and ends no SDK and loads
@@ -37,11 +40,13 @@ private:
     std::string familyName_;
 };
 
-/// Creates the drivers for an engine: the real driver for each family in \p enabled (camera
-/// family codes of CamModType; CamModPowerShot stands for both PowerShot drivers) and an
-/// AbsentFamilyDriver for every other family.
+/// Creates the drivers for an engine: every driver this build has, and an AbsentFamilyDriver in
+/// every other slot.
+DriverArray MakeDrivers();
+/// Creates the drivers of the families in \p enabled (camera family codes of CamModType) and an
+/// AbsentFamilyDriver in every other slot.
 /// \throws EAssertionFailed when \p enabled names a family whose driver is not part of this
-///   build (only CamModEOS is, so far) or a code that is not a family.
-DriverSet MakeDrivers(std::initializer_list<CamModType> enabled = {CamModEOS});
+///   build, or a code that is not a family.
+DriverArray MakeDrivers(std::initializer_list<CamModType> enabled);
 
 } // namespace tbx

@@ -285,6 +285,16 @@ void CamDriver::EndMovieRecording()
     notOffered("EndMovieRecording");
 }
 
+std::uint32_t CamDriver::DownloadViewfinderFrame(JpegBlob & /*jpeg*/, ViewfinderPositionType & /*metadata*/)
+{
+    notOffered("DownloadViewfinderFrame");
+}
+
+std::string CamDriver::ViewfinderErrorText(std::uint32_t /*result*/) const
+{
+    notOffered("ViewfinderErrorText");
+}
+
 void CamDriver::OpenCameraCollection(const std::string & /*tempFolder*/, bool /*thumbnails*/, ImageListType & /*list*/)
 {
     notOffered("OpenCameraCollection");

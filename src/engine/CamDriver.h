@@ -11,6 +11,7 @@
 
 #include "engine/CamDefines.h"
 
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <memory>
@@ -25,6 +26,21 @@
 #endif
 
 namespace tbx {
+
+// ---------------------------------------------------------------------------------------------
+// Driver slots
+// ---------------------------------------------------------------------------------------------
+
+/// The engine's drivers, one per slot, in the engine's family order: the PowerShot families
+/// first (legacy, then PTP), then PowerShot generation 2, then EOS. Enumeration, start and end
+/// walk the slots in this order.
+enum DriverSlot : int { SlotLegacy, SlotPTP, SlotGen2, SlotEOS, kDriverSlotCount };
+
+/// The camera family a slot serves (both PowerShot slots serve family 1).
+constexpr CamModType slotFamily(int slot)
+{
+    return slot == SlotEOS ? CamModEOS : slot == SlotGen2 ? CamModPowerShotGen2 : CamModPowerShot;
+}
 
 // ---------------------------------------------------------------------------------------------
 // Callback shapes
@@ -249,6 +265,16 @@ public:
     virtual void ActivateViewfinderAuto(bool on);
     virtual void StartMovieRecording();
     virtual void EndMovieRecording();
+    /// Pulls one live-view frame of the connected camera (EOS-style drivers, whose frames the
+    /// engine's viewfinder timer pulls, one per tick) and returns the SDK's result of the
+    /// download (0 for a frame). On 0, \p jpeg holds the frame; the EOS driver also overwrites
+    /// the frame fields of \p metadata (ZoomPosition, ZoomRect, ImagePosition, CoordSystem,
+    /// Histogram, Zoom, PowerZoom Min/Max/Current) with what it could read, leaving a field as it
+    /// was when its read fails. Failures of the other SDK calls raise ECamException, with every
+    /// reference the call made already released. The tick's result rules are the engine's.
+    virtual std::uint32_t DownloadViewfinderFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata);
+    /// The SDK's error text for a result of DownloadViewfinderFrame.
+    virtual std::string ViewfinderErrorText(std::uint32_t result) const;
 
     // Collection
     virtual void OpenCameraCollection(const std::string &tempFolder, bool thumbnails, ImageListType &list);
@@ -286,5 +312,8 @@ private:
     CameraRecordList *records_ = nullptr;
     EngineHooks hooks_;
 };
+
+/// An engine's drivers, one per DriverSlot.
+using DriverArray = std::array<std::unique_ptr<CamDriver>, kDriverSlotCount>;
 
 } // namespace tbx

@@ -21,6 +21,10 @@ namespace {
 constexpr platform::Millis kBusyWaitMs = 50;
 constexpr platform::Millis kPollIntervalMs = 25;
 
+/// The families in the engine's order, that of their driver slots: PowerShot, PowerShot
+/// generation 2, EOS. Enumeration stops at the first family that finds a camera.
+constexpr int kFamilyOrder[] = {slotFamily(SlotLegacy), slotFamily(SlotGen2), slotFamily(SlotEOS)};
+
 /// A process-wide busy flag, waited on with 50 ms sleeps. The thread that holds it may take it
 /// again (an owner thread that re-enters through a nested message loop must not wait for itself).
 class BusyFlag {
@@ -220,21 +224,19 @@ TTetherbox *EngineRegistry::find(int index)
 // Creation and destruction
 // ---------------------------------------------------------------------------------------------
 
-TTetherbox::TTetherbox(DriverPtr cdsdk, DriverPtr prsdk, DriverPtr edsdk, DriverPtr pssdk)
-    : cdsdk_(std::move(cdsdk)), prsdk_(std::move(prsdk)), edsdk_(std::move(edsdk)), pssdk_(std::move(pssdk))
+TTetherbox::TTetherbox(DriverArray drivers) : drivers_(std::move(drivers))
 {
-    if (!cdsdk_ || !prsdk_ || !edsdk_ || !pssdk_)
-        throw EAssertionFailed("The camera engine needs all four camera drivers");
+    for (const DriverPtr &slot : drivers_)
+        if (!slot)
+            throw EAssertionFailed("The camera engine needs a driver in every slot");
     TimerEOSViewfinder = std::make_unique<platform::Timer>([this] { TimerEOSViewfinderTimer(); },
                                                            EOSViewfinderRefreshInterval, false);
     TimerPS2Viewfinder = std::make_unique<platform::Timer>([this] { TimerPS2ViewfinderTimer(); },
                                                            PS2ViewfinderRefreshInterval, false);
     registryIndex_ = EngineRegistry::add(this);
     const EngineHooks hooks{&TTetherbox::QueueProbeProgress};
-    cdsdk_->Attach(registryIndex_, cdRecords_, hooks);
-    prsdk_->Attach(registryIndex_, prRecords_, hooks);
-    edsdk_->Attach(registryIndex_, edRecords_, hooks);
-    pssdk_->Attach(registryIndex_, psRecords_, hooks);
+    for (int slot = 0; slot < kDriverSlotCount; ++slot)
+        driver(slot).Attach(registryIndex_, records_[static_cast<std::size_t>(slot)], hooks);
 }
 
 TTetherbox::~TTetherbox()
@@ -246,7 +248,7 @@ TTetherbox::~TTetherbox()
     *alive_ = false;
     // The engine gives back its share of the SDKs it started; when it was the last user, the
     // SDK is ended here (best effort), so a later engine starts it afresh.
-    for (int family = CamModPowerShot; family <= CamModPowerShotGen2; ++family) {
+    for (int family : kFamilyOrder) {
         try {
             endFamily(family);
         } catch (...) {
@@ -255,12 +257,11 @@ TTetherbox::~TTetherbox()
     closePTPFile();
     pollTimer_.reset();
     queue_.close();
-    cdsdk_.reset();
-    prsdk_.reset();
+    // The viewfinder timers go before the drivers whose frames they pull.
     TimerEOSViewfinder.reset();
-    edsdk_.reset();
     TimerPS2Viewfinder.reset();
-    pssdk_.reset();
+    for (DriverPtr &slot : drivers_)
+        slot.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -285,30 +286,26 @@ void TTetherbox::startFamily(int family)
     ProcessState &state = process();
     std::lock_guard lock(state.sdkMutex);
     if (state.sdkUsers[family] == 0) {
-        switch (family) {
-        case CamModPowerShot:
-            cdsdk_->StartSDK(LibraryFolder);
-            if (!ptpDisabled_) {
+        std::vector<int> started;
+        try {
+            for (int slot = 0; slot < kDriverSlotCount; ++slot) {
+                if (slotFamily(slot) != family || !slotInUse(slot))
+                    continue;
+                driver(slot).StartSDK(LibraryFolder);
+                started.push_back(slot);
+            }
+        } catch (...) {
+            // Leave nothing half started behind.
+            for (int slot : started) {
                 try {
-                    prsdk_->StartSDK(LibraryFolder);
+                    driver(slot).EndSDK();
                 } catch (...) {
-                    // Leave nothing half started behind.
-                    try {
-                        cdsdk_->EndSDK();
-                    } catch (...) {
-                    }
-                    throw;
                 }
             }
-            state.family1StartedPTP = !ptpDisabled_;
-            break;
-        case CamModEOS:
-            edsdk_->StartSDK(LibraryFolder);
-            break;
-        default:
-            pssdk_->StartSDK(LibraryFolder);
-            break;
+            throw;
         }
+        if (family == CamModPowerShot)
+            state.family1StartedPTP = !ptpDisabled_;
     }
     ++state.sdkUsers[family];
     sdkStarted_[family] = true;
@@ -323,75 +320,57 @@ void TTetherbox::endFamily(int family)
     sdkStarted_[family] = false;
     if (--state.sdkUsers[family] > 0)
         return;
-    switch (family) {
-    case CamModPowerShot: {
-        std::exception_ptr failure;
-        try {
-            cdsdk_->EndSDK();
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        if (state.family1StartedPTP) {
+    // Every slot of the family is ended; the first failure is raised afterwards. The PTP slot
+    // was started only when PTP was enabled at the time.
+    std::exception_ptr failure;
+    for (int slot = 0; slot < kDriverSlotCount; ++slot) {
+        if (slotFamily(slot) != family)
+            continue;
+        if (slot == SlotPTP) {
+            if (!state.family1StartedPTP)
+                continue;
             state.family1StartedPTP = false;
-            prsdk_->EndSDK();
         }
-        if (failure)
-            std::rethrow_exception(failure);
-        break;
+        try {
+            driver(slot).EndSDK();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
     }
-    case CamModEOS:
-        edsdk_->EndSDK();
-        break;
-    default:
-        pssdk_->EndSDK();
-        break;
-    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TTetherbox::enumerateFamily(int family)
 {
     // Records of the connected camera's family may still be in use by its driver: keep them
     // until Disconnect and enumerate into fresh lists.
-    auto fresh = [&](CameraRecordList &records) {
+    for (int slot = 0; slot < kDriverSlotCount; ++slot) {
+        if (slotFamily(slot) != family)
+            continue;
+        CameraRecordList &records = records_[static_cast<std::size_t>(slot)];
         if (family == this->family())
             retiredRecords_.push_back(std::move(records));
         records.clear();
-    };
-    switch (family) {
-    case CamModPowerShot:
-        fresh(cdRecords_);
-        fresh(prRecords_);
-        cdsdk_->EnumerateCameras(powerShotNames_);
-        if (!ptpDisabled_)
-            prsdk_->EnumerateCameras(powerShotNames_);
-        break;
-    case CamModEOS:
-        fresh(edRecords_);
-        edsdk_->EnumerateCameras(eosNames_);
-        break;
-    default:
-        fresh(psRecords_);
-        pssdk_->EnumerateCameras(ps2Names_);
-        break;
     }
+    for (int slot = 0; slot < kDriverSlotCount; ++slot)
+        if (slotFamily(slot) == family && slotInUse(slot))
+            driver(slot).EnumerateCameras(names_[static_cast<std::size_t>(family)]);
 }
 
 EnumerationListsType TTetherbox::OpenCameraEnumeration()
 {
     framePending_ = false;
-    powerShotNames_.clear();
-    eosNames_.clear();
-    ps2Names_.clear();
+    for (StringList &names : names_)
+        names.clear();
 
     // Families in their fixed order; the first that finds a camera ends the search.
     int found = CamModNone;
-    for (int family : {int(CamModPowerShot), int(CamModPowerShotGen2), int(CamModEOS)}) {
+    for (int family : kFamilyOrder) {
         StartTheSDKs(family);
         enumerateFamily(family);
-        const StringList &names = family == CamModPowerShot ? powerShotNames_
-                                  : family == CamModEOS     ? eosNames_
-                                                            : ps2Names_;
-        if (!names.empty()) {
+        if (!names_[static_cast<std::size_t>(family)].empty()) {
             found = family;
             break;
         }
@@ -400,7 +379,7 @@ EnumerationListsType TTetherbox::OpenCameraEnumeration()
     }
     // A family an earlier enumeration left running is ended unless it found cameras now or
     // serves the connected camera.
-    for (int family = CamModPowerShot; family <= CamModPowerShotGen2; ++family)
+    for (int family : kFamilyOrder)
         if (sdkStarted_[family] && family != found && family != this->family())
             endFamily(family);
 
@@ -408,7 +387,7 @@ EnumerationListsType TTetherbox::OpenCameraEnumeration()
         queue_.open();
         pollTimer_ = std::make_unique<platform::Timer>([this] { pollTick(); }, kPollIntervalMs, true);
     }
-    return EnumerationListsType{&powerShotNames_, &eosNames_, &ps2Names_};
+    return EnumerationListsType{&names_[CamModPowerShot], &names_[CamModEOS], &names_[CamModPowerShotGen2]};
 }
 
 void TTetherbox::closeQuietly()
@@ -444,7 +423,7 @@ void TTetherbox::CloseCameraEnumeration()
 {
     closeQuietly();
     std::exception_ptr failure;
-    for (int family : {int(CamModPowerShot), int(CamModEOS), int(CamModPowerShotGen2)}) {
+    for (int family : kFamilyOrder) {
         try {
             endFamily(family);
         } catch (...) {
@@ -452,13 +431,10 @@ void TTetherbox::CloseCameraEnumeration()
                 failure = std::current_exception();
         }
     }
-    powerShotNames_.clear();
-    eosNames_.clear();
-    ps2Names_.clear();
-    cdRecords_.clear();
-    prRecords_.clear();
-    edRecords_.clear();
-    psRecords_.clear();
+    for (StringList &names : names_)
+        names.clear();
+    for (CameraRecordList &records : records_)
+        records.clear();
     retiredRecords_.clear();
     // Safe from inside an event handler: the delivery in progress owns its detached entry, and
     // a timer may be destroyed by its own handler.
@@ -492,22 +468,22 @@ void TTetherbox::Connect(int family, int index, ConnectInfoType &info)
     bool throughPTP = false;
     switch (family) {
     case CamModPowerShot:
-        if (static_cast<std::size_t>(index) >= cdRecords_.size() && !ptpDisabled_) {
+        if (static_cast<std::size_t>(index) >= records_[SlotLegacy].size() && slotInUse(SlotPTP)) {
             ConnectCallbacks callbacks;
             callbacks.ptpEvent = &TTetherbox::PTPEventCallback;
-            prsdk_->Connect(callbacks, index, record, registryIndex_);
+            driver(SlotPTP).Connect(callbacks, index, record, registryIndex_);
             throughPTP = true;
         } else {
             // Beyond the legacy cameras with PTP disabled, the legacy driver refuses the index
             // with its own message instead of "connecting" nothing.
             ConnectCallbacks callbacks;
             callbacks.legacyEvent = &TTetherbox::CameraEventCallback;
-            cdsdk_->Connect(callbacks, index, record, registryIndex_);
+            driver(SlotLegacy).Connect(callbacks, index, record, registryIndex_);
         }
         break;
     default: {
         const bool eos = family == CamModEOS;
-        CamDriver &drv = eos ? *edsdk_ : *pssdk_;
+        CamDriver &drv = driver(eos ? SlotEOS : SlotGen2);
         ConnectCallbacks callbacks;
         callbacks.stateEvent = eos ? &TTetherbox::EOSStateEventHandler : &TTetherbox::PS2StateEventHandler;
         callbacks.propertyEvent = eos ? &TTetherbox::EOSPropertyEventHandler : &TTetherbox::PS2PropertyEventHandler;
@@ -546,20 +522,7 @@ int TTetherbox::Disconnect()
     }
     closePTPFile();
 
-    int result = 0;
-    switch (family()) {
-    case CamModNone:
-        break;
-    case CamModPowerShot:
-        result = powerShotDriver().Disconnect();
-        break;
-    case CamModEOS:
-        result = edsdk_->Disconnect();
-        break;
-    default:
-        result = pssdk_->Disconnect();
-        break;
-    }
+    const int result = family() == CamModNone ? 0 : connectedDriver().Disconnect();
     connection_.CameraModel = CamModNone;
     usesPTP_ = false;
     retiredRecords_.clear();
@@ -591,7 +554,7 @@ int TTetherbox::requireCamera() const
 
 CamDriver &TTetherbox::powerShotDriver()
 {
-    return usesPTP_ ? *prsdk_ : *cdsdk_;
+    return driver(usesPTP_ ? SlotPTP : SlotLegacy);
 }
 
 CamDriver &TTetherbox::connectedDriver()
@@ -600,9 +563,9 @@ CamDriver &TTetherbox::connectedDriver()
     case CamModPowerShot:
         return powerShotDriver();
     case CamModEOS:
-        return *edsdk_;
+        return driver(SlotEOS);
     default:
-        return *pssdk_;
+        return driver(SlotGen2);
     }
 }
 

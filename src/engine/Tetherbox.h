@@ -9,6 +9,7 @@
 #include "engine/EventQueue.h"
 #include "platform/Platform.h"
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -111,10 +112,9 @@ class TTetherbox {
 public:
     using DriverPtr = std::unique_ptr<CamDriver>;
 
-    /// Creates the engine with its four drivers (legacy PowerShot, PTP PowerShot, EOS,
-    /// PowerShot generation 2) and takes a slot in EngineRegistry.
+    /// Creates the engine with its drivers, one in every slot, and takes a slot in EngineRegistry.
     /// \context Thread-bound: the creating thread owns the engine, its timers and its events.
-    TTetherbox(DriverPtr cdsdk, DriverPtr prsdk, DriverPtr edsdk, DriverPtr pssdk);
+    explicit TTetherbox(DriverArray drivers);
     /// Destroying the engine from inside one of its own event handlers is safe: the delivery in
     /// progress notices and touches nothing of the engine afterwards.
     ~TTetherbox();
@@ -237,33 +237,10 @@ public:
     void TimerEOSViewfinderTimer();
     void TimerPS2ViewfinderTimer();
 
-    // ---- BEGIN viewfinder, parameter store and housekeeping ----
+    // ---- viewfinder, parameter store and housekeeping ----
     // Viewfinder. Frames of the legacy and PTP PowerShot cameras arrive through the frame
-    // callbacks; those of the EOS and generation-2 cameras are pulled by the two viewfinder
-    // timers, one frame per tick, through a ViewfinderFrameSource.
-
-    /// One live-view frame of the connected camera, read through the SDK binding of the EOS or the
-    /// generation-2 family. The binding work (memory stream, live-view image reference, download,
-    /// frame properties, releasing both references on every path) belongs to the family's SDK
-    /// layer; the tick around it (periods, family gate, result rules, delivery) is the engine's.
-    /// Installed with SetViewfinderFrameSource(); until one is installed, a tick that would pull a
-    /// frame fails with a message saying so.
-    /// \context Thread-bound: called by the owner thread's viewfinder timer only.
-    class ViewfinderFrameSource {
-    public:
-        virtual ~ViewfinderFrameSource() = default;
-        /// Downloads one frame and returns the SDK's result of the live-view download (0 for a
-        /// frame). On 0, \p jpeg holds the frame; an EOS source also overwrites the frame fields of
-        /// \p metadata (ZoomPosition, ZoomRect, ImagePosition, CoordSystem, Histogram, Zoom,
-        /// PowerZoom Min/Max/Current) with what it could read, leaving a field as it was when its
-        /// read fails. Failures of the other SDK calls raise ECamException through the family's
-        /// error check, with the references already released.
-        virtual std::uint32_t DownloadFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata) = 0;
-        /// The family's error text for a download result.
-        virtual std::string ErrorText(std::uint32_t result) const = 0;
-    };
-    /// Installs the frame source of \p family (2 EOS, 3 generation 2); nullptr removes it.
-    void SetViewfinderFrameSource(int family, std::unique_ptr<ViewfinderFrameSource> source);
+    // callbacks; those of the EOS and generation-2 cameras are pulled from their driver by the
+    // two viewfinder timers, one frame per tick.
 
     /// Starts the viewfinder of the connected camera; \p useSDKThread asks for PTP frames to be
     /// delivered on the SDK's thread instead of through the event queue.
@@ -338,17 +315,13 @@ private:
     void viewfinderTick(bool eos);
     void runViewfinderTick(bool eos);
 
-    std::unique_ptr<ViewfinderFrameSource> eosFrameSource_;
-    std::unique_ptr<ViewfinderFrameSource> ps2FrameSource_;
     bool eosTickRunning_ = false;
     bool ps2TickRunning_ = false;
     /// Set by a failed tick, cleared by one that succeeds: only the first failure of a run is
     /// reported.
     bool eosTickFailing_ = false;
     bool ps2TickFailing_ = false;
-    // ---- END viewfinder, parameter store and housekeeping ----
 
-private:
     friend struct EngineAccess;
 
     // Dispatch helpers shared by every operation.
@@ -390,20 +363,15 @@ private:
     void remoteGetPTPPicture(const std::string &fileName);
     void closePTPFile();
 
-    // Drivers
-    DriverPtr cdsdk_;
-    DriverPtr prsdk_;
-    DriverPtr edsdk_;
-    DriverPtr pssdk_;
+    // Drivers, one per slot.
+    DriverArray drivers_;
+    CamDriver &driver(int slot) { return *drivers_[static_cast<std::size_t>(slot)]; }
+    /// True when the engine takes \p slot's driver: the PTP slot only while PTP is enabled.
+    bool slotInUse(int slot) const { return slot != SlotPTP || !ptpDisabled_; }
 
-    // Name lists and camera records (each engine has its own).
-    StringList powerShotNames_;
-    StringList eosNames_;
-    StringList ps2Names_;
-    CameraRecordList cdRecords_;
-    CameraRecordList prRecords_;
-    CameraRecordList edRecords_;
-    CameraRecordList psRecords_;
+    // Name lists (by family code) and camera records (by slot); each engine has its own.
+    std::array<StringList, CamModPowerShotGen2 + 1> names_;
+    std::array<CameraRecordList, kDriverSlotCount> records_;
     /// Records replaced by a new enumeration while a camera was connected (its driver may still
     /// refer to them); freed at Disconnect.
     std::vector<CameraRecordList> retiredRecords_;

@@ -241,7 +241,7 @@ void TTetherbox::keepAliveNow()
         powerShotDriver().KeepAlive();
         break;
     case CamModEOS:
-        edsdk_->KeepAlive();
+        driver(SlotEOS).KeepAlive();
         break;
     default: // no camera, or generation 2, which needs none
         break;
@@ -668,19 +668,19 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::PS2PropertyEventHandler(std::uint32_t
 
 std::uint32_t TBX_SDK_CALLBACK TTetherbox::EOSObjectEventHandler(std::uint32_t event, void *object, void *context)
 {
-    return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.objectEvent(event, object, *e.edsdk_); });
+    return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.objectEvent(event, object, e.driver(SlotEOS)); });
 }
 
 std::uint32_t TBX_SDK_CALLBACK TTetherbox::PS2ObjectEventHandler(std::uint32_t event, void *object, void *context)
 {
-    return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.objectEvent(event, object, *e.pssdk_); });
+    return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.objectEvent(event, object, e.driver(SlotGen2)); });
 }
 
 std::uint32_t TBX_SDK_CALLBACK TTetherbox::EOSProgressCallback(std::uint32_t percent, void *context,
                                                                std::int32_t * /*cancel*/)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
-        switch (e.edsdk_->TransferContext()) {
+        switch (e.driver(SlotEOS).TransferContext()) {
         case 1:
             if (e.OnRemoteTakePictureEvent.assigned())
                 EngineAccess::queuePercent(e, EventKind::TakePicture, percent);

@@ -68,7 +68,7 @@ void TTetherbox::RemoteGetPicture(const std::string &fileName, int pictureType)
         remoteGetPTPPicture(fileName);
         return;
     }
-    cdsdk_->RemoteGetPicture(fileName, pictureType, &TTetherbox::RemoteGetPictureProgress, registryIndex_);
+    driver(SlotLegacy).RemoteGetPicture(fileName, pictureType, &TTetherbox::RemoteGetPictureProgress, registryIndex_);
 }
 
 void TTetherbox::RemoteGetMovie(const std::string &fileName, bool deleteAfter)
@@ -80,7 +80,7 @@ void TTetherbox::RemoteGetMovie(const std::string &fileName, bool deleteAfter)
     case CamModPowerShotGen2:
         throw ECamException(kMsgNotSupportedByCamera);
     default:
-        edsdk_->RemoteGetMovie(fileName, deleteAfter, registryIndex_);
+        driver(SlotEOS).RemoteGetMovie(fileName, deleteAfter, registryIndex_);
         break;
     }
 }
@@ -105,7 +105,7 @@ void TTetherbox::RemoteBULBMode(bool on)
     case CamModPowerShot:
         throw ECamException(kMsgNotSupportedByPowerShot);
     case CamModEOS:
-        edsdk_->SetBULB(on);
+        driver(SlotEOS).SetBULB(on);
         break;
     default: // generation 2: nothing to switch
         break;
@@ -116,21 +116,21 @@ void TTetherbox::RemotePowerZoomStop()
 {
     if (requireCamera() != CamModEOS)
         throw ECamException(kMsgNotSupportedByPowerShot);
-    edsdk_->PowerZoomStop();
+    driver(SlotEOS).PowerZoomStop();
 }
 
 void TTetherbox::RemotePowerZoomTele(bool fast, int speed)
 {
     if (requireCamera() != CamModEOS)
         throw ECamException(kMsgNotSupportedByPowerShot);
-    edsdk_->PowerZoomTele(fast, speed);
+    driver(SlotEOS).PowerZoomTele(fast, speed);
 }
 
 void TTetherbox::RemotePowerZoomWide(bool fast, int speed)
 {
     if (requireCamera() != CamModEOS)
         throw ECamException(kMsgNotSupportedByPowerShot);
-    edsdk_->PowerZoomWide(fast, speed);
+    driver(SlotEOS).PowerZoomWide(fast, speed);
 }
 
 ZoomPosType TTetherbox::RemoteGetZoomPos()
@@ -182,7 +182,7 @@ void TTetherbox::remoteGetPTPPicture(const std::string &fileName)
             throw EInOutError("Cannot create file \"" + fileName + "\"");
     }
     try {
-        prsdk_->RemoteGetPTPPicture(record, &TTetherbox::PTPTransferCallback, registryIndex_);
+        driver(SlotPTP).RemoteGetPTPPicture(record, &TTetherbox::PTPTransferCallback, registryIndex_);
     } catch (...) {
         closePTPFile();
         throw;

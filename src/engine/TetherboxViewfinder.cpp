@@ -14,8 +14,6 @@ namespace tbx {
 namespace {
 
 constexpr const char *kMsgAlreadyRecording = "Camera already in recording mode";
-constexpr const char *kMsgNoFrameSource =
-    "Live view frames of this camera cannot be read: no frame source is installed for its family";
 
 // Download results that mean "no frame this tick" (invalid handle, device busy, object not ready).
 constexpr std::uint32_t kNoFrameResults[] = {0x61, 0x81, 0xA102};
@@ -75,17 +73,6 @@ CamDriver *TTetherbox::familyDriver(Answer powerShot, Answer eos, Answer gen2)
 // Start, stop, single frames
 // ---------------------------------------------------------------------------------------------
 
-void TTetherbox::SetViewfinderFrameSource(int family, std::unique_ptr<ViewfinderFrameSource> source)
-{
-    if (family == CamModEOS)
-        eosFrameSource_ = std::move(source);
-    else if (family == CamModPowerShotGen2)
-        ps2FrameSource_ = std::move(source);
-    else
-        throw EAssertionFailed("Viewfinder frame sources exist only for EOS and PowerShot generation-2 "
-                               "cameras, not for camera family " + std::to_string(family));
-}
-
 void TTetherbox::RemoteStartViewfinder(bool useSDKThread)
 {
     useSDKThread_ = useSDKThread;
@@ -102,7 +89,7 @@ void TTetherbox::RemoteStartViewfinder(bool useSDKThread)
         break;
     }
     case CamModEOS:
-        edsdk_->RemoteStartViewfinder(ViewfinderCallbacks{}, registryIndex_);
+        driver(SlotEOS).RemoteStartViewfinder(ViewfinderCallbacks{}, registryIndex_);
         viewfinderMode_ = true;
         singleFrame_ = false;
         if (EOSViewfinderRefreshInterval > 0) {
@@ -111,7 +98,7 @@ void TTetherbox::RemoteStartViewfinder(bool useSDKThread)
         }
         break;
     default:
-        pssdk_->RemoteStartViewfinder(ViewfinderCallbacks{}, registryIndex_);
+        driver(SlotGen2).RemoteStartViewfinder(ViewfinderCallbacks{}, registryIndex_);
         viewfinderMode_ = true;
         if (PS2ViewfinderRefreshInterval > 0) {
             TimerPS2Viewfinder->setInterval(PS2ViewfinderRefreshInterval);
@@ -135,10 +122,10 @@ void TTetherbox::RemoteStopViewfinder()
         powerShotDriver().RemoteStopViewfinder();
         break;
     case CamModEOS:
-        edsdk_->RemoteStopViewfinder();
+        driver(SlotEOS).RemoteStopViewfinder();
         break;
     default:
-        pssdk_->RemoteStopViewfinder();
+        driver(SlotGen2).RemoteStopViewfinder();
         break;
     }
 }
@@ -310,13 +297,10 @@ void TTetherbox::runViewfinderTick(bool eos)
         eos ? setEOSViewfinderTimer(false) : setPS2ViewfinderTimer(false);
     if (!OnViewfinderEvent.assigned())
         return;
-    ViewfinderFrameSource *source = eos ? eosFrameSource_.get() : ps2FrameSource_.get();
-    if (source == nullptr)
-        throw ECamException(kMsgNoFrameSource);
-
+    CamDriver &source = driver(eos ? SlotEOS : SlotGen2);
     JpegBlob jpeg;
     ViewfinderPositionType frameMetadata = ViewfinderMetadata();
-    const std::uint32_t result = source->DownloadFrame(jpeg, frameMetadata);
+    const std::uint32_t result = source.DownloadViewfinderFrame(jpeg, frameMetadata);
     if (result == kDisconnectedResult) {
         eos ? setEOSViewfinderTimer(false) : setPS2ViewfinderTimer(false);
         return;
@@ -325,7 +309,7 @@ void TTetherbox::runViewfinderTick(bool eos)
         if (result == noFrame)
             return;
     if (result != 0)
-        throw ECamException(downloadFailure(result, source->ErrorText(result)));
+        throw ECamException(downloadFailure(result, source.ViewfinderErrorText(result)));
 
     ViewfinderPositionType delivered;
     {

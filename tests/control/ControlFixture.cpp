@@ -42,27 +42,6 @@ std::vector<std::uint8_t> fileBytes(const std::string &name)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-namespace {
-
-class ScriptedSource : public TTetherbox::ViewfinderFrameSource {
-public:
-    explicit ScriptedSource(std::shared_ptr<FrameScript> script) : script_(std::move(script)) {}
-    std::uint32_t DownloadFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata) override
-    {
-        ++script_->pulls;
-        jpeg = script_->frame;
-        if (script_->fill)
-            script_->fill(metadata);
-        return 0;
-    }
-    std::string ErrorText(std::uint32_t) const override { return "scripted failure"; }
-
-private:
-    std::shared_ptr<FrameScript> script_;
-};
-
-} // namespace
-
 void ControlTest::SetUp()
 {
     platform::setClock(&clock_);
@@ -74,7 +53,13 @@ void ControlTest::SetUp()
         ps_ = box.ps;
         ed_->cameras = {"Canon EOS Test"};
         ed_->startInfo.DoSupportViewfinder = 1;
-        box.engine->SetViewfinderFrameSource(CamModEOS, std::make_unique<ScriptedSource>(script_));
+        ed_->frameSource = [script = script_](JpegBlob &jpeg, ViewfinderPositionType &metadata) {
+            ++script->pulls;
+            jpeg = script->frame;
+            if (script->fill)
+                script->fill(metadata);
+            return std::uint32_t{0};
+        };
         ++enginesBuilt_;
         if (prepare_)
             prepare_(box);

@@ -33,7 +33,7 @@ private:
 
 std::vector<std::uint8_t> fileBytes(const std::string &name);
 
-/// What the scripted frame source hands the engine on each pull.
+/// What the EOS driver hands the engine on each frame pull.
 struct FrameScript {
     JpegBlob frame{0xFF, 0xD8, 0x10, 0x20, 0xFF, 0xD9};
     std::function<void(ViewfinderPositionType &)> fill;

@@ -4,11 +4,6 @@
 
 #include "../../sim/TbxSimCallLog.h"
 
-#if __has_include("drivers/eos/EdsViewfinderSource.h")
-#include "drivers/eos/EdsViewfinderSource.h"
-#define TBX_HAVE_EOS_VIEWFINDER_SOURCE 1
-#endif
-
 #include <cstring>
 #include <sstream>
 #include <stdexcept>
@@ -128,14 +123,10 @@ void EosTest::SetUp()
     platform::setClock(&clock_);
     platform::setOsVersionOverride(platform::OsVersion{6, 1});
     ASSERT_EQ(sim().Reset(), 0u) << simError();
-    DriverSet drivers = MakeDrivers({CamModEOS});
-    driver_ = static_cast<eos::TEDSDK *>(drivers.edsdk.get());
-    engine_ = std::make_unique<TTetherbox>(std::move(drivers.cdsdk), std::move(drivers.prsdk),
-                                           std::move(drivers.edsdk), std::move(drivers.pssdk));
+    DriverArray drivers = MakeDrivers({CamModEOS});
+    driver_ = static_cast<eos::TEDSDK *>(drivers[SlotEOS].get());
+    engine_ = std::make_unique<TTetherbox>(std::move(drivers));
     engine_->LibraryFolder = redistFolder();
-#ifdef TBX_HAVE_EOS_VIEWFINDER_SOURCE
-    engine_->SetViewfinderFrameSource(CamModEOS, std::make_unique<eos::EdsViewfinderSource>(*driver_));
-#endif
     clearSimLog();
 }
 

@@ -142,8 +142,7 @@ TEST_F(EosSessionTest, NoCameraEventReachesTheEngineAfterDisconnectOrDestruction
 
     // Connected again, then the engine goes without a Disconnect while a second engine keeps
     // the SDK running: the driver takes its handlers with it.
-    TTetherbox other(std::make_unique<AbsentFamilyDriver>("PowerShot"), std::make_unique<AbsentFamilyDriver>("PowerShot"),
-                     std::make_unique<eos::TEDSDK>(), std::make_unique<AbsentFamilyDriver>("PowerShot generation 2"));
+    TTetherbox other(MakeDrivers({CamModEOS}));
     other.LibraryFolder = redistFolder();
     other.StartTheSDKs(CamModEOS);
     ConnectInfoType info;
@@ -247,16 +246,18 @@ TEST_F(EosSessionTest, TextsOfFixedBuffersStopAtTheBufferEnd)
 
 TEST(DriverFactory, OnlyTheEOSDriverIsRealAndTheOtherFamiliesFindNoCamera)
 {
-    DriverSet set = MakeDrivers({CamModEOS});
-    EXPECT_NE(dynamic_cast<eos::TEDSDK *>(set.edsdk.get()), nullptr);
-    StringList names;
-    set.cdsdk->StartSDK("");
-    set.cdsdk->EnumerateCameras(names);
-    EXPECT_TRUE(names.empty());
-    ConnectInfoType info;
-    EXPECT_THROW(set.pssdk->Connect(ConnectCallbacks{}, 0, info, 0), ECamException);
-    EXPECT_NE(dynamic_cast<AbsentFamilyDriver *>(MakeDrivers({}).edsdk.get()), nullptr);
+    for (const DriverArray &set : {MakeDrivers({CamModEOS}), MakeDrivers()}) {
+        EXPECT_NE(dynamic_cast<eos::TEDSDK *>(set[SlotEOS].get()), nullptr);
+        StringList names;
+        set[SlotLegacy]->StartSDK("");
+        set[SlotLegacy]->EnumerateCameras(names);
+        EXPECT_TRUE(names.empty());
+        ConnectInfoType info;
+        EXPECT_THROW(set[SlotGen2]->Connect(ConnectCallbacks{}, 0, info, 0), ECamException);
+    }
+    EXPECT_NE(dynamic_cast<AbsentFamilyDriver *>(MakeDrivers({}).at(SlotEOS).get()), nullptr);
     EXPECT_THROW(MakeDrivers({CamModPowerShot}), EAssertionFailed);
+    EXPECT_THROW(MakeDrivers({CamModType(7)}), EAssertionFailed);
 }
 
 } // namespace

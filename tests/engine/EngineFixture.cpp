@@ -9,11 +9,12 @@ EngineUnderTest::EngineUnderTest()
         out = driver.get();
         return driver;
     };
-    auto cdsdk = make("CD", cd);
-    auto prsdk = make("PR", pr);
-    auto edsdk = make("ED", ed);
-    auto pssdk = make("PS", ps);
-    engine = std::make_unique<TTetherbox>(std::move(cdsdk), std::move(prsdk), std::move(edsdk), std::move(pssdk));
+    DriverArray drivers;
+    drivers[SlotLegacy] = make("CD", cd);
+    drivers[SlotPTP] = make("PR", pr);
+    drivers[SlotEOS] = make("ED", ed);
+    drivers[SlotGen2] = make("PS", ps);
+    engine = std::make_unique<TTetherbox>(std::move(drivers));
 }
 
 void EngineTest::SetUp()

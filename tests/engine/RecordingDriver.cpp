@@ -373,4 +373,14 @@ void RecordingDriver::ReleaseObject(void *object)
     releasedObjects.push_back(object);
 }
 
+std::uint32_t RecordingDriver::DownloadViewfinderFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata)
+{
+    return frameSource ? frameSource(jpeg, metadata) : CamDriver::DownloadViewfinderFrame(jpeg, metadata);
+}
+
+std::string RecordingDriver::ViewfinderErrorText(std::uint32_t result) const
+{
+    return frameErrorText ? frameErrorText(result) : CamDriver::ViewfinderErrorText(result);
+}
+
 } // namespace tbx::test

@@ -81,6 +81,10 @@ public:
     ImageListType images;            ///< OpenCameraCollection answer
     std::string objectFileName;      ///< ObjectFileName answer
     int transferContext = 0;
+    /// Answers DownloadViewfinderFrame, which is not recorded (the viewfinder timers pull every
+    /// tick); without one the driver offers no frames.
+    std::function<std::uint32_t(JpegBlob &, ViewfinderPositionType &)> frameSource;
+    std::function<std::string(std::uint32_t)> frameErrorText;
 
     // ---- arguments captured for closer checks ----
     ConnectCallbacks connectCallbacks;
@@ -150,6 +154,8 @@ public:
     void ActivateViewfinderAuto(bool on) override;
     void StartMovieRecording() override;
     void EndMovieRecording() override;
+    std::uint32_t DownloadViewfinderFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata) override;
+    std::string ViewfinderErrorText(std::uint32_t result) const override;
     void OpenCameraCollection(const std::string &tempFolder, bool thumbnails, ImageListType &list) override;
     void CloseCameraCollection(ImageListType &list) override;
     void GetPicture(int position, const std::string &fileName, ProgressProc progress, int registryIndex) override;

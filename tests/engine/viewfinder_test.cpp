@@ -11,21 +11,20 @@
 namespace tbx::test {
 namespace {
 
-/// A frame source whose answers the test scripts; shares its state with the test.
+/// Frames whose answers the test scripts; shares its state with the test.
 struct FrameScript {
     std::vector<std::uint32_t> results{0}; ///< one per call; the last one repeats
     int calls = 0;
     JpegBlob frame{0xFF, 0xD8, 0x01, 0x02, 0xFF, 0xD9};
     std::function<void(ViewfinderPositionType &)> fill;
-    std::function<void()> during; ///< runs inside DownloadFrame
+    std::function<void()> during; ///< runs inside the download
 };
 
-class ScriptedFrameSource : public TTetherbox::ViewfinderFrameSource {
-public:
-    explicit ScriptedFrameSource(std::shared_ptr<FrameScript> script) : script_(std::move(script)) {}
-    std::uint32_t DownloadFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata) override
-    {
-        FrameScript &s = *script_;
+/// Makes \p driver answer frame downloads from \p script.
+void serveFrames(RecordingDriver &driver, std::shared_ptr<FrameScript> script)
+{
+    driver.frameSource = [script](JpegBlob &jpeg, ViewfinderPositionType &metadata) {
+        FrameScript &s = *script;
         const auto i = static_cast<std::size_t>(s.calls++);
         const std::uint32_t result = s.results[std::min(i, s.results.size() - 1)];
         if (s.during)
@@ -36,23 +35,19 @@ public:
                 s.fill(metadata);
         }
         return result;
-    }
-    std::string ErrorText(std::uint32_t result) const override
-    {
-        return (result & 0xFFFF) == 0x02 ? "Internal error" : "Unkown error";
-    }
-
-private:
-    std::shared_ptr<FrameScript> script_;
-};
+    };
+    driver.frameErrorText = [](std::uint32_t result) {
+        return std::string((result & 0xFFFF) == 0x02 ? "Internal error" : "Unkown error");
+    };
+}
 
 class ViewfinderTest : public ConnectedEngine {
 protected:
     void SetUp() override
     {
         ConnectedEngine::SetUp();
-        engine().SetViewfinderFrameSource(CamModEOS, std::make_unique<ScriptedFrameSource>(eosScript));
-        engine().SetViewfinderFrameSource(CamModPowerShotGen2, std::make_unique<ScriptedFrameSource>(ps2Script));
+        serveFrames(ed(), eosScript);
+        serveFrames(ps(), ps2Script);
         engine().OnViewfinderEvent = [this](std::span<const std::uint8_t> jpeg, const ViewfinderPositionType &m) {
             frames.emplace_back(jpeg.begin(), jpeg.end());
             metadata.push_back(m);
@@ -394,14 +389,13 @@ TEST_F(ViewfinderTest, AFailingDownloadIsReportedOncePerRunAndRetried)
     EXPECT_EQ(timerErrors[1], "EdsDownloadEvfImage errorcode 0x80000002, Internal error");
 }
 
-TEST_F(ViewfinderTest, ATickWithoutAFrameSourceSaysSo)
+TEST_F(ViewfinderTest, ATickOnADriverThatOffersNoFramesReportsTheFaultOnce)
 {
-    engine().SetViewfinderFrameSource(CamModEOS, nullptr);
+    ed().frameSource = nullptr;
     connectViewfinder(Camera::EOS);
-    platform::runFor(50);
+    platform::runFor(150);
     ASSERT_EQ(timerErrors.size(), 1u);
-    EXPECT_NE(timerErrors[0].find("no frame source"), std::string::npos);
-    EXPECT_THROW(engine().SetViewfinderFrameSource(CamModPowerShot, nullptr), EAssertionFailed);
+    EXPECT_EQ(timerErrors[0], "DownloadViewfinderFrame is not offered by this camera driver");
 }
 
 TEST_F(ViewfinderTest, AHandlerThatPumpsMessagesGetsNoNestedTick)

@@ -10,7 +10,6 @@
 // stay within what the record and the reply hold.
 #include "FuzzTarget.h"
 
-#include "drivers/eos/EdsViewfinderSource.h"
 #include "drivers/eos/TEDSDK.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
@@ -175,10 +174,9 @@ void runOperation(eos::TEDSDK &driver, std::uint8_t op)
         break;
     case 10:
         guarded([&] {
-            eos::EdsViewfinderSource source(driver);
             JpegBlob jpeg;
             ViewfinderPositionType metadata;
-            source.DownloadFrame(jpeg, metadata);
+            driver.DownloadViewfinderFrame(jpeg, metadata);
             report("frame bytes", std::to_string(jpeg.size()));
         });
         break;

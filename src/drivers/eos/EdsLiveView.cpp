@@ -1,6 +1,6 @@
 // TEDSDK: live view on and off, where it is shown, focus and white balance in live view, the AF
 // frames, magnification, depth-of-field preview, the power-zoom lens and movie recording. The
-// frames themselves are pulled by the engine's viewfinder tick (EdsViewfinderSource).
+// frames themselves are pulled by the engine's viewfinder tick (EdsFrame.cpp).
 #include "drivers/eos/TEDSDK.h"
 
 #include "drivers/eos/EdsTables.h"

@@ -4,7 +4,9 @@
 //   EdsSession.cpp  - SDK start and end, enumeration, connect and disconnect, housekeeping
 //   EdsParams.cpp   - shooting parameters, their conversions, the probe of supported values,
 //                     RemoteStart and RemoteEnd
-//   EdsCapture.cpp, EdsLiveView.cpp - shooting, transfers, the camera collection, live view
+//   EdsCapture.cpp  - shooting, transfers, the camera collection
+//   EdsLiveView.cpp - live view on and off, its settings, zoom and movies
+//   EdsFrame.cpp    - live-view frames
 //
 // Every SDK reference the driver holds is owned by an sdk::EdsRef, so it is released exactly once.
 // The engine's three camera handlers are installed at Connect with the engine's registry index as
@@ -74,7 +76,7 @@ public:
     void GetRemoteParams(RemoteParamsType &params) override;
     void SetRemoteParams(const RemoteParamsType &params) override;
 
-    // ---- BEGIN capture, transfer and live view ----
+    // ---- capture, transfer and live view ----
     // Shooting (EdsCapture.cpp)
     int GetNumberOfAvailableShots() override;
     void RemoteTakePicture(ProgressProc progress, int registryIndex) override;
@@ -132,6 +134,10 @@ public:
     void StartMovieRecording() override;
     void EndMovieRecording() override;
 
+    // Live-view frames (EdsFrame.cpp)
+    std::uint32_t DownloadViewfinderFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata) override;
+    std::string ViewfinderErrorText(std::uint32_t result) const override;
+
 private:
     /// The head of \p list (it stays in the list); raises \p emptyMessage when there is none.
     sdk::EdsDirectoryItemRef headItem(const EdsItemList &list, const char *emptyMessage) const;
@@ -158,8 +164,6 @@ private:
     void drivePowerZoom(int speed, std::int32_t drive);
 
 public:
-    // ---- END capture, transfer and live view ----
-
     /// The connected camera (null before Connect and after Disconnect).
     sdk::EdsCameraRef Camera() const { return camera_.get(); }
     /// The model name read at Connect (names the probe cache file).

@@ -1,6 +1,8 @@
-#include "drivers/eos/EdsViewfinderSource.h"
-
+// TEDSDK: one live-view frame per call, with what the frame carries (zoom position and
+// rectangle, image position, coordinate system, the four histograms, zoom and power-zoom
+// positions). Every SDK object a call creates is released before it returns, on every path.
 #include "drivers/eos/TEDSDK.h"
+
 #include "platform/Errors.h"
 #include "sdk/EdsErrors.h"
 
@@ -98,7 +100,7 @@ void releaseInto(std::exception_ptr &failure, const char *label, EdsBaseRef ref)
 
 } // namespace
 
-std::uint32_t EdsViewfinderSource::DownloadFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata)
+std::uint32_t TEDSDK::DownloadViewfinderFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata)
 {
     EdsStreamRef stream = nullptr;
     EdsEvfImageRef image = nullptr;
@@ -114,7 +116,7 @@ std::uint32_t EdsViewfinderSource::DownloadFrame(JpegBlob &jpeg, ViewfinderPosit
             image = nullptr;
             RaiseOnEdsError("EdsCreateEvfImageRef", e);
         }
-        result = Eds().EdsDownloadEvfImage(driver_.Camera(), image);
+        result = Eds().EdsDownloadEvfImage(Camera(), image);
         if (result == EDS_ERR_OK) {
             readFrameMetadata(image, metadata);
             readFrameBytes(stream, jpeg);
@@ -130,7 +132,7 @@ std::uint32_t EdsViewfinderSource::DownloadFrame(JpegBlob &jpeg, ViewfinderPosit
     return result;
 }
 
-std::string EdsViewfinderSource::ErrorText(std::uint32_t result) const
+std::string TEDSDK::ViewfinderErrorText(std::uint32_t result) const
 {
     return std::string(EdsErrorText(result));
 }
