@@ -1,9 +1,5 @@
 #include "sdk/EdsErrors.h"
 
-#include "platform/Errors.h"
-
-#include <algorithm>
-#include <cstdio>
 #include <iterator>
 
 namespace tbx::sdk {
@@ -141,36 +137,13 @@ constexpr SdkErrorText kEdsErrorTexts[] = {
     {0xA106, "PTP vendor memorystatus not ready"},
 };
 static_assert(std::size(kEdsErrorTexts) == 127);
-static_assert(std::is_sorted(std::begin(kEdsErrorTexts), std::end(kEdsErrorTexts),
-                             [](const SdkErrorText &a, const SdkErrorText &b) { return a.code < b.code; }));
+static_assert(IsSortedTable(kEdsErrorTexts));
 
 } // namespace
 
-std::span<const SdkErrorText> EdsErrorTexts()
+SdkErrorTable EdsErrorTexts()
 {
     return kEdsErrorTexts;
-}
-
-std::string_view LookupErrorText(std::span<const SdkErrorText> table, std::uint32_t code)
-{
-    const std::uint16_t key = static_cast<std::uint16_t>(code & 0xFFFFu);
-    const auto row = std::lower_bound(table.begin(), table.end(), key,
-                                      [](const SdkErrorText &r, std::uint16_t k) { return r.code < k; });
-    if (row == table.end() || row->code != key)
-        return kUnknownErrorText;
-    return row->text;
-}
-
-std::string FormatSdkError(std::string_view label, std::uint32_t code, std::string_view text)
-{
-    char hex[9];
-    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(code));
-    std::string message(label);
-    message += " errorcode 0x";
-    message += hex;
-    message += ", ";
-    message += text;
-    return message;
 }
 
 std::string_view EdsErrorText(EdsError code)
@@ -180,9 +153,7 @@ std::string_view EdsErrorText(EdsError code)
 
 void RaiseOnEdsError(std::string_view label, EdsError code)
 {
-    if (code == EDS_ERR_OK)
-        return;
-    throw ECamException(FormatSdkError(label, code, EdsErrorText(code)));
+    RaiseOnSdkError(kEdsErrorTexts, label, code);
 }
 
 } // namespace tbx::sdk

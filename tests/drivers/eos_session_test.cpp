@@ -4,6 +4,7 @@
 #include "EosTestSupport.h"
 
 #include "drivers/Drivers.h"
+#include "drivers/common/Text.h"
 #include "platform/Errors.h"
 
 #include <gmock/gmock.h>
@@ -235,13 +236,10 @@ TEST_F(EosSessionTest, ACameraAboutToSleepIsKeptAwake)
 
 TEST_F(EosSessionTest, TextsOfFixedBuffersStopAtTheBufferEnd)
 {
-    struct Texts : eos::TEDSDK {
-        using TEDSDK::BoundedText;
-    };
     const char full[4] = {'a', 'b', 'c', 'd'}; // no terminator
-    EXPECT_EQ(Texts::BoundedText(full, sizeof full), "abcd");
+    EXPECT_EQ(drivers::boundedText(full), "abcd");
     const char shorter[4] = {'a', 0, 'c', 'd'};
-    EXPECT_EQ(Texts::BoundedText(shorter, sizeof shorter), "a");
+    EXPECT_EQ(drivers::boundedText(shorter), "a");
 }
 
 TEST(DriverFactory, OnlyTheEOSDriverIsRealAndTheOtherFamiliesFindNoCamera)

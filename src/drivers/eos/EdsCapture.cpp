@@ -12,6 +12,9 @@
 // its end; the first failure, that of the download itself before any of the clean-up, is raised.
 #include "drivers/eos/TEDSDK.h"
 
+#include "drivers/common/Retry.h"
+#include "drivers/common/Text.h"
+
 #include "platform/Errors.h"
 #include "platform/Platform.h"
 #include "sdk/EdsErrors.h"
@@ -45,8 +48,6 @@ constexpr std::int32_t kShutterButtonParams[] = {
     kEdsCameraCommand_ShutterButton_Halfway_NonAF,
     kEdsCameraCommand_ShutterButton_Completely_NonAF,
 };
-constexpr int kShutterRetries = 25;
-constexpr platform::Millis kShutterRetryMs = 200;
 
 void checkFileName(const std::string &fileName)
 {
@@ -67,8 +68,7 @@ void releaseChecked(std::string_view label, EdsBaseRef ref)
 /// A file name from a fixed SDK buffer, which need not hold a terminator.
 std::string boundedName(const EdsDirectoryItemInfo &info)
 {
-    const char *name = info.szFileName;
-    return std::string(name, strnlen(name, sizeof info.szFileName));
+    return drivers::boundedText(info.szFileName);
 }
 
 /// The steps that follow an operation: each runs whatever the others did; finish() raises the
@@ -230,13 +230,10 @@ void TEDSDK::RemotePressShutter(int button)
     const auto index = static_cast<std::size_t>(button & 0x7F);
     const std::int32_t param = index < std::size(kShutterButtonParams) ? kShutterButtonParams[index]
                                                                        : kEdsCameraCommand_ShutterButton_OFF;
-    if (Eds().EdsSendCommand(Camera(), kEdsCameraCommand_PressShutterButton, param) == EDS_ERR_OK)
+    if (drivers::retry(drivers::kBusyShutterRetry, [&] {
+            return Eds().EdsSendCommand(Camera(), kEdsCameraCommand_PressShutterButton, param) == EDS_ERR_OK;
+        }))
         return;
-    for (int retry = 0; retry < kShutterRetries; ++retry) {
-        platform::sleepMs(kShutterRetryMs);
-        if (Eds().EdsSendCommand(Camera(), kEdsCameraCommand_PressShutterButton, param) == EDS_ERR_OK)
-            return;
-    }
     sendCommand(kEdsCameraCommand_PressShutterButton, param, "EdsSendCommand");
 }
 

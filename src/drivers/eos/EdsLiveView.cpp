@@ -3,6 +3,7 @@
 // frames themselves are pulled by the engine's viewfinder tick (EdsFrame.cpp).
 #include "drivers/eos/TEDSDK.h"
 
+#include "drivers/common/Retry.h"
 #include "drivers/eos/EdsTables.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
@@ -17,10 +18,6 @@ namespace tbx::eos {
 using namespace tbx::sdk;
 
 namespace {
-
-/// A camera that is busy switching gets this many more tries, a second apart.
-constexpr int kPatientRetries = 5;
-constexpr platform::Millis kPatientRetryMs = 1000;
 
 // Host values (low 7 bits) to camera values; a value past a table takes its fallback.
 constexpr std::int32_t kDriveLensSteps[] = {
@@ -69,12 +66,10 @@ void TEDSDK::setProperty32(EdsPropertyID property, std::uint32_t value, const ch
 
 void TEDSDK::setPropertyPatiently(EdsPropertyID property, std::uint32_t value, const char *label)
 {
-    for (int attempt = 0; attempt <= kPatientRetries; ++attempt) {
-        if (attempt > 0)
-            platform::sleepMs(kPatientRetryMs);
-        if (Eds().EdsSetPropertyData(Camera(), property, 0, sizeof value, &value) == EDS_ERR_OK)
-            return;
-    }
+    if (drivers::retry(drivers::kPatientRetry, [&] {
+            return Eds().EdsSetPropertyData(Camera(), property, 0, sizeof value, &value) == EDS_ERR_OK;
+        }))
+        return;
     setProperty32(property, value, label);
 }
 

@@ -1,8 +1,10 @@
 // The EOS driver's shooting parameters: reading and writing RemoteParamsType through the
 // conversion tables, the probe of supported values with its cache file, and entering and leaving
 // remote mode.
-#include "drivers/eos/EdsTables.h"
 #include "drivers/eos/TEDSDK.h"
+
+#include "drivers/common/Retry.h"
+#include "drivers/eos/EdsTables.h"
 
 #include "engine/CamLib.h"
 #include "engine/ParamStore.h"
@@ -29,8 +31,8 @@ namespace {
 constexpr std::uint32_t kUnsetShift = 0x7FFFFFFF;    // white-balance shift or picture-style value absent
 constexpr std::uint32_t kUnsetMonochrome = 0xFFFFFFFF; // monochrome filter or toning absent
 constexpr std::int32_t kNoPictureStyle = 129;
-constexpr int kWriteAttempts = 2;
-constexpr platform::Millis kWriteRetryMs = 100;
+/// A refused property write is tried once more, 100 ms later, and then dropped.
+constexpr drivers::RetryPolicy kWriteRetry{1, 100};
 constexpr platform::Millis kProbeSettleMs = 50;
 constexpr int kProbeSteps = 18;
 
@@ -54,13 +56,8 @@ std::optional<EdsUInt32> readU32(EdsCameraRef camera, sdk::EdsPropertyID id)
 /// Writes one property; a refused write is tried once more after 100 ms and then dropped.
 bool writeData(EdsCameraRef camera, sdk::EdsPropertyID id, const void *data, EdsUInt32 size)
 {
-    for (int attempt = 0; attempt < kWriteAttempts; ++attempt) {
-        if (attempt > 0)
-            platform::sleepMs(kWriteRetryMs);
-        if (Eds().EdsSetPropertyData(camera, id, 0, size, data) == sdk::EDS_ERR_OK)
-            return true;
-    }
-    return false;
+    return drivers::retry(kWriteRetry,
+                          [&] { return Eds().EdsSetPropertyData(camera, id, 0, size, data) == sdk::EDS_ERR_OK; });
 }
 
 void writeValue(EdsCameraRef camera, sdk::EdsPropertyID id, std::int32_t value)

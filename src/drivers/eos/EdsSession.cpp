@@ -2,6 +2,8 @@
 // housekeeping operations on the connected camera.
 #include "drivers/eos/TEDSDK.h"
 
+#include "drivers/common/Text.h"
+
 #include "platform/Errors.h"
 #include "sdk/EdsErrors.h"
 
@@ -50,11 +52,6 @@ TEDSDK::~TEDSDK()
     }
     DropItems();
     camera_.reset();
-}
-
-std::string TEDSDK::BoundedText(const char *buffer, std::size_t capacity)
-{
-    return std::string(buffer, strnlen(buffer, capacity));
 }
 
 sdk::EdsCameraRef TEDSDK::RequireCamera() const
@@ -136,7 +133,7 @@ void TEDSDK::EnumerateCameras(StringList &names)
                         eds.EdsGetChildAtIndex(list.get(), static_cast<sdk::EdsInt32>(i), camera.receive()));
         sdk::EdsDeviceInfo device{};
         RaiseOnEdsError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera.get(), &device));
-        names.push_back(BoundedText(device.szDeviceDescription, sizeof device.szDeviceDescription));
+        names.push_back(drivers::boundedText(device.szDeviceDescription));
         records().push_back(std::make_unique<EosCameraRecord>(std::move(camera)));
     }
 }
@@ -201,12 +198,12 @@ void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
 
         sdk::EdsDeviceInfo device{};
         RaiseOnEdsError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera, &device));
-        data.CameraModelName = BoundedText(device.szDeviceDescription, sizeof device.szDeviceDescription);
+        data.CameraModelName = drivers::boundedText(device.szDeviceDescription);
 
         char owner[kOwnerNameBuffer] = {};
         RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_OwnerName",
                         eds.EdsGetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0, sizeof owner, owner));
-        data.OwnerName = BoundedText(owner, sizeof owner);
+        data.OwnerName = drivers::boundedText(owner);
 
         sdk::EdsUInt32 battery = 0;
         RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_BatteryLevel",
@@ -240,7 +237,7 @@ std::string TEDSDK::ReadFirmwareVersion()
     char buffer[kFirmwareBuffer] = {};
     RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_FirmwareVersion",
                     Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_FirmwareVersion, 0, sizeof buffer, buffer));
-    return BoundedText(buffer, sizeof buffer);
+    return drivers::boundedText(buffer);
 }
 
 int TEDSDK::Disconnect()
@@ -278,7 +275,7 @@ std::string TEDSDK::GetBodyID()
     RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_BodyIDEx",
                     Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_BodyIDEx, 0,
                                              static_cast<sdk::EdsUInt32>(buffer.size()), buffer.data()));
-    return BoundedText(buffer.data(), buffer.size());
+    return drivers::boundedText(buffer.data(), buffer.size());
 }
 
 void TEDSDK::FormatCard()

@@ -187,9 +187,6 @@ protected:
     void DropItems() noexcept;
     /// Sets the three camera handlers to none on \p camera; results are ignored.
     static void RemoveHandlers(sdk::EdsCameraRef camera) noexcept;
-    /// The text of a fixed SDK buffer of \p capacity bytes: up to its first zero byte, or the
-    /// whole buffer when it holds none.
-    static std::string BoundedText(const char *buffer, std::size_t capacity);
     /// The connected camera; raises ECamException "No camera is connected" before Connect.
     sdk::EdsCameraRef RequireCamera() const;
 
