@@ -5,34 +5,6 @@
 namespace tbx
 {
 
-std::optional<PtpEventRecord> PtpEventRecord::fromContainer(const void *data)
-{
-    if (data == nullptr)
-        return std::nullopt;
-    const auto *bytes = static_cast<const std::uint8_t *>(data);
-    std::uint32_t length = 0;
-    std::memcpy(&length, bytes, sizeof length);
-    if (length < kHeaderSize)
-        return std::nullopt;
-    PtpEventRecord record;
-    std::memcpy(record.Bytes.data(), bytes, std::min<std::size_t>(length, kSize));
-    return record;
-}
-
-std::uint16_t PtpEventRecord::eventCode() const
-{
-    std::uint16_t code = 0;
-    std::memcpy(&code, Bytes.data() + kCodeOffset, sizeof code);
-    return code;
-}
-
-std::uint32_t PtpEventRecord::u32(std::size_t offset) const
-{
-    std::uint32_t value = 0;
-    std::memcpy(&value, Bytes.data() + offset, sizeof value);
-    return value;
-}
-
 CamDriver::~CamDriver() = default;
 
 void CamDriver::Attach(int registryIndex, CameraRecordList &records, const EngineHooks &hooks)

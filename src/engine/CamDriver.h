@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/CamDefines.h"
+#include "sdk/PRTypes.h"
 
 #include <array>
 #include <cstdint>
@@ -119,48 +120,9 @@ struct ViewfinderCallbacks {
 // PTP records
 // ---------------------------------------------------------------------------------------------
 
-/// A copy of a PTP event container as the PTP SDK reports it. The engine keeps copies of those
-/// that announce an object for transfer.
-struct PtpEventRecord {
-    static constexpr std::size_t kSize = 412;
-    static constexpr std::size_t kCodeOffset = 6;
-    static constexpr std::size_t kObjectOffset = 12;
-    static constexpr std::size_t kParameterOffset = 16;
-    static constexpr std::size_t kHeaderSize = 12; ///< length, type, code, transaction id
-
-    std::array<std::uint8_t, kSize> Bytes{};
-
-    /// Copies a container from the SDK, trusting only its own length field: at most 412 bytes
-    /// are read and the rest stays zero. Empty for a null pointer or a container shorter than
-    /// its header.
-    static std::optional<PtpEventRecord> fromContainer(const void *data);
-
-    std::uint32_t length() const { return u32(0); }
-    std::uint16_t eventCode() const;
-    std::uint32_t objectHandle() const { return u32(kObjectOffset); }
-    /// The 32-bit value at byte 16 (the battery level of a battery event).
-    std::uint32_t parameter() const { return u32(kParameterOffset); }
-
-private:
-    std::uint32_t u32(std::size_t offset) const;
-};
-
-/// The PTP SDK's transfer progress record: percentage at byte 8, block length at byte 16,
-/// block address at byte 28 (on the 32-bit build, where the record is 32 bytes).
-struct PtpProgressRecord {
-    std::int32_t Message;
-    std::int32_t Status;
-    std::uint32_t PercentComplete;
-    std::uint32_t Offset;
-    std::uint32_t Length;
-    std::uint32_t Reserved;
-    std::uint32_t ResLength;
-    const std::uint8_t *Data;
-};
-static_assert(offsetof(PtpProgressRecord, PercentComplete) == 8);
-static_assert(offsetof(PtpProgressRecord, Length) == 16);
-static_assert(sizeof(void *) != 4 || offsetof(PtpProgressRecord, Data) == 28);
-static_assert(sizeof(void *) != 4 || sizeof(PtpProgressRecord) == 32);
+/// The PTP SDK's event container copy and transfer progress record (sdk/PRTypes.h).
+using PtpEventRecord = sdk::PtpEventRecord;
+using PtpProgressRecord = sdk::PrProgress;
 
 // ---------------------------------------------------------------------------------------------
 // Camera records

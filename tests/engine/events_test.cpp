@@ -215,15 +215,20 @@ protected:
         TTetherbox::PTPEventCallback(1, context(), raw.data());
         drain();
     }
-    /// One call of the transfer callback, as the PTP SDK makes it.
+    /// One call of the transfer callback, as the PTP SDK makes it: the progress record laid out
+    /// byte by byte as the SDK's packed header has it (percentage at 8, length at 16, the block
+    /// address at 28), in a buffer of exactly that size.
     void block(std::uint32_t percent, const std::string &data)
     {
-        PtpProgressRecord progress{};
-        progress.Message = data.empty() ? 4 : 2;
-        progress.PercentComplete = percent;
-        progress.Length = static_cast<std::uint32_t>(data.size());
-        progress.Data = reinterpret_cast<const std::uint8_t *>(data.data());
-        pr().transferCallback(1, 0x12, context(), &progress);
+        const std::uint32_t message = data.empty() ? 4 : 2;
+        const auto length = static_cast<std::uint32_t>(data.size());
+        const void *address = data.data();
+        std::vector<std::uint8_t> progress(28 + sizeof address);
+        std::memcpy(progress.data(), &message, 4);
+        std::memcpy(progress.data() + 8, &percent, 4);
+        std::memcpy(progress.data() + 16, &length, 4);
+        std::memcpy(progress.data() + 28, &address, sizeof address);
+        pr().transferCallback(1, 0x12, context(), progress.data());
     }
     std::string contents() const
     {
