@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The demo: builds the command-line host tbx and the simulated camera SDK (native preset), then
+# The demo: builds the command-line host tbx and the simulated camera SDK as a user would (the
+# optimised `release` preset, where a newer compiler's new warning cannot stop the build), then
 # runs a short tethering session against the built-in simulated EOS camera. Everything the
 # session makes lands in demo-out/.
 set -euo pipefail
@@ -7,10 +8,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 JOBS=${TBX_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-cmake --preset native >/dev/null
-cmake --build --preset native -j "$JOBS" --target tbx tbx_sim_edsdk tbx_sim_edsimage
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$JOBS" --target tbx tbx_sim_edsdk tbx_sim_edsimage
 
-TBX=build/native/tools/tbx/tbx
+TBX=build/release/tools/tbx/tbx
 OUT=demo-out
 unset TBX_SIM_SCENARIO # the built-in camera: a Canon EOS 90D with a card of pictures
 rm -rf "$OUT"
