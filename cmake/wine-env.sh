@@ -2,23 +2,21 @@
 # Source it after setting TBX_ROOT to the source tree.
 #
 # TBX_WINEPREFIX  the Wine prefix of the test runs (default: build/wineprefix in the source tree,
-#                 shared by the 32- and 64-bit builds); a private prefix, never the user's ~/.wine
+#                 shared by the 32- and 64-bit builds, or build/wineprefix-win64 on a machine that
+#                 cannot run 32-bit programs); a private prefix, never the user's ~/.wine
 # TBX_WINEDEBUG   Wine's debug channels for a run (default: -all)
 # TBX_NO_WIN32    1: act as on a machine that cannot run 32-bit programs (see tbx_can_run_win32)
 # TBX_HAVE_WIN32  the answer of tbx_can_run_win32 once decided (yes or no); scripts/test.sh decides
 #                 it once per run and exports it, so the wrappers of every test reuse it
 
-: "${TBX_WINEPREFIX:=$TBX_ROOT/build/wineprefix}"
-WINEPREFIX=$TBX_WINEPREFIX
 WINEDEBUG=${TBX_WINEDEBUG:--all}
 # No .NET or Gecko installers, and no debugger waiting for a keypress when a test crashes.
 WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
-export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
+export WINEDEBUG WINEDLLOVERRIDES
 
 TBX_WINE32=/usr/lib/wine/wine
 TBX_WINE64=/usr/lib/wine/wine64
 TBX_WINESERVER=/usr/lib/wine/wineserver
-TBX_WINE_KEEPER_PID=$WINEPREFIX/tbx-keeper.pid
 
 # Can this machine run 32-bit programs? Some kernels refuse them outright ("Exec format error"
 # for the 32-bit wine loader) while wine64 works. Decided by running the 32-bit wine once, never
@@ -36,6 +34,20 @@ tbx_can_run_win32() {
     fi
     [ "$TBX_HAVE_WIN32" = yes ]
 }
+
+# The prefix: one for both builds where 32-bit programs run; a 64-bit-only prefix (made by
+# wine64, which the 32-bit wine cannot use) lives in a folder of its own, so that a machine or a
+# run that changes its answer never meets a prefix of the other kind.
+if [ -z "${TBX_WINEPREFIX:-}" ]; then
+    if tbx_can_run_win32; then
+        TBX_WINEPREFIX=$TBX_ROOT/build/wineprefix
+    else
+        TBX_WINEPREFIX=$TBX_ROOT/build/wineprefix-win64
+    fi
+fi
+WINEPREFIX=$TBX_WINEPREFIX
+export WINEPREFIX
+TBX_WINE_KEEPER_PID=$WINEPREFIX/tbx-keeper.pid
 
 # The Wine that creates and serves the prefix: the 32-bit one where it runs (a prefix for both
 # builds), wine64 elsewhere (a 64-bit-only prefix; the 32-bit build cannot run there anyway).

@@ -175,7 +175,9 @@ if [ ${#unsteady[@]} -gt 0 ]; then
     echo "UNSTEADY (failed once, passed when run again on their own):"
     printf '  %s\n' "${unsteady[@]}"
 fi
-if [ $failed = 0 ] && [ ${#not_run[@]} -gt 0 ]; then
+if [ $failed = 0 ] && [ ${#not_run[@]} -eq ${#presets[@]} ]; then
+    echo "built; NO TESTS RUN (not runnable here: ${not_run[*]})"
+elif [ $failed = 0 ] && [ ${#not_run[@]} -gt 0 ]; then
     echo "every preset built; tests NOT RUN in: ${not_run[*]}; all other presets passed"
 elif [ $failed = 0 ]; then
     echo "all presets passed"
