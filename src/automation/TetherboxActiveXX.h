@@ -18,6 +18,10 @@
 
 namespace tbx::automation {
 
+/// The control's fixed size in pixels and, at 96 dots per inch, in HIMETRIC units.
+inline constexpr int kSizePixels = 32;
+inline constexpr LONG kSizeHimetric = (kSizePixels * 2540 + 48) / 96;
+
 class TTetherboxActiveXX;
 
 /// The connection point of the event interface. It lives inside its object and shares the
