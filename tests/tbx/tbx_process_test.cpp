@@ -279,7 +279,7 @@ const Row kRows[] = {
     {"UnknownEntryList", {"list"}, "fail:EdsNoSuch:1:1", 2, "no entry point EdsNoSuch"},
     {"NegativeUnplugList", {"list"}, "unplug:-5", 2, "bad --sim-fault unplug:-5"},
     // A setting the camera kept, or a value it did not report, is not a success.
-    {"RefusedWhiteBalance", {"params", "set", "whitebalance=#8"}, nullptr, 1, "the camera kept 1"},
+    {"RefusedWhiteBalance", {"params", "set", "whitebalance=#8"}, nullptr, 1, "the camera kept auto (1)"},
     {"BusyDuringSet", {"params", "set", "iso=400"}, "busy:2", 1, "ISO (kept 100 (5))"},
     {"UnreadableValue", {"params", "show", "iso", "--json"}, "busy:-1", 1, "\"ok\": false"},
     {"SetThatTook", {"params", "set", "iso=400", "av=f/8"}, nullptr, 0, "Set Av to f/8.0 (19)"},
@@ -306,7 +306,11 @@ const Row kRows[] = {
     {"BusyLiveView", {"liveview", "--frames", "1", "--dest", "lv"}, "busy:1", 0, "1 frames in ", {"lv/frame-0001.jpg"}},
     {"BusyBodyIDVerbose", {"--verbose", "bodyid"}, "busy:2", 0, "again in 200 ms"},
     {"AlwaysBusyBodyID", {"bodyid"}, "busy:-1", 1, "Device busy"},
+    // The commands users expect.
     {"Version", {"--version"}, nullptr, 0, "tbx "},
+    {"SetByLabels", {"params", "set", "exposurecompensation=+1", "whitebalance=daylight", "drivemode=continuous"},
+     nullptr, 0, "Set ExposureCompensation to +1 (13)\nSet WhiteBalance to daylight (2)\n"},
+    {"ParamsList", {"params", "list"}, nullptr, 0, "Metering               evaluative (4)       accepts: spot (2), "},
 };
 
 class TbxRows : public TbxProcessBase<::testing::TestWithParam<Row>> {};

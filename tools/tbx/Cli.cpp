@@ -41,7 +41,10 @@ Commands:
   shoot [--count N] [--kind thumbnail|picture|both] [--dest DIR] [--mode pc|both|camera]
                                     take pictures and download them (never overwrites a file)
   params show [NAME...]             current shooting parameters
-  params set NAME=VALUE...          e.g. iso=400 av=5.6 tv=1/125 (a raw code as #N)
+  params list [--cache DIR]         every setting, its value and what the camera accepts (probes it)
+  params set NAME=VALUE...          e.g. iso=400 av=5.6 tv=1/125 whitebalance=daylight
+                                    exposurecompensation=+1 (labels as params list shows them, or
+                                    a raw code as #N); says what the camera kept
   params supported [NAME...]        the values the camera accepts (probes it)
   params probe [--cache DIR]        probe the camera's supported values, with progress
   params save FILE | params load FILE
@@ -381,6 +384,9 @@ Session::Session(const Options &options, Output &output) : options_(options), ou
     if (options.virtualClock) {
         virtualClock_ = std::make_unique<platform::VirtualClock>();
         platform::setClock(virtualClock_.get());
+        simLibrary_ = platform::DynamicLibrary::open(options.libraryFolder + platform::kDirSeparator + "EDSDK.dll");
+        if (simLibrary_)
+            simWaitIdle_ = reinterpret_cast<decltype(simWaitIdle_)>(simLibrary_->symbol("TbxSim_WaitIdle"));
     }
     if (options.scenario)
         setEnvironment("TBX_SIM_SCENARIO", *options.scenario);
@@ -514,8 +520,7 @@ bool Session::pumpUntil(const std::function<bool()> &done, const std::function<l
         if (std::chrono::steady_clock::now() >= deadline)
             return false;
         platform::runFor(25);
-        if (virtualClock_) // the SDK's own thread runs in real time
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        letSdkRun();
     }
     return true;
 }
@@ -526,8 +531,10 @@ void Session::pumpFor(platform::Millis ms)
     for (platform::Millis now = platform::clock().now(); now < end; now = platform::clock().now()) {
         checkInterrupt();
         checkCamera();
-        platform::runFor(std::min<platform::Millis>(end - now, 100));
+        platform::runFor(std::min<platform::Millis>(end - now, virtualClock_ ? 25 : 100));
+        letSdkRun();
     }
+    checkCamera();
 }
 
 /// Ends a wait with kExitInterrupted after Ctrl-C; unwinding then ends live view, remote mode
@@ -536,6 +543,17 @@ void Session::checkInterrupt()
 {
     if (interrupted != 0)
         throw Failure(kExitInterrupted, "Interrupted");
+}
+
+void Session::letSdkRun()
+{
+    if (!virtualClock_)
+        return;
+    // The SDK's own thread runs in real time.
+    if (simWaitIdle_ != nullptr)
+        simWaitIdle_(1000);
+    else
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 void Session::checkCamera() const
@@ -577,8 +595,7 @@ void Session::settle(ProgressBar &bar)
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
     while (bar.percent() < 100 && std::chrono::steady_clock::now() < until) {
         platform::runFor(25);
-        if (virtualClock_)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        letSdkRun();
     }
     bar.finish();
 }

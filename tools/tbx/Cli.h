@@ -4,6 +4,7 @@
 #include "control/TetherboxActiveX.h"
 #include "LowMemory.h"
 #include "platform/Platform.h"
+#include "sdk/EDSDK.h"
 
 #include <functional>
 #include <iosfwd>
@@ -175,6 +176,11 @@ private:
     int family_ = CamModNone;
     bool faultsArmed_ = false;
     std::string cameraGone_; ///< why the camera ended the session, once it did
+    /// On the virtual clock: the simulated SDK, whose event thread is let run to the end of its
+    /// queue after each step of the clock, so that its events land at a fixed virtual time.
+    std::optional<platform::DynamicLibrary> simLibrary_;
+    std::uint32_t(TBX_EDSAPI *simWaitIdle_)(std::uint32_t) = nullptr;
+    void letSdkRun();
     ProgressBar *bar_ = nullptr;
     std::vector<std::string> timerErrors_;
 };

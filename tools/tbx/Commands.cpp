@@ -316,11 +316,16 @@ void applySetting(TTetherboxActiveX &c, const ParamName &p, int code)
     }
 }
 
+/// \p text padded with blanks to \p width characters.
+std::string padded(std::string text, std::size_t width)
+{
+    text.resize(std::max(text.size(), width), ' ');
+    return text;
+}
+
 std::string paramLine(const ParamName &p, const std::string &text)
 {
-    char line[160];
-    std::snprintf(line, sizeof line, "%-22s %s", p.name, text.c_str());
-    return line;
+    return padded(p.name, 22) + " " + text;
 }
 
 std::string paramJson(const ParamName &p, int code)
@@ -384,32 +389,62 @@ void confirmSettings(Session &s, const std::vector<std::pair<ParamName, int>> &s
     s.output().document("{\"ok\": true, \"params\": " + joinJson(items, "{", "}") + "}");
 }
 
+/// The labels of the values the camera accepts for \p p (after a probe), in code order.
+std::vector<std::string> acceptedValues(TTetherboxActiveX &c, const ParamName &p)
+{
+    const std::string flags = c.RemoteStart_GetRemoteParamSupported(p.kind);
+    std::vector<std::string> values;
+    for (std::size_t code = 1; code < flags.size(); ++code)
+        if (flags[code] == '1')
+            values.push_back(describeCode(p, static_cast<int>(code)));
+    return values;
+}
+
+std::string joined(const std::vector<std::string> &values)
+{
+    std::string text;
+    for (const std::string &v : values)
+        text += (text.empty() ? "" : ", ") + v;
+    return text.empty() ? "-" : text;
+}
+
+std::vector<std::string> quotedAll(const std::vector<std::string> &values)
+{
+    std::vector<std::string> quoted;
+    for (const std::string &v : values)
+        quoted.push_back(jsonText(v));
+    return quoted;
+}
+
 /// The supported values of \p names; \p summary prints only how many each parameter has.
 void supportedParams(Session &s, const std::vector<std::string> &names, bool summary)
 {
-    TTetherboxActiveX &c = s.control();
     std::vector<std::string> items;
     for (const ParamName &p : selectedParams(names)) {
-        const std::string flags = c.RemoteStart_GetRemoteParamSupported(p.kind);
-        std::vector<std::string> values;
-        std::vector<std::string> quoted;
-        for (std::size_t code = 1; code < flags.size(); ++code)
-            if (flags[code] == '1') {
-                values.push_back(describeCode(p, static_cast<int>(code)));
-                quoted.push_back(jsonText(values.back()));
-            }
-        std::string text;
-        for (const std::string &v : values)
-            text += (text.empty() ? "" : ", ") + v;
-        char line[64];
-        std::snprintf(line, sizeof line, "%-22s ", p.name);
+        const std::vector<std::string> values = acceptedValues(s.control(), p);
         if (!summary)
-            s.output().line(line + (values.empty() ? std::string("-") : text));
+            s.output().line(paramLine(p, joined(values)));
         else if (!values.empty())
-            s.output().line(line + std::to_string(values.size()) + (values.size() == 1 ? " value" : " values"));
-        items.push_back(jsonText(p.name) + ": " + joinJson(quoted));
+            s.output().line(paramLine(p, std::to_string(values.size()) + (values.size() == 1 ? " value" : " values")));
+        items.push_back(jsonText(p.name) + ": " + joinJson(quotedAll(values)));
     }
     s.output().document("{\"ok\": true, \"supported\": " + joinJson(items, "{", "}") + "}");
+}
+
+/// Every setting with its current value and what the camera accepts.
+void listParams(Session &s)
+{
+    TTetherboxActiveX &c = s.control();
+    c.RemoteGetCameraCacheParameters();
+    std::vector<std::string> items;
+    for (const ParamName &p : paramNames()) {
+        const int code = c.RemoteGetRemoteParams(p.kind);
+        const std::vector<std::string> values = acceptedValues(c, p);
+        s.output().line(paramLine(p, padded(describeCode(p, code), 20) + " accepts: " + joined(values)));
+        items.push_back(jsonText(p.name) + ": {\"code\": " + std::to_string(code) + ", \"text\": " +
+                        jsonText(describeCode(p, code)) + ", \"accepts\": " + joinJson(quotedAll(values)) + "}");
+    }
+    s.output().document("{\"ok\": true, \"params\": " + joinJson(items, "{", "}") + "}");
 }
 
 } // namespace
@@ -445,9 +480,9 @@ void cmdParams(Session &s)
         for (const auto &[p, code] : settings)
             s.retryBusy("setting " + std::string(p.name), [&] { applySetting(c, p, code); });
         confirmSettings(s, settings);
-    } else if (sub == "supported" || sub == "probe") {
-        if (sub == "probe" && !rest.empty())
-            throw usageError("usage: tbx params probe [--cache DIR]");
+    } else if (sub == "supported" || sub == "probe" || sub == "list") {
+        if (sub != "supported" && !rest.empty())
+            throw usageError("usage: tbx params " + sub + " [--cache DIR]");
         selectedParams(sub == "supported" ? rest : std::vector<std::string>{});
         const std::string cache = s.options().value("cache").value_or("");
         if (!cache.empty())
@@ -460,6 +495,10 @@ void cmdParams(Session &s)
             c.RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, cache);
             s.settle(bar);
             s.trackProgress(nullptr);
+        }
+        if (sub == "list") {
+            listParams(s);
+            return;
         }
         if (sub == "probe")
             s.output().line("Supported values (tbx params supported NAME lists them):");
@@ -477,7 +516,7 @@ void cmdParams(Session &s)
                                       : "Loaded the camera's parameters from " + rest[0]);
         s.output().document("{\"ok\": true, \"file\": " + jsonText(rest[0]) + "}");
     } else {
-        throw usageError("unknown params command \"" + sub + "\" (show, set, supported, probe, save, load)");
+        throw usageError("unknown params command \"" + sub + "\" (show, list, set, supported, probe, save, load)");
     }
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace tbx::cli {
@@ -41,34 +43,81 @@ const std::vector<std::string> kTv = {
     "1/200", "1/250", "1/320", "1/400", "1/500", "1/640", "1/800", "1/1000", "1/1250", "1/1600", "1/2000",
     "1/2500", "1/3200", "1/4000", "1/5000", "1/6400", "1/8000", "1/10000", "1/12800", "1/16000"};
 
+// The codes the drivers share for the other settings; "" where a code has no common name.
+const std::vector<std::string> kImageMode = {"", "auto", "manual", "landscape", "sports", "", "", "", "",
+                                             "portrait", "", "closeup", "", "", "", "", "program", "tv", "av",
+                                             "a-dep", "dep", "bulb", "", "flash-off", "", "", "", "", "", "", "",
+                                             "", "", "", "", "", "", "creative-auto", "", "night-portrait"};
+const std::vector<std::string> kCompQuality = {"", "economy", "normal", "fine", "superfine", "raw"};
+const std::vector<std::string> kImageSize = {"", "large", "medium", "small", "medium1", "medium2", "medium3"};
+const std::vector<std::string> kWhiteBalance = {"", "auto", "daylight", "cloudy", "tungsten", "fluorescent",
+                                                "flash", "custom", "", "", "", "", "shade", "kelvin", "pc1",
+                                                "pc2", "pc3"};
+const std::vector<std::string> kAFMode = {"", "one-shot", "ai-servo", "ai-focus", "manual"};
+const std::vector<std::string> kDriveMode = {"", "single", "continuous", "movie", "continuous-high",
+                                             "continuous-low", "self-timer-10s", "self-timer-2s", "silent-single",
+                                             "self-timer-continuous"};
+const std::vector<std::string> kMetering = {"", "", "spot", "", "evaluative", "partial", "center-weighted"};
+const std::vector<std::string> kColorSpace = {"", "srgb", "adobergb"};
+const std::vector<std::string> kStrobe = {"", "off", "auto", "on", "red-eye", "slow-sync", "auto-red-eye",
+                                          "on-red-eye"};
+const std::vector<std::string> kLowNormalHigh = {"", "low", "normal", "high"};
+const std::vector<std::string> kOnOff = {"", "on", "off"};
+const std::vector<std::string> kPhotoEffect = {"", "off", "vivid", "neutral", "soft", "sepia", "bw"};
+
+/// Compensation in third stops: code \p zero is 0 EV, each code further is a third more
+/// (\p sign +1) or less (-1): "+1", "-0.3", "+1.7".
+std::vector<std::string> thirds(int count, int zero, int sign)
+{
+    std::vector<std::string> labels(1);
+    for (int code = 1; code <= count; ++code) {
+        const int t = sign * (code - zero);
+        char text[16];
+        if (t % 3 == 0)
+            std::snprintf(text, sizeof text, "%+d", t / 3);
+        else
+            std::snprintf(text, sizeof text, "%+.1f", t / 3.0);
+        labels.push_back(t == 0 ? "0" : text);
+    }
+    return labels;
+}
+const std::vector<std::string> kExposureComp = thirds(31, 16, -1);
+const std::vector<std::string> kStrobeComp = thirds(13, 7, 1);
+
+/// True for the settings whose labels are numbers (a typed value matches by number).
+bool numericLabels(int kind)
+{
+    return kind == RemoteParamAv || kind == RemoteParamExposureCompensation || kind == RemoteParamStrobeCompSetting;
+}
+
 } // namespace
 
 const std::vector<ParamName> &paramNames()
 {
     static const std::vector<ParamName> names = {
-        {"ImageMode", RemoteParamImageMode, Setter::AvTvMode, nullptr},
+        {"ImageMode", RemoteParamImageMode, Setter::AvTvMode, &kImageMode},
         {"Av", RemoteParamAv, Setter::AvTvMode, &kAv},
         {"Tv", RemoteParamTv, Setter::AvTvMode, &kTv},
         {"ISO", RemoteParamISO, Setter::Generic, &kISO},
-        {"ExposureCompensation", RemoteParamExposureCompensation, Setter::Generic, nullptr},
-        {"CompQuality", RemoteParamCompQuality, Setter::Quality, nullptr},
-        {"ImageSize", RemoteParamImageSize, Setter::Quality, nullptr},
-        {"WhiteBalance", RemoteParamWhiteBalanceSetting, Setter::Generic, nullptr},
+        {"ExposureCompensation", RemoteParamExposureCompensation, Setter::Generic, &kExposureComp},
+        {"CompQuality", RemoteParamCompQuality, Setter::Quality, &kCompQuality},
+        {"ImageSize", RemoteParamImageSize, Setter::Quality, &kImageSize},
+        {"WhiteBalance", RemoteParamWhiteBalanceSetting, Setter::Generic, &kWhiteBalance},
         {"Kelvin", RemoteParamWhiteBalanceKelvin, Setter::Generic, nullptr},
-        {"AFMode", RemoteParamAFMode, Setter::Generic, nullptr},
-        {"DriveMode", RemoteParamDriveMode, Setter::Generic, nullptr},
-        {"Metering", RemoteParamMLWeiMode, Setter::Generic, nullptr},
-        {"ColorSpace", RemoteParamColorSpace, Setter::Generic, nullptr},
-        {"StrobeSetting", RemoteParamStrobeSetting, Setter::Generic, nullptr},
-        {"StrobeCompSetting", RemoteParamStrobeCompSetting, Setter::Generic, nullptr},
+        {"AFMode", RemoteParamAFMode, Setter::Generic, &kAFMode},
+        {"DriveMode", RemoteParamDriveMode, Setter::Generic, &kDriveMode},
+        {"Metering", RemoteParamMLWeiMode, Setter::Generic, &kMetering},
+        {"ColorSpace", RemoteParamColorSpace, Setter::Generic, &kColorSpace},
+        {"StrobeSetting", RemoteParamStrobeSetting, Setter::Generic, &kStrobe},
+        {"StrobeCompSetting", RemoteParamStrobeCompSetting, Setter::Generic, &kStrobeComp},
         {"AFDistance", RemoteParamAFDistance, Setter::Generic, nullptr},
         {"AFFocusingPoint", RemoteParamAFFocusingPoint, Setter::Generic, nullptr},
-        {"AFAssistLight", RemoteParamAFAssistLight, Setter::Generic, nullptr},
-        {"Contrast", RemoteParamContrast, Setter::Generic, nullptr},
-        {"ColorGain", RemoteParamColorGain, Setter::Generic, nullptr},
-        {"Sharpness", RemoteParamSharpness, Setter::Generic, nullptr},
-        {"PhotoEffect", RemoteParamPhotoEffect, Setter::Generic, nullptr},
-        {"Beep", RemoteParamBeep, Setter::Generic, nullptr},
+        {"AFAssistLight", RemoteParamAFAssistLight, Setter::Generic, &kOnOff},
+        {"Contrast", RemoteParamContrast, Setter::Generic, &kLowNormalHigh},
+        {"ColorGain", RemoteParamColorGain, Setter::Generic, &kLowNormalHigh},
+        {"Sharpness", RemoteParamSharpness, Setter::Generic, &kLowNormalHigh},
+        {"PhotoEffect", RemoteParamPhotoEffect, Setter::Generic, &kPhotoEffect},
+        {"Beep", RemoteParamBeep, Setter::Generic, &kOnOff},
     };
     return names;
 }
@@ -92,7 +141,8 @@ std::string describeCode(const ParamName &param, int code)
 {
     if (code == 0)
         return "-";
-    if (param.labels != nullptr && code > 0 && static_cast<std::size_t>(code) < param.labels->size()) {
+    if (param.labels != nullptr && code > 0 && static_cast<std::size_t>(code) < param.labels->size() &&
+        !(*param.labels)[static_cast<std::size_t>(code)].empty()) {
         const std::string &label = (*param.labels)[static_cast<std::size_t>(code)];
         return (param.kind == RemoteParamAv ? "f/" + label : label) + " (" + std::to_string(code) + ")";
     }
@@ -104,19 +154,19 @@ std::optional<int> parseCode(const ParamName &param, const std::string &text)
     std::optional<int> code;
     if (!text.empty() && text[0] == '#') {
         code = number(text.substr(1));
-    } else if (param.kind == RemoteParamAv) {
-        // "f/5.6", "5.6" and "5.60" name the same aperture.
+    } else if (param.labels != nullptr && numericLabels(param.kind)) {
+        // "f/5.6", "5.6" and "5.60" name the same aperture; "+1", "1" and "+1.0" the same step.
         const std::string wanted = lower(text).rfind("f/", 0) == 0 ? text.substr(2) : text;
         char *end = nullptr;
         const double value = std::strtod(wanted.c_str(), &end);
         if (!wanted.empty() && end == wanted.c_str() + wanted.size())
             for (std::size_t i = 1; i < param.labels->size() && !code; ++i)
-                if (std::strtod((*param.labels)[i].c_str(), nullptr) == value)
+                if (std::fabs(std::strtod((*param.labels)[i].c_str(), nullptr) - value) < 0.05)
                     code = static_cast<int>(i);
     } else if (param.labels != nullptr) {
         const std::string wanted = lower(text);
         for (std::size_t i = 1; i < param.labels->size() && !code; ++i)
-            if ((*param.labels)[i] == wanted)
+            if (!wanted.empty() && (*param.labels)[i] == wanted)
                 code = static_cast<int>(i);
     } else {
         code = number(text);
