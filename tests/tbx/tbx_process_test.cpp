@@ -310,6 +310,10 @@ const Row kRows[] = {
     {"Version", {"--version"}, nullptr, 0, "tbx "},
     {"SetByLabels", {"params", "set", "exposurecompensation=+1", "whitebalance=daylight", "drivemode=continuous"},
      nullptr, 0, "Set ExposureCompensation to +1 (13)\nSet WhiteBalance to daylight (2)\n"},
+    {"CardGetSeveral", {"card", "get", "0", "3-4", "--dest", "pics"}, nullptr, 0, "Downloading 3 pictures",
+     {"pics/IMG_0001.JPG", "pics/IMG_0004.JPG", "pics/MVI_0005.MP4", "!pics/IMG_0002.JPG"}},
+    {"CardGetAllNew", {"card", "get", "--all", "--new", "--dest", "pics"}, nullptr, 0, "1 already in pics/, left out",
+     {"+pics/IMG_0002.JPG=kept", "pics/IMG_0002.JPG=kept", "pics/IMG_0001.JPG", "pics/MVI_0005.MP4"}},
     {"ParamsList", {"params", "list"}, nullptr, 0, "Metering               evaluative (4)       accepts: spot (2), "},
 };
 

@@ -52,7 +52,10 @@ Commands:
                                     live-view frames into DIR (frame-0001.jpg, ...) or, with
                                     --stream, in memory with a frame-rate and size report
   card list [--thumbnails DIR]      the pictures on the card
-  card get N|NAME [--dest PATH] [--force]
+  card get N|NAME|FIRST-LAST... [--dest PATH] [--force]
+  card get --all [--new] [--dest DIR]
+                                    download pictures (--new: those not yet in DIR), one progress
+                                    bar for them all
   card delete N|NAME
   clock [YYYY-MM-DDTHH:MM:SS]       set the camera clock (default: this computer's time)
   owner [NAME]                      show or set the owner name
@@ -80,7 +83,7 @@ Exit codes: 0 done, 1 camera or file error, 2 usage error, 3 no camera, 4 timed 
 /// Options of the commands that take a value.
 const char *const kValueOptions[] = {"count", "kind", "dest", "mode", "cache", "frames", "seconds", "thumbnails"};
 /// Options of the commands without a value.
-const char *const kFlagOptions[] = {"stream", "yes", "force"};
+const char *const kFlagOptions[] = {"stream", "yes", "force", "all", "new"};
 
 bool isOneOf(const std::string &name, const auto &list)
 {
@@ -352,9 +355,17 @@ ProgressBar::~ProgressBar()
         finish();
 }
 
-void ProgressBar::update(int percent)
+void ProgressBar::beginPart(int index, int count)
 {
-    percent = std::clamp(percent, 0, 100);
+    part_ = index;
+    parts_ = std::max(count, 1);
+    partPercent_ = -1;
+}
+
+void ProgressBar::update(int partPercent)
+{
+    partPercent_ = std::clamp(partPercent, 0, 100);
+    const int percent = (part_ * 100 + partPercent_) / parts_;
     if (percent == percent_ || finished_)
         return;
     percent_ = percent;
@@ -593,11 +604,12 @@ void Session::verbose(const std::string &text)
 void Session::settle(ProgressBar &bar)
 {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (bar.percent() < 100 && std::chrono::steady_clock::now() < until) {
+    while (!bar.partDone() && std::chrono::steady_clock::now() < until) {
         platform::runFor(25);
         letSdkRun();
     }
-    bar.finish();
+    if (bar.lastPart())
+        bar.finish();
 }
 
 void Session::trackProgress(ProgressBar *bar)

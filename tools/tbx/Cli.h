@@ -111,14 +111,22 @@ class ProgressBar {
 public:
     ProgressBar(Output &output, std::string label);
     ~ProgressBar();
+    /// One bar for a batch: the next percentages are those of transfer \p index of \p count.
+    void beginPart(int index, int count);
+    /// The percentage of the current transfer; the bar shows the batch's.
     void update(int percent);
     int percent() const { return percent_; }
+    bool partDone() const { return partPercent_ >= 100; }
+    bool lastPart() const { return part_ + 1 >= parts_; }
     void finish();
 
 private:
     Output &output_;
     std::string label_;
     int percent_ = -1;
+    int partPercent_ = -1;
+    int part_ = 0;
+    int parts_ = 1;
     bool finished_ = false;
 };
 

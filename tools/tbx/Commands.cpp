@@ -637,6 +637,109 @@ void cmdLiveview(Session &s)
 // Card
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+/// The card entries that \p args name: numbers, names and FIRST-LAST ranges, each once.
+std::vector<int> pickedEntries(TTetherboxActiveX &c, const std::vector<std::string> &args)
+{
+    std::vector<int> picked;
+    const int count = c.OpenCameraCollection_GetNrOfPictures();
+    for (const std::string &arg : args) {
+        const auto dash = arg.find('-');
+        int first = 0;
+        int last = 0;
+        char tail = 0;
+        if (dash != std::string::npos && dash > 0 && std::sscanf(arg.c_str(), "%d-%d%c", &first, &last, &tail) == 2) {
+            if (first < 0 || last < first || last >= count)
+                throw usageError("the range " + arg + " is not within the card's pictures 0-" + std::to_string(count - 1));
+        } else {
+            first = last = collectionEntry(c, arg);
+        }
+        for (int n = first; n <= last; ++n)
+            if (std::find(picked.begin(), picked.end(), n) == picked.end())
+                picked.push_back(n);
+    }
+    return picked;
+}
+
+/// card get: one picture, several, a range or all of them, under one progress bar. An existing
+/// file is replaced only with --force; with --new the pictures already in the folder are left out.
+void getPictures(Session &s)
+{
+    const std::vector<std::string> &args = s.options().args;
+    const bool all = s.options().flag("all");
+    const bool onlyNew = s.options().flag("new");
+    if ((all ? args.size() != 1 : args.size() < 2) || (onlyNew && !all))
+        throw usageError("usage: tbx card get N|NAME|FIRST-LAST... [--dest PATH] [--force], or card get --all [--new] "
+                         "[--dest DIR]");
+    TTetherboxActiveX &c = s.control();
+    s.connect();
+    s.armFaults();
+    c.OpenCameraCollection(tempFolder(), false);
+    std::vector<int> picked;
+    if (all)
+        for (int n = 0; n < c.OpenCameraCollection_GetNrOfPictures(); ++n)
+            picked.push_back(n);
+    else
+        picked = pickedEntries(c, std::vector<std::string>(args.begin() + 1, args.end()));
+    // Several pictures go into a folder.
+    std::string dest = s.options().value("dest").value_or("");
+    const bool batch = all || picked.size() > 1 || args[1].find('-') != std::string::npos;
+    if (batch && !dest.empty() && dest.back() != '/' && dest.back() != platform::kDirSeparator)
+        dest += '/';
+
+    struct Transfer {
+        int number;
+        std::string name;
+        fs::path target;
+    };
+    std::vector<Transfer> transfers;
+    std::vector<std::string> skipped;
+    for (int n : picked) {
+        const std::string name = c.OpenCameraCollection_NameOfImage(n);
+        const fs::path target = downloadTarget(dest, name);
+        if (fs::exists(target) && onlyNew) {
+            skipped.push_back(jsonText(name));
+            continue;
+        }
+        if (fs::exists(target) && !s.options().flag("force"))
+            throw usageError(target.string() + " exists; --force replaces it" + (all ? ", --new leaves it out" : ""));
+        transfers.push_back({n, name, target});
+    }
+
+    const int count = static_cast<int>(transfers.size());
+    std::vector<std::string> items;
+    {
+        ProgressBar bar(s.output(), count == 1 ? "Downloading " + transfers[0].name
+                                               : "Downloading " + std::to_string(count) + " pictures");
+        s.trackProgress(&bar);
+        for (int i = 0; i < count; ++i) {
+            const Transfer &t = transfers[static_cast<std::size_t>(i)];
+            bar.beginPart(i, count);
+            try {
+                s.retryBusy("downloading", [&] {
+                    download(t.target.string(), [&] { c.GetPicture(t.number, false, t.target.string()); });
+                });
+            } catch (const ECamException &e) {
+                throw Failure(kExitCamera, std::string(e.what()) + " (writing " + t.target.string() + ")");
+            }
+            s.settle(bar);
+            items.push_back("{\"name\": " + jsonText(t.name) + ", \"file\": " + jsonText(t.target.string()) +
+                            ", \"bytes\": " + std::to_string(fs::file_size(t.target)) + "}");
+        }
+        s.trackProgress(nullptr);
+    }
+    c.CloseCameraCollection();
+    for (const Transfer &t : transfers)
+        s.output().line("Saved " + t.target.string() + " (" + std::to_string(fs::file_size(t.target)) + " bytes)");
+    if (!skipped.empty())
+        s.output().line(std::to_string(skipped.size()) + " already in " + (dest.empty() ? "this folder" : dest) +
+                        ", left out");
+    s.output().document("{\"ok\": true, \"files\": " + joinJson(items) + ", \"skipped\": " + joinJson(skipped) + "}");
+}
+
+} // namespace
+
 void cmdCard(Session &s)
 {
     const std::vector<std::string> &args = s.options().args;
@@ -672,28 +775,7 @@ void cmdCard(Session &s)
         c.CloseCameraCollection();
         s.output().document("{\"ok\": true, \"pictures\": " + joinJson(items) + "}");
     } else if (sub == "get") {
-        requireArgs(s, 2, 2, "card get N|NAME [--dest PATH] [--force]");
-        s.connect();
-        s.armFaults();
-        c.OpenCameraCollection(tempFolder(), false);
-        const int n = collectionEntry(c, args[1]);
-        const std::string name = c.OpenCameraCollection_NameOfImage(n);
-        const fs::path target = downloadTarget(s.options().value("dest").value_or(""), name);
-        if (fs::exists(target) && !s.options().flag("force"))
-            throw usageError(target.string() + " exists; --force replaces it");
-        ProgressBar bar(s.output(), "Downloading " + name);
-        s.trackProgress(&bar);
-        try {
-            s.retryBusy("downloading", [&] { download(target.string(), [&] { c.GetPicture(n, false, target.string()); }); });
-        } catch (const ECamException &e) {
-            throw Failure(kExitCamera, std::string(e.what()) + " (writing " + target.string() + ")");
-        }
-        s.settle(bar);
-        s.trackProgress(nullptr);
-        c.CloseCameraCollection();
-        s.output().line("Saved " + target.string() + " (" + std::to_string(fs::file_size(target)) + " bytes)");
-        s.output().document("{\"ok\": true, \"name\": " + jsonText(name) + ", \"file\": " + jsonText(target.string()) +
-                            ", \"bytes\": " + std::to_string(fs::file_size(target)) + "}");
+        getPictures(s);
     } else if (sub == "delete") {
         requireArgs(s, 2, 2, "card delete N|NAME");
         s.connect();
