@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Content.h"
+#include "EdsExports.h"
 #include "EosLibrary.h"
 #include "platform/VersionNote.h"
 

@@ -3,6 +3,7 @@
 #include "sdk/Loader.h"
 
 #include <iterator>
+#include <type_traits>
 
 namespace tbx::sdk {
 
@@ -19,59 +20,28 @@ constexpr CompanionFile kCompanions[] = {
     {"EdsImage.dll", {13, 10, 0, 0}},
 };
 
+/// The bytes a 32-bit __stdcall function with these parameters pops: each takes whole 4-byte
+/// slots, a pointer one.
+template <class Function>
+struct X86ArgumentBytes;
+template <class... Parameters>
+struct X86ArgumentBytes<void(Parameters...)> {
+    static constexpr unsigned value =
+        (0u + ... + (std::is_pointer_v<Parameters> ? 4u : (unsigned(sizeof(Parameters)) + 3u) / 4u * 4u));
+};
+
+// Each declaration pops what the vendor's 32-bit import library says, on every platform.
+#define TBX_EDS_CHECK_BYTES(name, ordinal, x86Bytes, result, parameters)                            \
+    static_assert(X86ArgumentBytes<void parameters>::value == x86Bytes, #name " pops " #x86Bytes " bytes");
+TBX_EDSDK_EXPORTS(TBX_EDS_CHECK_BYTES)
+#undef TBX_EDS_CHECK_BYTES
+
 // Binding order; the position (from 1) is the number quoted when an export is missing.
 constexpr EntryPoint kEntryPoints[] = {
-    {"EdsInitializeSDK", bindTo<&EdsEntryPoints::EdsInitializeSDK>},
-    {"EdsTerminateSDK", bindTo<&EdsEntryPoints::EdsTerminateSDK>},
-    {"EdsRetain", bindTo<&EdsEntryPoints::EdsRetain>},
-    {"EdsRelease", bindTo<&EdsEntryPoints::EdsRelease>},
-    {"EdsGetChildCount", bindTo<&EdsEntryPoints::EdsGetChildCount>},
-    {"EdsGetChildAtIndex", bindTo<&EdsEntryPoints::EdsGetChildAtIndex>},
-    {"EdsGetParent", bindTo<&EdsEntryPoints::EdsGetParent>},
-    {"EdsGetPropertySize", bindTo<&EdsEntryPoints::EdsGetPropertySize>},
-    {"EdsGetPropertyData", bindTo<&EdsEntryPoints::EdsGetPropertyData>},
-    {"EdsSetPropertyData", bindTo<&EdsEntryPoints::EdsSetPropertyData>},
-    {"EdsGetPropertyDesc", bindTo<&EdsEntryPoints::EdsGetPropertyDesc>},
-    {"EdsGetCameraList", bindTo<&EdsEntryPoints::EdsGetCameraList>},
-    {"EdsGetDeviceInfo", bindTo<&EdsEntryPoints::EdsGetDeviceInfo>},
-    {"EdsOpenSession", bindTo<&EdsEntryPoints::EdsOpenSession>},
-    {"EdsCloseSession", bindTo<&EdsEntryPoints::EdsCloseSession>},
-    {"EdsSendCommand", bindTo<&EdsEntryPoints::EdsSendCommand>},
-    {"EdsSendStatusCommand", bindTo<&EdsEntryPoints::EdsSendStatusCommand>},
-    {"EdsSetCapacity", bindTo<&EdsEntryPoints::EdsSetCapacity>},
-    {"EdsGetVolumeInfo", bindTo<&EdsEntryPoints::EdsGetVolumeInfo>},
-    {"EdsFormatVolume", bindTo<&EdsEntryPoints::EdsFormatVolume>},
-    {"EdsGetDirectoryItemInfo", bindTo<&EdsEntryPoints::EdsGetDirectoryItemInfo>},
-    {"EdsDeleteDirectoryItem", bindTo<&EdsEntryPoints::EdsDeleteDirectoryItem>},
-    {"EdsDownload", bindTo<&EdsEntryPoints::EdsDownload>},
-    {"EdsDownloadCancel", bindTo<&EdsEntryPoints::EdsDownloadCancel>},
-    {"EdsDownloadComplete", bindTo<&EdsEntryPoints::EdsDownloadComplete>},
-    {"EdsDownloadThumbnail", bindTo<&EdsEntryPoints::EdsDownloadThumbnail>},
-    {"EdsGetAttribute", bindTo<&EdsEntryPoints::EdsGetAttribute>},
-    {"EdsSetAttribute", bindTo<&EdsEntryPoints::EdsSetAttribute>},
-    {"EdsCreateFileStream", bindTo<&EdsEntryPoints::EdsCreateFileStream>},
-    {"EdsCreateMemoryStream", bindTo<&EdsEntryPoints::EdsCreateMemoryStream>},
-    {"EdsCreateFileStreamEx", bindTo<&EdsEntryPoints::EdsCreateFileStreamEx>},
-    {"EdsCreateMemoryStreamFromPointer", bindTo<&EdsEntryPoints::EdsCreateMemoryStreamFromPointer>},
-    {"EdsGetPointer", bindTo<&EdsEntryPoints::EdsGetPointer>},
-    {"EdsRead", bindTo<&EdsEntryPoints::EdsRead>},
-    {"EdsWrite", bindTo<&EdsEntryPoints::EdsWrite>},
-    {"EdsSeek", bindTo<&EdsEntryPoints::EdsSeek>},
-    {"EdsGetPosition", bindTo<&EdsEntryPoints::EdsGetPosition>},
-    {"EdsGetLength", bindTo<&EdsEntryPoints::EdsGetLength>},
-    {"EdsCopyData", bindTo<&EdsEntryPoints::EdsCopyData>},
-    {"EdsSetProgressCallback", bindTo<&EdsEntryPoints::EdsSetProgressCallback>},
-    {"EdsCreateImageRef", bindTo<&EdsEntryPoints::EdsCreateImageRef>},
-    {"EdsGetImageInfo", bindTo<&EdsEntryPoints::EdsGetImageInfo>},
-    {"EdsGetImage", bindTo<&EdsEntryPoints::EdsGetImage>},
-    {"EdsCreateEvfImageRef", bindTo<&EdsEntryPoints::EdsCreateEvfImageRef>},
-    {"EdsDownloadEvfImage", bindTo<&EdsEntryPoints::EdsDownloadEvfImage>},
-    {"EdsSetCameraAddedHandler", bindTo<&EdsEntryPoints::EdsSetCameraAddedHandler>},
-    {"EdsSetPropertyEventHandler", bindTo<&EdsEntryPoints::EdsSetPropertyEventHandler>},
-    {"EdsSetObjectEventHandler", bindTo<&EdsEntryPoints::EdsSetObjectEventHandler>},
-    {"EdsSetCameraStateEventHandler", bindTo<&EdsEntryPoints::EdsSetCameraStateEventHandler>},
-    {kEdsCreateStreamExport, bindTo<&EdsEntryPoints::EdsCreateStream>},
-    {"EdsGetEvent", bindTo<&EdsEntryPoints::EdsGetEvent>},
+#define TBX_EDS_BINDING(name, ordinal, x86Bytes, result, parameters)                                \
+    {TBX_EDSDK_EXPORT_NAME(name, ordinal, x86Bytes), bindTo<&EdsEntryPoints::name>},
+    TBX_EDSDK_EXPORTS(TBX_EDS_BINDING)
+#undef TBX_EDS_BINDING
 };
 static_assert(std::size(kEntryPoints) == kEdsEntryPointCount);
 static_assert(sizeof(EdsEntryPoints) == kEdsEntryPointCount * sizeof(void (*)()),

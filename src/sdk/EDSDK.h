@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sdk/EdsdkExports.h"
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define TBX_EDSAPI __stdcall
 #define TBX_EDSCALLBACK __stdcall
@@ -36,6 +38,8 @@ using EdsInt64 = std::int64_t;
 using EdsUInt64 = std::uint64_t;
 using EdsFloat = float;
 using EdsDouble = double;
+/// UTF-16 text (WCHAR) of the Windows library.
+using EdsWChar = char16_t;
 
 /// Result of every entry point: 0 is success.
 using EdsError = EdsUInt32;
@@ -247,141 +251,24 @@ using EdsStateEventHandler = EdsError(TBX_EDSCALLBACK *)(EdsStateEvent inEvent,
 // Entry points
 // ---------------------------------------------------------------------------------------------
 
-/// The entry points bound from EDSDK.DLL, in binding order, named after their exports. Drivers
-/// call the library only through these variables, reached by Eds().
+/// The entry points bound from EDSDK.DLL, in binding order, named after their exports (the list
+/// in sdk/EdsdkExports.h). Drivers call the library only through these variables, reached by Eds().
 struct EdsEntryPoints {
-    // SDK lifetime
-    EdsError(TBX_EDSAPI *EdsInitializeSDK)() = nullptr;
-    EdsError(TBX_EDSAPI *EdsTerminateSDK)() = nullptr;
-    // Objects and tree; EdsRetain and EdsRelease return the new reference count
-    EdsUInt32(TBX_EDSAPI *EdsRetain)(EdsBaseRef inRef) = nullptr;
-    EdsUInt32(TBX_EDSAPI *EdsRelease)(EdsBaseRef inRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetChildCount)(EdsBaseRef inRef, EdsUInt32 *outCount) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetChildAtIndex)(EdsBaseRef inRef, EdsInt32 inIndex,
-                                             EdsBaseRef *outRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetParent)(EdsBaseRef inRef, EdsBaseRef *outParentRef) = nullptr;
-    // Properties
-    EdsError(TBX_EDSAPI *EdsGetPropertySize)(EdsBaseRef inRef, EdsPropertyID inPropertyID,
-                                             EdsInt32 inParam, EdsDataType *outDataType,
-                                             EdsUInt32 *outSize) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetPropertyData)(EdsBaseRef inRef, EdsPropertyID inPropertyID,
-                                             EdsInt32 inParam, EdsUInt32 inPropertySize,
-                                             EdsVoid *outPropertyData) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSetPropertyData)(EdsBaseRef inRef, EdsPropertyID inPropertyID,
-                                             EdsInt32 inParam, EdsUInt32 inPropertySize,
-                                             const EdsVoid *inPropertyData) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetPropertyDesc)(EdsBaseRef inRef, EdsPropertyID inPropertyID,
-                                             EdsPropertyDesc *outPropertyDesc) = nullptr;
-    // Cameras and sessions
-    EdsError(TBX_EDSAPI *EdsGetCameraList)(EdsCameraListRef *outCameraListRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetDeviceInfo)(EdsCameraRef inCameraRef,
-                                           EdsDeviceInfo *outDeviceInfo) = nullptr;
-    EdsError(TBX_EDSAPI *EdsOpenSession)(EdsCameraRef inCameraRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsCloseSession)(EdsCameraRef inCameraRef) = nullptr;
-    // Commands; EdsCapacity travels by value
-    EdsError(TBX_EDSAPI *EdsSendCommand)(EdsCameraRef inCameraRef, EdsCameraCommand inCommand,
-                                         EdsInt32 inParam) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSendStatusCommand)(EdsCameraRef inCameraRef,
-                                               EdsCameraStatusCommand inStatusCommand,
-                                               EdsInt32 inParam) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSetCapacity)(EdsCameraRef inCameraRef, EdsCapacity inCapacity) = nullptr;
-    // Volumes and items
-    EdsError(TBX_EDSAPI *EdsGetVolumeInfo)(EdsVolumeRef inVolumeRef,
-                                           EdsVolumeInfo *outVolumeInfo) = nullptr;
-    EdsError(TBX_EDSAPI *EdsFormatVolume)(EdsVolumeRef inVolumeRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetDirectoryItemInfo)(EdsDirectoryItemRef inDirItemRef,
-                                                  EdsDirectoryItemInfo *outDirItemInfo) = nullptr;
-    /// Releases \p inDirItemRef itself.
-    EdsError(TBX_EDSAPI *EdsDeleteDirectoryItem)(EdsDirectoryItemRef inDirItemRef) = nullptr;
-    // Transfer
-    EdsError(TBX_EDSAPI *EdsDownload)(EdsDirectoryItemRef inDirItemRef, EdsUInt64 inReadSize,
-                                      EdsStreamRef outStream) = nullptr;
-    EdsError(TBX_EDSAPI *EdsDownloadCancel)(EdsDirectoryItemRef inDirItemRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsDownloadComplete)(EdsDirectoryItemRef inDirItemRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsDownloadThumbnail)(EdsDirectoryItemRef inDirItemRef,
-                                               EdsStreamRef outStream) = nullptr;
-    // Attributes
-    EdsError(TBX_EDSAPI *EdsGetAttribute)(EdsDirectoryItemRef inDirItemRef,
-                                          EdsFileAttributes *outFileAttribute) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSetAttribute)(EdsDirectoryItemRef inDirItemRef,
-                                          EdsFileAttributes inFileAttribute) = nullptr;
-    // Streams (64-bit sizes and offsets)
-    EdsError(TBX_EDSAPI *EdsCreateFileStream)(const EdsChar *inFileName,
-                                              EdsFileCreateDisposition inCreateDisposition,
-                                              EdsAccess inDesiredAccess,
-                                              EdsStreamRef *outStream) = nullptr;
-    EdsError(TBX_EDSAPI *EdsCreateMemoryStream)(EdsUInt64 inBufferSize,
-                                                EdsStreamRef *outStream) = nullptr;
-    /// \p inFileName is UTF-16 (WCHAR) on Windows.
-    EdsError(TBX_EDSAPI *EdsCreateFileStreamEx)(const char16_t *inFileName,
-                                                EdsFileCreateDisposition inCreateDisposition,
-                                                EdsAccess inDesiredAccess,
-                                                EdsStreamRef *outStream) = nullptr;
-    EdsError(TBX_EDSAPI *EdsCreateMemoryStreamFromPointer)(EdsVoid *inUserBuffer,
-                                                           EdsUInt64 inBufferSize,
-                                                           EdsStreamRef *outStream) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetPointer)(EdsStreamRef inStream, EdsVoid **outPointer) = nullptr;
-    EdsError(TBX_EDSAPI *EdsRead)(EdsStreamRef inStreamRef, EdsUInt64 inReadSize,
-                                  EdsVoid *outBuffer, EdsUInt64 *outReadSize) = nullptr;
-    EdsError(TBX_EDSAPI *EdsWrite)(EdsStreamRef inStreamRef, EdsUInt64 inWriteSize,
-                                   const EdsVoid *inBuffer, EdsUInt64 *outWrittenSize) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSeek)(EdsStreamRef inStreamRef, EdsInt64 inSeekOffset,
-                                  EdsSeekOrigin inSeekOrigin) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetPosition)(EdsStreamRef inStreamRef, EdsUInt64 *outPosition) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetLength)(EdsStreamRef inStreamRef, EdsUInt64 *outLength) = nullptr;
-    EdsError(TBX_EDSAPI *EdsCopyData)(EdsStreamRef inStreamRef, EdsUInt64 inWriteSize,
-                                      EdsStreamRef outStreamRef) = nullptr;
-    /// \p inRef is the stream (or image) the progress belongs to.
-    EdsError(TBX_EDSAPI *EdsSetProgressCallback)(EdsBaseRef inRef,
-                                                 EdsProgressCallback inProgressFunc,
-                                                 EdsProgressOption inProgressOption,
-                                                 EdsVoid *inContext) = nullptr;
-    // Images; EdsRect and EdsSize travel by value
-    EdsError(TBX_EDSAPI *EdsCreateImageRef)(EdsStreamRef inStreamRef,
-                                            EdsImageRef *outImageRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetImageInfo)(EdsImageRef inImageRef, EdsImageSource inImageSource,
-                                          EdsImageInfo *outImageInfo) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetImage)(EdsImageRef inImageRef, EdsImageSource inImageSource,
-                                      EdsTargetImageType inImageType, EdsRect inSrcRect,
-                                      EdsSize inDstSize, EdsStreamRef outStreamRef) = nullptr;
-    // Live view
-    EdsError(TBX_EDSAPI *EdsCreateEvfImageRef)(EdsStreamRef inStreamRef,
-                                               EdsEvfImageRef *outEvfImageRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsDownloadEvfImage)(EdsCameraRef inCameraRef,
-                                              EdsEvfImageRef inEvfImageRef) = nullptr;
-    // Event handlers (a null handler unregisters)
-    EdsError(TBX_EDSAPI *EdsSetCameraAddedHandler)(EdsCameraAddedHandler inCameraAddedHandler,
-                                                   EdsVoid *inContext) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSetPropertyEventHandler)(EdsCameraRef inCameraRef,
-                                                     EdsPropertyEvent inEvent,
-                                                     EdsPropertyEventHandler inPropertyEventHandler,
-                                                     EdsVoid *inContext) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSetObjectEventHandler)(EdsCameraRef inCameraRef, EdsObjectEvent inEvent,
-                                                   EdsObjectEventHandler inObjectEventHandler,
-                                                   EdsVoid *inContext) = nullptr;
-    EdsError(TBX_EDSAPI *EdsSetCameraStateEventHandler)(EdsCameraRef inCameraRef,
-                                                        EdsStateEvent inEvent,
-                                                        EdsStateEventHandler inStateEventHandler,
-                                                        EdsVoid *inContext) = nullptr;
-    // Other
-    EdsError(TBX_EDSAPI *EdsCreateStream)(EdsIStream *inStream, EdsStreamRef *outStreamRef) = nullptr;
-    EdsError(TBX_EDSAPI *EdsGetEvent)() = nullptr;
+#define TBX_EDS_ENTRY_POINT(name, ordinal, x86Bytes, result, parameters)                             \
+    result(TBX_EDSAPI *name) parameters = nullptr;
+    TBX_EDSDK_EXPORTS(TBX_EDS_ENTRY_POINT)
+#undef TBX_EDS_ENTRY_POINT
 };
 
 /// Number of entry points bound by LoadEDSDK.
-inline constexpr int kEdsEntryPointCount = 51;
-
-/// The export name of EdsCreateStream. The 32-bit Windows library exports it only under its
-/// decorated __stdcall name; the 64-bit library (no decoration there) and our POSIX stand-in
-/// export the plain name.
-#if defined(_WIN32) && !defined(_WIN64)
-inline constexpr const char *kEdsCreateStreamExport = "_EdsCreateStream@8";
-#else
-inline constexpr const char *kEdsCreateStreamExport = "EdsCreateStream";
-#endif
+inline constexpr int kEdsEntryPointCount = 0
+#define TBX_EDS_COUNT(...) +1
+    TBX_EDSDK_EXPORTS(TBX_EDS_COUNT)
+#undef TBX_EDS_COUNT
+    ;
 
 /// Checks the companion files EDSDK.DLL (13.10.20.0) and EdsImage.dll (13.10.0.0) in \p folder,
-/// loads EDSDK.DLL from it and binds all 51 entry points; returns at once once loaded.
+/// loads EDSDK.DLL from it and binds all its entry points; returns at once once loaded.
 /// \throws EInOutError, EAssertionFailed as Binding::load() describes; the load failure message
 ///   is the full path of EDSDK.DLL followed by " could not be loaded".
 /// \context Thread-safe.

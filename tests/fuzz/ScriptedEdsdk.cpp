@@ -26,6 +26,12 @@ TBX_ELF_VERSION_NOTE(13, 10, 20, 0);
 
 using namespace tbx::sdk;
 
+// Every definition below matches the SDK's export list.
+#define TBX_SCRIPTED_DECLARE(name, ordinal, x86Bytes, result, parameters)                            \
+    TBX_SCRIPTED_API result TBX_EDSAPI name parameters;
+TBX_EDSDK_EXPORTS(TBX_SCRIPTED_DECLARE)
+#undef TBX_SCRIPTED_DECLARE
+
 namespace {
 
 // ---- The script ----------------------------------------------------------------------------------

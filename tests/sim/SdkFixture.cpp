@@ -51,22 +51,17 @@ Sdk load() {
     void *library = openLibrary(TBX_SIM_EDSDK_PATH);
     if (library == nullptr) throw std::runtime_error("cannot load " TBX_SIM_EDSDK_PATH);
     Sdk sdk;
-#define TBX_SDK_BIND(name, result, params) bind(library, #name, sdk.name);
-    TBX_SDK_FUNCTIONS(TBX_SDK_BIND)
+#define TBX_SDK_BIND(name, ordinal, x86Bytes, result, params)                                                   \
+    bind(library, TBX_EDSDK_EXPORT_NAME(name, ordinal, x86Bytes), sdk.name);
+    TBX_EDSDK_EXPORTS(TBX_SDK_BIND)
 #undef TBX_SDK_BIND
-    bind(library, createStreamExportName(), sdk.EdsCreateStream);
+#define TBX_SDK_BIND(name, result, params) bind(library, #name, sdk.name);
+    TBX_SIM_CONTROL_FUNCTIONS(TBX_SDK_BIND)
+#undef TBX_SDK_BIND
     return sdk;
 }
 
 }  // namespace
-
-const char *createStreamExportName() {
-#if defined(_WIN32) && !defined(_WIN64)
-    return "_EdsCreateStream@8";
-#else
-    return "EdsCreateStream";
-#endif
-}
 
 void *exportOf(const char *libraryPath, const char *name) {
     void *library = openLibrary(libraryPath);

@@ -13,58 +13,9 @@
 #include <vector>
 
 #include "EdsTypes.h"
+#include "sdk/EdsdkExports.h"
 
-#define TBX_SDK_FUNCTIONS(X)                                                                                     \
-    X(EdsInitializeSDK, EdsError, ())                                                                            \
-    X(EdsTerminateSDK, EdsError, ())                                                                             \
-    X(EdsRetain, EdsUInt32, (EdsBaseRef))                                                                        \
-    X(EdsRelease, EdsUInt32, (EdsBaseRef))                                                                       \
-    X(EdsGetChildCount, EdsError, (EdsBaseRef, EdsUInt32 *))                                                     \
-    X(EdsGetChildAtIndex, EdsError, (EdsBaseRef, EdsInt32, EdsBaseRef *))                                        \
-    X(EdsGetParent, EdsError, (EdsBaseRef, EdsBaseRef *))                                                        \
-    X(EdsGetPropertySize, EdsError, (EdsBaseRef, EdsPropertyID, EdsInt32, EdsDataType *, EdsUInt32 *))           \
-    X(EdsGetPropertyData, EdsError, (EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32, EdsVoid *))                 \
-    X(EdsSetPropertyData, EdsError, (EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32, const EdsVoid *))           \
-    X(EdsGetPropertyDesc, EdsError, (EdsBaseRef, EdsPropertyID, EdsPropertyDesc *))                              \
-    X(EdsGetCameraList, EdsError, (EdsCameraListRef *))                                                          \
-    X(EdsGetDeviceInfo, EdsError, (EdsCameraRef, EdsDeviceInfo *))                                               \
-    X(EdsOpenSession, EdsError, (EdsCameraRef))                                                                  \
-    X(EdsCloseSession, EdsError, (EdsCameraRef))                                                                 \
-    X(EdsSendCommand, EdsError, (EdsCameraRef, EdsCameraCommand, EdsInt32))                                      \
-    X(EdsSendStatusCommand, EdsError, (EdsCameraRef, EdsCameraStatusCommand, EdsInt32))                          \
-    X(EdsSetCapacity, EdsError, (EdsCameraRef, EdsCapacity))                                                     \
-    X(EdsGetVolumeInfo, EdsError, (EdsVolumeRef, EdsVolumeInfo *))                                               \
-    X(EdsFormatVolume, EdsError, (EdsVolumeRef))                                                                 \
-    X(EdsGetDirectoryItemInfo, EdsError, (EdsDirectoryItemRef, EdsDirectoryItemInfo *))                          \
-    X(EdsDeleteDirectoryItem, EdsError, (EdsDirectoryItemRef))                                                   \
-    X(EdsDownload, EdsError, (EdsDirectoryItemRef, EdsUInt64, EdsStreamRef))                                     \
-    X(EdsDownloadCancel, EdsError, (EdsDirectoryItemRef))                                                        \
-    X(EdsDownloadComplete, EdsError, (EdsDirectoryItemRef))                                                      \
-    X(EdsDownloadThumbnail, EdsError, (EdsDirectoryItemRef, EdsStreamRef))                                       \
-    X(EdsGetAttribute, EdsError, (EdsDirectoryItemRef, EdsFileAttributes *))                                     \
-    X(EdsSetAttribute, EdsError, (EdsDirectoryItemRef, EdsFileAttributes))                                       \
-    X(EdsCreateFileStream, EdsError, (const EdsChar *, EdsFileCreateDisposition, EdsAccess, EdsStreamRef *))     \
-    X(EdsCreateMemoryStream, EdsError, (EdsUInt64, EdsStreamRef *))                                              \
-    X(EdsCreateFileStreamEx, EdsError, (const EdsWChar *, EdsFileCreateDisposition, EdsAccess, EdsStreamRef *))  \
-    X(EdsCreateMemoryStreamFromPointer, EdsError, (EdsVoid *, EdsUInt64, EdsStreamRef *))                        \
-    X(EdsGetPointer, EdsError, (EdsStreamRef, EdsVoid **))                                                       \
-    X(EdsRead, EdsError, (EdsStreamRef, EdsUInt64, EdsVoid *, EdsUInt64 *))                                      \
-    X(EdsWrite, EdsError, (EdsStreamRef, EdsUInt64, const EdsVoid *, EdsUInt64 *))                               \
-    X(EdsSeek, EdsError, (EdsStreamRef, EdsInt64, EdsSeekOrigin))                                                \
-    X(EdsGetPosition, EdsError, (EdsStreamRef, EdsUInt64 *))                                                     \
-    X(EdsGetLength, EdsError, (EdsStreamRef, EdsUInt64 *))                                                       \
-    X(EdsCopyData, EdsError, (EdsStreamRef, EdsUInt64, EdsStreamRef))                                            \
-    X(EdsSetProgressCallback, EdsError, (EdsBaseRef, EdsProgressCallback, EdsProgressOption, EdsVoid *))         \
-    X(EdsCreateImageRef, EdsError, (EdsStreamRef, EdsImageRef *))                                                \
-    X(EdsGetImageInfo, EdsError, (EdsImageRef, EdsImageSource, EdsImageInfo *))                                  \
-    X(EdsGetImage, EdsError, (EdsImageRef, EdsImageSource, EdsTargetImageType, EdsRect, EdsSize, EdsStreamRef))  \
-    X(EdsCreateEvfImageRef, EdsError, (EdsStreamRef, EdsEvfImageRef *))                                          \
-    X(EdsDownloadEvfImage, EdsError, (EdsCameraRef, EdsEvfImageRef))                                             \
-    X(EdsSetCameraAddedHandler, EdsError, (EdsCameraAddedHandler, EdsVoid *))                                    \
-    X(EdsSetPropertyEventHandler, EdsError, (EdsCameraRef, EdsPropertyEvent, EdsPropertyEventHandler, EdsVoid *)) \
-    X(EdsSetObjectEventHandler, EdsError, (EdsCameraRef, EdsObjectEvent, EdsObjectEventHandler, EdsVoid *))      \
-    X(EdsSetCameraStateEventHandler, EdsError, (EdsCameraRef, EdsStateEvent, EdsStateEventHandler, EdsVoid *))   \
-    X(EdsGetEvent, EdsError, ())                                                                                 \
+#define TBX_SIM_CONTROL_FUNCTIONS(X)                                                                                     \
     X(TbxSim_LoadScenario, EdsUInt32, (const char *))                                                            \
     X(TbxSim_Reset, EdsUInt32, ())                                                                               \
     X(TbxSim_AttachCamera, EdsUInt32, (const char *))                                                            \
@@ -84,16 +35,16 @@
     X(TbxSim_GetLastError, EdsUInt32, (char *, EdsUInt32, EdsUInt32 *))
 
 struct Sdk {
-#define TBX_SDK_MEMBER(name, result, params) result(TBX_EDS_CALL *name) params = nullptr;
-    TBX_SDK_FUNCTIONS(TBX_SDK_MEMBER)
+#define TBX_SDK_MEMBER(name, ordinal, x86Bytes, result, params) result(TBX_EDS_CALL *name) params = nullptr;
+    TBX_EDSDK_EXPORTS(TBX_SDK_MEMBER)
 #undef TBX_SDK_MEMBER
-    EdsError(TBX_EDS_CALL *EdsCreateStream)(EdsIStream *, EdsStreamRef *) = nullptr;
+#define TBX_SDK_MEMBER(name, result, params) result(TBX_EDS_CALL *name) params = nullptr;
+    TBX_SIM_CONTROL_FUNCTIONS(TBX_SDK_MEMBER)
+#undef TBX_SDK_MEMBER
 };
 
 /// The stand-in, loaded once per process; the test fails when a function is not exported.
 const Sdk &sdk();
-/// The exported name of the stream-from-callbacks function on this platform.
-const char *createStreamExportName();
 /// Looks an export up by name in a library loaded by path; nullptr when missing.
 void *exportOf(const char *libraryPath, const char *name);
 

@@ -9,9 +9,11 @@ using namespace tbx::sim::eds;
 TEST(SimExports, CompanionLibraryLoadsAndCarriesItsOwnExport) {
     EXPECT_NE(exportOf(TBX_SIM_EDSIMAGE_PATH, "TbxSim_EdsImageVersion"), nullptr);
     // The stream-from-callbacks function is found under its platform's export name only.
-    EXPECT_NE(exportOf(TBX_SIM_EDSDK_PATH, createStreamExportName()), nullptr);
 #if defined(_WIN32) && !defined(_WIN64)
+    EXPECT_NE(exportOf(TBX_SIM_EDSDK_PATH, "_EdsCreateStream@8"), nullptr);
     EXPECT_EQ(exportOf(TBX_SIM_EDSDK_PATH, "EdsCreateStream"), nullptr);
+#else
+    EXPECT_NE(exportOf(TBX_SIM_EDSDK_PATH, "EdsCreateStream"), nullptr);
 #endif
 }
 
