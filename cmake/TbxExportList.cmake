@@ -3,7 +3,9 @@
 # name only) and <prefix>_BYTES, three lists of the same length, in the caller's scope.
 function(tbx_read_export_list header prefix)
   get_filename_component(header ${header} ABSOLUTE)
-  file(STRINGS ${header} rows REGEX "^ *X\\([A-Za-z_0-9]+, [0-9]+, [0-9]+,")
+  # The rows end in the macro's line continuations, so they are matched in the whole text.
+  file(READ ${header} text)
+  string(REGEX MATCHALL "X\\([A-Za-z_0-9]+, [0-9]+, [0-9]+," rows "${text}")
   set(names "")
   set(ordinals "")
   set(bytes "")
