@@ -1,7 +1,6 @@
 #include "Session.h"
 
 #include "drivers/Drivers.h"
-#include "sim/TbxSimCallLog.h"
 
 #include <cstring>
 #include <fstream>
@@ -16,43 +15,6 @@ namespace tbx::bench {
 
 namespace {
 
-template <class F>
-void bind(const platform::DynamicLibrary &library, F &target, const char *name)
-{
-    target = reinterpret_cast<F>(library.symbol(name));
-    if (target == nullptr)
-        throw std::runtime_error("The EOS stand-in in " + redistFolder() + " does not export " + name);
-}
-
-/// Opens the stand-in once for the process; the driver's own load gets the same instance.
-const platform::DynamicLibrary &standIn()
-{
-    static const platform::DynamicLibrary library = [] {
-        const std::string path = redistFolder() + "/EDSDK.dll";
-        std::optional<platform::DynamicLibrary> opened = platform::DynamicLibrary::open(path);
-        if (!opened)
-            throw std::runtime_error(path + " could not be loaded: " + platform::DynamicLibrary::lastError());
-        return std::move(*opened);
-    }();
-    return library;
-}
-
-SimApi loadSimApi()
-{
-    const platform::DynamicLibrary &library = standIn();
-    SimApi api;
-    bind(library, api.LoadScenario, "TbxSim_LoadScenario");
-    bind(library, api.Reset, "TbxSim_Reset");
-    bind(library, api.GetCallLog, "TbxSim_GetCallLog");
-    bind(library, api.ClearCallLog, "TbxSim_ClearCallLog");
-    bind(library, api.InjectFault, "TbxSim_InjectFault");
-    bind(library, api.FireEvent, "TbxSim_FireEvent");
-    bind(library, api.WaitIdle, "TbxSim_WaitIdle");
-    bind(library, api.GetObjectCount, "TbxSim_GetObjectCount");
-    bind(library, api.GetLastError, "TbxSim_GetLastError");
-    return api;
-}
-
 /// How long the stand-in's event thread may take to deliver what it holds.
 constexpr std::uint32_t kIdleWaitMs = 2000;
 
@@ -63,20 +25,18 @@ std::string redistFolder()
     return TBX_REDIST_DIR;
 }
 
-const SimApi &sim()
+const sim::ControlClient &sim()
 {
-    static const SimApi api = loadSimApi();
-    return api;
+    // Loaded once for the process; the driver's own load gets the same instance.
+    static const sim::ControlClient client(redistFolder() + "/EDSDK.dll");
+    return client;
 }
 
 void checkSim(std::uint32_t result, const std::string &what)
 {
     if (result == TBXSIM_OK)
         return;
-    char text[1024] = {};
-    std::uint32_t needed = 0;
-    sim().GetLastError(text, sizeof text, &needed);
-    throw std::runtime_error(what + " failed (" + std::to_string(result) + "): " + text);
+    throw std::runtime_error(what + " failed (" + std::to_string(result) + "): " + sim().lastError());
 }
 
 std::vector<std::string> simLog()

@@ -7,7 +7,7 @@
 #include "engine/Tetherbox.h"
 #include "platform/Platform.h"
 
-#include "sim/TbxSimControl.h"
+#include "sim/TbxSimClient.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,24 +16,11 @@
 
 namespace tbx::bench {
 
-/// The part of the stand-in's control API the benchmarks use.
-struct SimApi {
-    TbxSim_LoadScenario_t LoadScenario = nullptr;
-    TbxSim_Reset_t Reset = nullptr;
-    TbxSim_GetCallLog_t GetCallLog = nullptr;
-    TbxSim_ClearCallLog_t ClearCallLog = nullptr;
-    TbxSim_InjectFault_t InjectFault = nullptr;
-    TbxSim_FireEvent_t FireEvent = nullptr;
-    TbxSim_WaitIdle_t WaitIdle = nullptr;
-    TbxSim_GetObjectCount_t GetObjectCount = nullptr;
-    TbxSim_GetLastError_t GetLastError = nullptr;
-};
-
 /// The folder with the stand-in and its companion file.
 std::string redistFolder();
 /// The control API of the stand-in in redistFolder(); throws std::runtime_error when the library
 /// or one of its control functions is missing.
-const SimApi &sim();
+const sim::ControlClient &sim();
 /// Throws std::runtime_error with \p what and the stand-in's last error text unless \p result is 0.
 void checkSim(std::uint32_t result, const std::string &what);
 

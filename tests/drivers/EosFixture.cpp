@@ -2,76 +2,16 @@
 
 #include "drivers/Drivers.h"
 
-#include "../../sim/TbxSimCallLog.h"
-
-#include <cstring>
-#include <sstream>
-#include <stdexcept>
-
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 namespace tbx::test {
-
-namespace {
-
-void *symbol(const char *name)
-{
-    const std::string path = redistFolder() + "/EDSDK.dll";
-#if defined(_WIN32)
-    HMODULE library = LoadLibraryA(path.c_str());
-    void *p = library == nullptr ? nullptr : reinterpret_cast<void *>(GetProcAddress(library, name));
-#else
-    void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    void *p = library == nullptr ? nullptr : dlsym(library, name);
-#endif
-    if (p == nullptr)
-        throw std::runtime_error("The EOS stand-in in " + path + " does not export " + name);
-    return p;
-}
-
-template <class F>
-void bind(F &target, const char *name)
-{
-    target = reinterpret_cast<F>(symbol(name));
-}
-
-SimControl loadControl()
-{
-    SimControl c;
-    bind(c.LoadScenario, "TbxSim_LoadScenario");
-    bind(c.Reset, "TbxSim_Reset");
-    bind(c.InjectFault, "TbxSim_InjectFault");
-    bind(c.ClearFaults, "TbxSim_ClearFaults");
-    bind(c.SetBusy, "TbxSim_SetBusy");
-    bind(c.GetCallLog, "TbxSim_GetCallLog");
-    bind(c.ClearCallLog, "TbxSim_ClearCallLog");
-    bind(c.FireEvent, "TbxSim_FireEvent");
-    bind(c.SetProperty, "TbxSim_SetProperty");
-    bind(c.GetProperty, "TbxSim_GetProperty");
-    bind(c.WaitIdle, "TbxSim_WaitIdle");
-    bind(c.GetObjectCount, "TbxSim_GetObjectCount");
-    bind(c.GetLastError, "TbxSim_GetLastError");
-    bind(c.AttachCamera, "TbxSim_AttachCamera");
-    bind(c.DetachCamera, "TbxSim_DetachCamera");
-    bind(c.Unplug, "TbxSim_Unplug");
-    bind(c.ReleaseShutter, "TbxSim_ReleaseShutter");
-    return c;
-}
-
-} // namespace
 
 std::string redistFolder()
 {
     return TBX_REDIST_DIR;
 }
 
-const SimControl &sim()
+const sim::ControlClient &sim()
 {
-    static const SimControl control = loadControl();
+    static const sim::ControlClient control(redistFolder() + "/EDSDK.dll");
     return control;
 }
 
@@ -80,9 +20,7 @@ std::vector<std::string> simLog()
     // Whatever the SDK has queued by now is handled on its own thread first, so that the calls
     // its handlers make are in the log deterministically rather than at a moment of their choosing.
     sim().WaitIdle(kSettleLimitMs);
-    std::string text;
-    sim::readCallLog(sim().GetCallLog, text);
-    return sim::callLogLines(text);
+    return sim().callLogLines();
 }
 
 std::vector<std::string> simCalls(const std::string &name)
@@ -112,10 +50,7 @@ void clearSimLog()
 
 std::string simError()
 {
-    char text[1024] = {};
-    std::uint32_t needed = 0;
-    sim().GetLastError(text, sizeof text, &needed);
-    return text;
+    return sim().lastError();
 }
 
 void EosTest::SetUp()

@@ -8,6 +8,8 @@
 #include "engine/Tetherbox.h"
 #include "platform/Platform.h"
 
+#include "sim/TbxSimClient.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -17,36 +19,13 @@
 
 namespace tbx::test {
 
-/// The stand-in's control API (the TbxSim_ exports, in the SDK's calling convention), reached by
-/// path in the redist folder.
-struct SimControl {
-    std::uint32_t(TBX_EDSAPI *LoadScenario)(const char *textOrPath) = nullptr;
-    std::uint32_t(TBX_EDSAPI *Reset)() = nullptr;
-    std::uint32_t(TBX_EDSAPI *InjectFault)(const char *entryPoint, std::uint32_t code, std::int32_t count) = nullptr;
-    std::uint32_t(TBX_EDSAPI *ClearFaults)() = nullptr;
-    std::uint32_t(TBX_EDSAPI *SetBusy)(const char *id, std::int32_t calls) = nullptr;
-    std::uint32_t(TBX_EDSAPI *GetCallLog)(char *buffer, std::uint32_t size, std::uint32_t *outSize) = nullptr;
-    std::uint32_t(TBX_EDSAPI *ClearCallLog)() = nullptr;
-    std::uint32_t(TBX_EDSAPI *FireEvent)(const char *id, std::uint32_t event, std::uint32_t param) = nullptr;
-    std::uint32_t(TBX_EDSAPI *SetProperty)(const char *id, std::uint32_t property, const void *data, std::uint32_t size) = nullptr;
-    std::uint32_t(TBX_EDSAPI *GetProperty)(const char *id, std::uint32_t property, void *data, std::uint32_t size,
-                                 std::uint32_t *outSize) = nullptr;
-    std::uint32_t(TBX_EDSAPI *WaitIdle)(std::uint32_t milliseconds) = nullptr;
-    std::uint32_t(TBX_EDSAPI *GetObjectCount)() = nullptr;
-    std::uint32_t(TBX_EDSAPI *GetLastError)(char *buffer, std::uint32_t size, std::uint32_t *outSize) = nullptr;
-    std::uint32_t(TBX_EDSAPI *AttachCamera)(const char *idOrJson) = nullptr;
-    std::uint32_t(TBX_EDSAPI *DetachCamera)(const char *id) = nullptr;
-    std::uint32_t(TBX_EDSAPI *Unplug)(const char *id, std::uint64_t afterBytes) = nullptr;
-    std::uint32_t(TBX_EDSAPI *ReleaseShutter)(const char *id) = nullptr;
-};
-
 /// How long a test lets the stand-in's event thread take to handle what it has queued. Waiting
 /// ends as soon as the queue is empty; the limit only keeps a hung stand-in from hanging the test,
 /// so it is far above what a loaded, instrumented (sanitizer, valgrind) run needs.
 inline constexpr std::uint32_t kSettleLimitMs = 30000;
 
 /// The control API of the stand-in that the driver loads (the same library instance).
-const SimControl &sim();
+const sim::ControlClient &sim();
 /// The folder holding the stand-in and its companion file.
 std::string redistFolder();
 

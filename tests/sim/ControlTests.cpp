@@ -11,34 +11,34 @@ TEST_F(ControlTest, FaultsFireOnceNTimesOrAlwaysThenStop) {
     EdsCameraRef camera = openCamera();
     EdsUInt32 value = 0;
     auto read = [&] { return s.EdsGetPropertyData(camera, kPropBatteryLevel, 0, 4, &value); };
-    ASSERT_EQ(s.TbxSim_InjectFault("EdsGetPropertyData", 0x85, 1), 0u);
+    ASSERT_EQ(control().InjectFault("EdsGetPropertyData", 0x85, 1), 0u);
     EXPECT_EQ(read(), 0x85u);
     EXPECT_EQ(read(), kOk);
-    ASSERT_EQ(s.TbxSim_InjectFault("EdsGetPropertyData", 0xA102, 3), 0u);
+    ASSERT_EQ(control().InjectFault("EdsGetPropertyData", 0xA102, 3), 0u);
     EXPECT_EQ(read(), kObjectNotReady);
     EXPECT_EQ(read(), kObjectNotReady);
     EXPECT_EQ(read(), kObjectNotReady);
     EXPECT_EQ(read(), kOk);
-    ASSERT_EQ(s.TbxSim_InjectFault("EdsGetPropertyData", 0x81, -1), 0u);
+    ASSERT_EQ(control().InjectFault("EdsGetPropertyData", 0x81, -1), 0u);
     for (int i = 0; i < 5; ++i) EXPECT_EQ(read(), kDeviceBusy);
-    ASSERT_EQ(s.TbxSim_InjectFault("EdsGetPropertyData", 0, 0), 0u);  // count 0 removes it
+    ASSERT_EQ(control().InjectFault("EdsGetPropertyData", 0, 0), 0u);  // count 0 removes it
     EXPECT_EQ(read(), kOk);
     // Faults apply to any entry point, the reference-count functions included.
-    ASSERT_EQ(s.TbxSim_InjectFault("EdsRetain", 0xFFFFFFFF, 1), 0u);
+    ASSERT_EQ(control().InjectFault("EdsRetain", 0xFFFFFFFF, 1), 0u);
     EXPECT_EQ(s.EdsRetain(camera), 0xFFFFFFFFu);
-    EXPECT_EQ(s.TbxSim_InjectFault("", 1, 1), 1u);
-    EXPECT_EQ(s.TbxSim_InjectFault("EdsRead", 1, -2), 1u);
+    EXPECT_EQ(control().InjectFault("", 1, 1), 1u);
+    EXPECT_EQ(control().InjectFault("EdsRead", 1, -2), 1u);
 }
 
 TEST_F(ControlTest, BusyCameraAnswersBusyForTheGivenNumberOfCalls) {
     EdsCameraRef camera = openCamera();
-    ASSERT_EQ(s.TbxSim_SetBusy("eos1", 2), 0u);
+    ASSERT_EQ(control().SetBusy("eos1", 2), 0u);
     EXPECT_EQ(s.EdsSendCommand(camera, kCmdPressShutterButton, 1), kDeviceBusy);
     EXPECT_EQ(setU32(camera, kPropIsoSpeed, 0x50), kDeviceBusy);
     EXPECT_EQ(s.EdsSendCommand(camera, kCmdPressShutterButton, 1), kOk);
-    ASSERT_EQ(s.TbxSim_SetBusy("eos1", -1), 0u);
+    ASSERT_EQ(control().SetBusy("eos1", -1), 0u);
     EXPECT_EQ(s.EdsOpenSession(camera), kDeviceBusy);
-    ASSERT_EQ(s.TbxSim_SetBusy(nullptr, 0), 0u);  // no id: the first attached camera
+    ASSERT_EQ(control().SetBusy(nullptr, 0), 0u);  // no id: the first attached camera
     EXPECT_EQ(s.EdsSendCommand(camera, kCmdPressShutterButton, 0), kOk);
 }
 
@@ -58,14 +58,14 @@ TEST_F(ControlTest, UnplugDuringATransferCutsItAfterTheGivenBytes) {
     EdsStreamRef stream = nullptr;
     ASSERT_EQ(s.EdsCreateMemoryStream(0, &stream), kOk);
     held_.push_back(stream);
-    ASSERT_EQ(s.TbxSim_Unplug("eos1", 100000), 0u);
+    ASSERT_EQ(control().Unplug("eos1", 100000), 0u);
     EXPECT_EQ(s.EdsDownload(raw, 1500000, stream), kCommDisconnected);
     EXPECT_EQ(streamBytes(stream).size(), 100000u);
     ASSERT_TRUE(states.waiter.waitFor([&] { return !states.events.empty(); }));
     EXPECT_EQ(states.events[0], kStateEventShutdown);
     EXPECT_EQ(s.EdsDownload(raw, 1500000, stream), kCommDisconnected);
     EXPECT_EQ(s.EdsDownloadComplete(raw), kCommDisconnected);
-    EXPECT_EQ(s.TbxSim_Unplug("eos1", 1), 4u);  // not attached any more
+    EXPECT_EQ(control().Unplug("eos1", 1), 4u);  // not attached any more
 }
 
 TEST_F(ControlTest, UnplugDuringLiveViewEndsTheFrames) {
@@ -81,7 +81,7 @@ TEST_F(ControlTest, UnplugDuringLiveViewEndsTheFrames) {
     ASSERT_EQ(s.EdsDownloadEvfImage(camera, evf), kOk);
     const auto frameSize = streamBytes(stream).size();
     // Room for one more frame, not for two.
-    ASSERT_EQ(s.TbxSim_Unplug("eos1", frameSize + frameSize / 2), 0u);
+    ASSERT_EQ(control().Unplug("eos1", frameSize + frameSize / 2), 0u);
     EXPECT_EQ(s.EdsDownloadEvfImage(camera, evf), kOk);
     EXPECT_EQ(s.EdsDownloadEvfImage(camera, evf), kCommDisconnected);
     EXPECT_EQ(s.EdsDownloadEvfImage(camera, evf), kCommDisconnected);
@@ -89,7 +89,7 @@ TEST_F(ControlTest, UnplugDuringLiveViewEndsTheFrames) {
 
 TEST_F(ControlTest, CallLogShowsEveryCallWithItsArgumentsAndResult) {
     EdsCameraRef camera = openCamera();
-    s.TbxSim_ClearCallLog();
+    control().ClearCallLog();
     ASSERT_EQ(setU32(camera, kPropIsoSpeed, 64), kOk);
     EdsUInt32 value = 0;
     EXPECT_EQ(s.EdsGetPropertyData(camera, 0x7777, 0, 4, &value), kPropertiesUnavailable);
@@ -107,30 +107,30 @@ TEST_F(ControlTest, CallLogShowsEveryCallWithItsArgumentsAndResult) {
 
     // The size query, a buffer that is too small, then clearing.
     EdsUInt32 needed = 0;
-    ASSERT_EQ(s.TbxSim_GetCallLog(nullptr, 0, &needed), 5u);
+    ASSERT_EQ(control().GetCallLog(nullptr, 0, &needed), 5u);
     EXPECT_EQ(needed, callLog().size() + 1);
     char small[4];
-    EXPECT_EQ(s.TbxSim_GetCallLog(small, sizeof small, &needed), 5u);
+    EXPECT_EQ(control().GetCallLog(small, sizeof small, &needed), 5u);
     EXPECT_EQ(small[0], 0);
-    s.TbxSim_ClearCallLog();
+    control().ClearCallLog();
     EXPECT_EQ(callLog(), "");
 }
 
 TEST_F(ControlTest, BadScenariosAreRejectedWithTheirPlaceAndReason) {
-    EXPECT_EQ(s.TbxSim_LoadScenario("{\"cameras\": [ {\"id\": \"a\", } ]"), 3u);
+    EXPECT_EQ(control().LoadScenario("{\"cameras\": [ {\"id\": \"a\", } ]"), 3u);
     EXPECT_NE(lastSimError().find("not valid JSON"), std::string::npos) << lastSimError();
     // A number beyond every type is refused like any other bad JSON, never thrown at the host.
-    EXPECT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [], "callLogLimit": 1e999})"), 3u);
+    EXPECT_EQ(control().LoadScenario(R"({"cameras": [], "callLogLimit": 1e999})"), 3u);
     EXPECT_NE(lastSimError().find("not valid JSON"), std::string::npos) << lastSimError();
-    EXPECT_EQ(s.TbxSim_AttachCamera(R"({"id": "big", "battery": 88888888e88888888888})"), 3u);
+    EXPECT_EQ(control().AttachCamera(R"({"id": "big", "battery": 88888888e88888888888})"), 3u);
     EXPECT_NE(lastSimError().find("not valid JSON"), std::string::npos) << lastSimError();
-    EXPECT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [{"id": "a", "volumes": [{"items": [{"file": "X.JPG", "sise": 1}]}]}]})"), 3u);
+    EXPECT_EQ(control().LoadScenario(R"({"cameras": [{"id": "a", "volumes": [{"items": [{"file": "X.JPG", "sise": 1}]}]}]})"), 3u);
     EXPECT_EQ(lastSimError(), "cameras[0].volumes[0].items[0]: unknown key \"sise\"");
-    EXPECT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [{"id": "a"}, {"id": "a"}]})"), 3u);
+    EXPECT_EQ(control().LoadScenario(R"({"cameras": [{"id": "a"}, {"id": "a"}]})"), 3u);
     EXPECT_NE(lastSimError().find("duplicate camera id"), std::string::npos);
-    EXPECT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [{"id": "a", "properties": {"ISOSpeed": "high"}}]})"), 3u);
+    EXPECT_EQ(control().LoadScenario(R"({"cameras": [{"id": "a", "properties": {"ISOSpeed": "high"}}]})"), 3u);
     EXPECT_EQ(lastSimError(), "cameras[0].properties.ISOSpeed: expected an integer");
-    EXPECT_EQ(s.TbxSim_LoadScenario("/no/such/scenario.json"), 3u);
+    EXPECT_EQ(control().LoadScenario("/no/such/scenario.json"), 3u);
     EXPECT_NE(lastSimError().find("cannot be read"), std::string::npos);
     // A rejected scenario leaves the one before in place.
     EdsCameraRef camera = openCamera();
@@ -140,7 +140,7 @@ TEST_F(ControlTest, BadScenariosAreRejectedWithTheirPlaceAndReason) {
 }
 
 TEST_F(ControlTest, ScenarioDescribesCamerasCardsAndReleaseBehaviour) {
-    ASSERT_EQ(s.TbxSim_LoadScenario(R"({
+    ASSERT_EQ(control().LoadScenario(R"({
         "cameras": [
           { "id": "old", "description": "Canon EOS 5D Mark II", "subType": 0, "battery": "AC",
             "properties": { "0x402": { "value": 72, "allowed": [72, 80] }, "AFMode": 0 },
@@ -186,9 +186,9 @@ TEST_F(ControlTest, ScenarioDescribesCamerasCardsAndReleaseBehaviour) {
 }
 
 TEST_F(ControlTest, CamerasCanBeAttachedFromJson) {
-    EXPECT_EQ(s.TbxSim_AttachCamera(R"({"id": "eos1"})"), 1u);  // the id is taken
-    EXPECT_EQ(s.TbxSim_AttachCamera(R"({"id": "second", "description": "Canon EOS R6"})"), 0u) << lastSimError();
-    EXPECT_EQ(s.TbxSim_AttachCamera(R"({"id": "bad", "colour": 1})"), 3u);
+    EXPECT_EQ(control().AttachCamera(R"({"id": "eos1"})"), 1u);  // the id is taken
+    EXPECT_EQ(control().AttachCamera(R"({"id": "second", "description": "Canon EOS R6"})"), 0u) << lastSimError();
+    EXPECT_EQ(control().AttachCamera(R"({"id": "bad", "colour": 1})"), 3u);
     EdsCameraListRef list = nullptr;
     ASSERT_EQ(s.EdsGetCameraList(&list), kOk);
     EdsUInt32 count = 0;
@@ -196,10 +196,10 @@ TEST_F(ControlTest, CamerasCanBeAttachedFromJson) {
     EXPECT_EQ(count, 2u);
     s.EdsRelease(list);
     EdsUInt32 iso = 0, size = 0;
-    ASSERT_EQ(s.TbxSim_GetProperty("second", kPropIsoSpeed, &iso, 4, &size), 0u);
+    ASSERT_EQ(control().GetProperty("second", kPropIsoSpeed, &iso, 4, &size), 0u);
     EXPECT_EQ(size, 4u);
     EXPECT_EQ(iso, 0x48u);
-    EXPECT_EQ(s.TbxSim_GetProperty("second", 0x7777, &iso, 4, &size), 1u);
+    EXPECT_EQ(control().GetProperty("second", 0x7777, &iso, 4, &size), 1u);
 }
 
 namespace {
@@ -217,14 +217,14 @@ void setScenarioVariable(const char *value) {
 
 TEST_F(ControlTest, ResetTakesTheScenarioNamedByTheEnvironment) {
     setScenarioVariable(R"({"cameras": [{"id": "env", "description": "Canon EOS R5"}]})");
-    EXPECT_EQ(s.TbxSim_Reset(), 0u) << lastSimError();
+    EXPECT_EQ(control().Reset(), 0u) << lastSimError();
     EdsCameraRef camera = firstCamera();
     EdsDeviceInfo info{};
     ASSERT_EQ(s.EdsGetDeviceInfo(camera, &info), kOk);
     EXPECT_STREQ(info.szDeviceDescription, "Canon EOS R5");
     release(camera);
     setScenarioVariable("/no/such/file.json");
-    EXPECT_EQ(s.TbxSim_Reset(), 3u);
+    EXPECT_EQ(control().Reset(), 3u);
     EXPECT_NE(lastSimError().find("TBX_SIM_SCENARIO=/no/such/file.json"), std::string::npos) << lastSimError();
     EdsCameraListRef list = nullptr;
     ASSERT_EQ(s.EdsGetCameraList(&list), kOk);
@@ -233,5 +233,17 @@ TEST_F(ControlTest, ResetTakesTheScenarioNamedByTheEnvironment) {
     EXPECT_EQ(count, 0u);  // no camera rather than a camera the developer did not ask for
     s.EdsRelease(list);
     setScenarioVariable(nullptr);
-    EXPECT_EQ(s.TbxSim_Reset(), 0u);
+    EXPECT_EQ(control().Reset(), 0u);
+}
+
+TEST(SimControlClient, TellsStandInsFromOtherLibrariesAndNamesWhatIsMissing) {
+    EXPECT_TRUE(tbx::sim::ControlClient::isStandIn(TBX_SIM_EDSDK_PATH));
+    EXPECT_FALSE(tbx::sim::ControlClient::isStandIn(TBX_SIM_EDSIMAGE_PATH));
+    EXPECT_FALSE(tbx::sim::ControlClient::isStandIn(std::string(TBX_SIM_EDSDK_PATH) + ".missing"));
+    try {
+        tbx::sim::ControlClient client(TBX_SIM_EDSIMAGE_PATH);
+        ADD_FAILURE() << "bound a library without the control API";
+    } catch (const std::runtime_error &e) {
+        EXPECT_NE(std::string(e.what()).find("does not export TbxSim_LoadScenario"), std::string::npos) << e.what();
+    }
 }

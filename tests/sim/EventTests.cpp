@@ -74,7 +74,7 @@ protected:
         return camera;
     }
     void TearDown() override {
-        s.TbxSim_WaitIdle(kSettleLimitMs);
+        control().WaitIdle(kSettleLimitMs);
         for (EdsBaseRef item : rec.items) s.EdsRelease(item);
         SimTest::TearDown();
     }
@@ -129,7 +129,7 @@ TEST_F(EventTest, ReleaseToHostRequestsTransfersOfRawAndJpegOfOneShot) {
 
 TEST_F(EventTest, ShutterFromTheCameraAndMovieRecordingAnnounceCardItems) {
     EdsCameraRef camera = connect();
-    ASSERT_EQ(s.TbxSim_ReleaseShutter("eos1"), 0u);
+    ASSERT_EQ(control().ReleaseShutter("eos1"), 0u);
     ASSERT_TRUE(rec.waitObjects(1));
     EXPECT_EQ(setU32(camera, kPropRecord, 4), kNotSupported);  // needs live view
     ASSERT_EQ(setU32(camera, kPropEvfOutputDevice, kEvfOutputPc), kOk);
@@ -145,29 +145,29 @@ TEST_F(EventTest, PropertyEventsComeForRealChangesOnly) {
     ASSERT_EQ(setU32(camera, kPropIsoSpeed, 0x48), kOk);  // the value it has already
     ASSERT_EQ(setU32(camera, kPropAv, 0x38), kOk);
     ASSERT_TRUE(rec.hasProperty(kPropAv));
-    ASSERT_EQ(s.TbxSim_WaitIdle(kSettleLimitMs), 0u);
+    ASSERT_EQ(control().WaitIdle(kSettleLimitMs), 0u);
     EXPECT_EQ(rec.properties.size(), 1u);
     EXPECT_EQ(rec.properties[0].first, kPropertyEventChanged);
     // A change made on the camera itself is reported too.
     const EdsUInt32 battery = 49;
-    ASSERT_EQ(s.TbxSim_SetProperty("eos1", kPropBatteryLevel, &battery, 4), 0u);
+    ASSERT_EQ(control().SetProperty("eos1", kPropBatteryLevel, &battery, 4), 0u);
     ASSERT_TRUE(rec.hasProperty(kPropBatteryLevel));
     EXPECT_EQ(u32Property(camera, kPropBatteryLevel), 49u);
 }
 
 TEST_F(EventTest, StateEventsCarryTheirData) {
     connect();
-    ASSERT_EQ(s.TbxSim_FireEvent("eos1", kStateEventWillSoonShutDown, 30), 0u);
+    ASSERT_EQ(control().FireEvent("eos1", kStateEventWillSoonShutDown, 30), 0u);
     ASSERT_TRUE(rec.hasState(kStateEventWillSoonShutDown));
     EXPECT_EQ(rec.states[0].second, 30u);
-    EXPECT_EQ(s.TbxSim_FireEvent("eos1", 0x400, 0), 1u);
-    EXPECT_EQ(s.TbxSim_FireEvent("nope", 0x301, 0), 2u);
+    EXPECT_EQ(control().FireEvent("eos1", 0x400, 0), 1u);
+    EXPECT_EQ(control().FireEvent("nope", 0x301, 0), 2u);
 }
 
 TEST_F(EventTest, DetachedCameraShutsDownAndComesBackThroughTheAddedHandler) {
     ASSERT_EQ(s.EdsSetCameraAddedHandler(&Recorder::onAdded, &rec), kOk);
     EdsCameraRef camera = connect();
-    ASSERT_EQ(s.TbxSim_DetachCamera("eos1"), 0u);
+    ASSERT_EQ(control().DetachCamera("eos1"), 0u);
     ASSERT_TRUE(rec.hasState(kStateEventShutdown));
     EdsUInt32 value = 0;
     EXPECT_EQ(s.EdsGetPropertyData(camera, kPropBatteryLevel, 0, 4, &value), kCommDisconnected);
@@ -176,13 +176,13 @@ TEST_F(EventTest, DetachedCameraShutsDownAndComesBackThroughTheAddedHandler) {
     ASSERT_EQ(s.EdsGetChildCount(list, &value), kOk);
     EXPECT_EQ(value, 0u);
     s.EdsRelease(list);
-    ASSERT_EQ(s.TbxSim_AttachCamera("eos1"), 0u);
+    ASSERT_EQ(control().AttachCamera("eos1"), 0u);
     ASSERT_TRUE(rec.waiter.waitFor([&] { return rec.added == 1; }));
     EXPECT_EQ(s.EdsOpenSession(camera), kOk);  // the old reference works again after a new session
 }
 
 TEST_F(EventTest, PowerZoomDrivesReportTheirStateWord) {
-    ASSERT_EQ(s.TbxSim_LoadScenario(R"({"cameras": [{"id": "pz", "powerZoom": true}]})"), 0u) << lastSimError();
+    ASSERT_EQ(control().LoadScenario(R"({"cameras": [{"id": "pz", "powerZoom": true}]})"), 0u) << lastSimError();
     EdsCameraRef camera = connect();
     ASSERT_EQ(setU32(camera, kPropPowerZoomSpeed, 2), kOk);
     ASSERT_EQ(s.EdsSendCommand(camera, kCmdDrivePowerZoom, 2), kOk);
@@ -194,7 +194,7 @@ TEST_F(EventTest, PowerZoomDrivesReportTheirStateWord) {
 
 TEST_F(EventTest, GetEventDeliveryRunsCallbacksOnTheCallersThread) {
     ASSERT_EQ(s.EdsTerminateSDK(), kOk);
-    ASSERT_EQ(s.TbxSim_LoadScenario(R"({"eventDelivery": "getEvent", "cameras": [{"id": "eos1"}]})"), 0u) << lastSimError();
+    ASSERT_EQ(control().LoadScenario(R"({"eventDelivery": "getEvent", "cameras": [{"id": "eos1"}]})"), 0u) << lastSimError();
     ASSERT_EQ(s.EdsInitializeSDK(), kOk);
     EdsCameraRef camera = connect();
     ASSERT_EQ(s.EdsSendCommand(camera, kCmdTakePicture, 0), kOk);

@@ -4,23 +4,12 @@
 #include <sstream>
 #include <type_traits>
 
-#include "TbxSimCallLog.h"
-#include "TbxSimControl.h"
 
 #if defined(_WIN32)
 #include <windows.h>
 #else
 #include <dlfcn.h>
 #endif
-
-// The host header declares the control functions as the tests call them.
-static_assert(std::is_same_v<decltype(Sdk::TbxSim_LoadScenario), TbxSim_LoadScenario_t>);
-static_assert(std::is_same_v<decltype(Sdk::TbxSim_InjectFault), TbxSim_InjectFault_t>);
-static_assert(std::is_same_v<decltype(Sdk::TbxSim_Unplug), TbxSim_Unplug_t>);
-static_assert(std::is_same_v<decltype(Sdk::TbxSim_GetCallLog), TbxSim_GetCallLog_t>);
-static_assert(std::is_same_v<decltype(Sdk::TbxSim_SetProperty), TbxSim_SetProperty_t>);
-static_assert(std::is_same_v<decltype(Sdk::TbxSim_GetProperty), TbxSim_GetProperty_t>);
-static_assert(std::is_same_v<decltype(Sdk::TbxSim_FireEvent), TbxSim_FireEvent_t>);
 
 namespace {
 
@@ -55,9 +44,6 @@ Sdk load() {
     bind(library, TBX_EDSDK_EXPORT_NAME(name, ordinal, x86Bytes), sdk.name);
     TBX_EDSDK_EXPORTS(TBX_SDK_BIND)
 #undef TBX_SDK_BIND
-#define TBX_SDK_BIND(name, result, params) bind(library, #name, sdk.name);
-    TBX_SIM_CONTROL_FUNCTIONS(TBX_SDK_BIND)
-#undef TBX_SDK_BIND
     return sdk;
 }
 
@@ -73,11 +59,12 @@ const Sdk &sdk() {
     return instance;
 }
 
-std::string callLog() {
-    std::string text;
-    EXPECT_EQ(tbx::sim::readCallLog(sdk().TbxSim_GetCallLog, text), 0u);
-    return text;
+const tbx::sim::ControlClient &control() {
+    static const tbx::sim::ControlClient client(TBX_SIM_EDSDK_PATH);
+    return client;
 }
+
+std::string callLog() { return control().callLog(); }
 
 std::vector<std::string> callLogLines(const std::string &prefix) {
     std::vector<std::string> lines;
@@ -86,12 +73,7 @@ std::vector<std::string> callLogLines(const std::string &prefix) {
     return lines;
 }
 
-std::string lastSimError() {
-    char text[1024] = {};
-    EdsUInt32 needed = 0;
-    sdk().TbxSim_GetLastError(text, sizeof text, &needed);
-    return text;
-}
+std::string lastSimError() { return control().lastError(); }
 
 void Waiter::notify(const std::function<void()> &change) {
     {
@@ -107,18 +89,18 @@ bool Waiter::waitFor(const std::function<bool()> &done, std::chrono::millisecond
 }
 
 void SimTest::SetUp() {
-    ASSERT_EQ(s.TbxSim_Reset(), 0u) << lastSimError();
+    ASSERT_EQ(control().Reset(), 0u) << lastSimError();
     ASSERT_EQ(s.EdsInitializeSDK(), 0u);
-    s.TbxSim_ClearCallLog();
+    control().ClearCallLog();
 }
 
 void SimTest::TearDown() {
     for (auto it = held_.rbegin(); it != held_.rend(); ++it) s.EdsRelease(*it);
     held_.clear();
-    s.TbxSim_WaitIdle(kSettleLimitMs);
-    EXPECT_EQ(s.TbxSim_GetObjectCount(), 0u) << "a reference was not released";
+    control().WaitIdle(kSettleLimitMs);
+    EXPECT_EQ(control().GetObjectCount(), 0u) << "a reference was not released";
     EXPECT_EQ(s.EdsTerminateSDK(), 0u);
-    s.TbxSim_ClearFaults();
+    control().ClearFaults();
 }
 
 EdsCameraRef SimTest::firstCamera() {

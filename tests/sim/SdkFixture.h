@@ -13,38 +13,19 @@
 #include <vector>
 
 #include "EdsTypes.h"
+#include "sim/TbxSimClient.h"
 #include "sdk/EdsdkExports.h"
-
-#define TBX_SIM_CONTROL_FUNCTIONS(X)                                                                                     \
-    X(TbxSim_LoadScenario, EdsUInt32, (const char *))                                                            \
-    X(TbxSim_Reset, EdsUInt32, ())                                                                               \
-    X(TbxSim_AttachCamera, EdsUInt32, (const char *))                                                            \
-    X(TbxSim_DetachCamera, EdsUInt32, (const char *))                                                            \
-    X(TbxSim_InjectFault, EdsUInt32, (const char *, EdsUInt32, EdsInt32))                                        \
-    X(TbxSim_ClearFaults, EdsUInt32, ())                                                                         \
-    X(TbxSim_SetBusy, EdsUInt32, (const char *, EdsInt32))                                                       \
-    X(TbxSim_Unplug, EdsUInt32, (const char *, EdsUInt64))                                                       \
-    X(TbxSim_GetCallLog, EdsUInt32, (char *, EdsUInt32, EdsUInt32 *))                                            \
-    X(TbxSim_ClearCallLog, EdsUInt32, ())                                                                        \
-    X(TbxSim_FireEvent, EdsUInt32, (const char *, EdsUInt32, EdsUInt32))                                         \
-    X(TbxSim_ReleaseShutter, EdsUInt32, (const char *))                                                          \
-    X(TbxSim_SetProperty, EdsUInt32, (const char *, EdsUInt32, const void *, EdsUInt32))                         \
-    X(TbxSim_GetProperty, EdsUInt32, (const char *, EdsUInt32, void *, EdsUInt32, EdsUInt32 *))                  \
-    X(TbxSim_WaitIdle, EdsUInt32, (EdsUInt32))                                                                   \
-    X(TbxSim_GetObjectCount, EdsUInt32, ())                                                                      \
-    X(TbxSim_GetLastError, EdsUInt32, (char *, EdsUInt32, EdsUInt32 *))
 
 struct Sdk {
 #define TBX_SDK_MEMBER(name, ordinal, x86Bytes, result, params) result(TBX_EDS_CALL *name) params = nullptr;
     TBX_EDSDK_EXPORTS(TBX_SDK_MEMBER)
 #undef TBX_SDK_MEMBER
-#define TBX_SDK_MEMBER(name, result, params) result(TBX_EDS_CALL *name) params = nullptr;
-    TBX_SIM_CONTROL_FUNCTIONS(TBX_SDK_MEMBER)
-#undef TBX_SDK_MEMBER
 };
 
 /// The stand-in, loaded once per process; the test fails when a function is not exported.
 const Sdk &sdk();
+/// The stand-in's control API, in the same library instance.
+const tbx::sim::ControlClient &control();
 /// Looks an export up by name in a library loaded by path; nullptr when missing.
 void *exportOf(const char *libraryPath, const char *name);
 

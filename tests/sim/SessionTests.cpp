@@ -206,9 +206,9 @@ TEST_F(SessionTest, TerminateFreesWhatTheHostForgot) {
     ASSERT_EQ(s.EdsGetCameraList(&list), kOk);
     EdsStreamRef stream = nullptr;
     ASSERT_EQ(s.EdsCreateMemoryStream(0, &stream), kOk);
-    EXPECT_EQ(s.TbxSim_GetObjectCount(), 2u);
+    EXPECT_EQ(control().GetObjectCount(), 2u);
     ASSERT_EQ(s.EdsTerminateSDK(), kOk);
-    EXPECT_EQ(s.TbxSim_GetObjectCount(), 0u);
+    EXPECT_EQ(control().GetObjectCount(), 0u);
     EXPECT_EQ(s.EdsGetCameraList(&list), kInternalError);  // not initialized
     EXPECT_EQ(s.EdsTerminateSDK(), kOk);                   // ending twice is harmless
     ASSERT_EQ(s.EdsInitializeSDK(), kOk);

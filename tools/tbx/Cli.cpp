@@ -1,8 +1,9 @@
 #include "Cli.h"
 
-#include "sdk/EDSDK.h"
+#include "sim/TbxSimClient.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
@@ -462,14 +463,24 @@ void Session::startRemote(int releaseMode, int dataKind, bool probe, const std::
 
 namespace {
 
-/// The simulated SDK in \p folder, with the control entry point \p name; a usage Failure
-/// when the folder holds no simulated SDK.
-void *simEntry(const platform::DynamicLibrary *library, const std::string &name)
+/// The stand-ins in \p folder, each holding the cameras of its own family, so that a fault armed
+/// in every one reaches the camera whichever family it belongs to; a usage Failure when the
+/// folder holds none.
+std::vector<sim::ControlClient> simulatedLibraries(const std::string &folder)
 {
-    void *p = library != nullptr ? library->symbol(name.c_str()) : nullptr;
-    if (p == nullptr)
-        throw usageError("--sim-fault needs the simulated EDSDK.dll in the library folder (" + name + " not found)");
-    return p;
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+        std::string extension = entry.path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (extension == ".dll" && entry.is_regular_file(error) && sim::ControlClient::isStandIn(entry.path().string()))
+            paths.push_back(entry.path().string());
+    }
+    if (paths.empty())
+        throw usageError("--sim-fault needs a simulated SDK library in the library folder");
+    std::sort(paths.begin(), paths.end());
+    return std::vector<sim::ControlClient>(paths.begin(), paths.end());
 }
 
 } // namespace
@@ -478,11 +489,11 @@ void Session::checkFaults()
 {
     if (options_.simFaults.empty())
         return;
-    const auto library =
-        platform::DynamicLibrary::open(options_.libraryFolder + platform::kDirSeparator + "EDSDK.dll");
-    simEntry((library ? &*library : nullptr), "TbxSim_InjectFault");
+    const std::vector<sim::ControlClient> standIns = simulatedLibraries(options_.libraryFolder);
     for (const SimFault &fault : options_.simFaults)
-        if (fault.kind == SimFault::Fail && (library->symbol(fault.entry.c_str()) == nullptr))
+        if (fault.kind == SimFault::Fail &&
+            std::none_of(standIns.begin(), standIns.end(),
+                         [&](const sim::ControlClient &standIn) { return standIn.exports(fault.entry); }))
             throw usageError("bad --sim-fault " + fault.text + ": the SDK has no entry point " + fault.entry);
 }
 
@@ -491,25 +502,27 @@ void Session::armFaults()
     if (faultsArmed_ || options_.simFaults.empty())
         return;
     faultsArmed_ = true;
-    auto library = platform::DynamicLibrary::open(options_.libraryFolder + platform::kDirSeparator + "EDSDK.dll");
-    using SetBusy = std::uint32_t(TBX_EDSAPI *)(const char *, std::int32_t);
-    using Unplug = std::uint32_t(TBX_EDSAPI *)(const char *, std::uint64_t);
-    using Inject = std::uint32_t(TBX_EDSAPI *)(const char *, std::uint32_t, std::int32_t);
+    const std::vector<sim::ControlClient> standIns = simulatedLibraries(options_.libraryFolder);
     for (const SimFault &fault : options_.simFaults) {
-        std::uint32_t result = 0;
-        switch (fault.kind) {
-        case SimFault::Busy:
-            result = reinterpret_cast<SetBusy>(simEntry((library ? &*library : nullptr), "TbxSim_SetBusy"))(
-                nullptr, static_cast<std::int32_t>(fault.number));
-            break;
-        case SimFault::Unplug:
-            result = reinterpret_cast<Unplug>(simEntry((library ? &*library : nullptr), "TbxSim_Unplug"))(
-                nullptr, static_cast<std::uint64_t>(fault.number));
-            break;
-        case SimFault::Fail:
-            result = reinterpret_cast<Inject>(simEntry((library ? &*library : nullptr), "TbxSim_InjectFault"))(
-                fault.entry.c_str(), static_cast<std::uint32_t>(fault.number), fault.count);
-            break;
+        // Armed in every stand-in that takes it; refused only when none does.
+        std::uint32_t result = TBXSIM_NOT_FOUND;
+        for (const sim::ControlClient &standIn : standIns) {
+            std::uint32_t armed = TBXSIM_NOT_FOUND;
+            switch (fault.kind) {
+            case SimFault::Busy:
+                armed = standIn.SetBusy(nullptr, static_cast<std::int32_t>(fault.number));
+                break;
+            case SimFault::Unplug:
+                armed = standIn.Unplug(nullptr, static_cast<std::uint64_t>(fault.number));
+                break;
+            case SimFault::Fail:
+                if (standIn.exports(fault.entry))
+                    armed = standIn.InjectFault(fault.entry.c_str(), static_cast<std::uint32_t>(fault.number),
+                                                fault.count);
+                break;
+            }
+            if (armed == TBXSIM_OK)
+                result = TBXSIM_OK;
         }
         if (result != 0)
             throw usageError("the simulated SDK refused --sim-fault " + fault.text);
