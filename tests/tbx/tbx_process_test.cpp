@@ -314,6 +314,15 @@ const Row kRows[] = {
      {"pics/IMG_0001.JPG", "pics/IMG_0004.JPG", "pics/MVI_0005.MP4", "!pics/IMG_0002.JPG"}},
     {"CardGetAllNew", {"card", "get", "--all", "--new", "--dest", "pics"}, nullptr, 0, "1 already in pics/, left out",
      {"+pics/IMG_0002.JPG=kept", "pics/IMG_0002.JPG=kept", "pics/IMG_0001.JPG", "pics/MVI_0005.MP4"}},
+    {"TimeLapseKeepsItsBeat", {"shoot", "--interval", "2", "--count", "3", "--dest", "tl"}, nullptr, 0,
+     "Shot 2/3 at 2.0 s\nSaved tl/shot-0002.jpg", {"tl/shot-0003.jpg"}},
+    {"Bulb", {"shoot", "--bulb", "2", "--dest", "b"}, nullptr, 0, "Saved b/shot-0001.jpg", {"b/shot-0001.jpg"}},
+    {"ClockCannotBeRead", {"clock"}, nullptr, 1, "cannot be read from the computer"},
+    {"ClockNowOnEOS", {"clock", "now"}, nullptr, 1, "Not supported by EOS cameras"},
+    {"MjpegToStandardOutput", {"liveview", "--frames", "2", "--mjpeg", "-"}, nullptr, 0,
+     "--tbxframe\r\nContent-Type: image/jpeg\r\nContent-Length: "},
+    {"MjpegNeverOverwrites", {"liveview", "--frames", "2", "--mjpeg", "lv.mjpg"}, nullptr, 2, "lv.mjpg exists",
+     {"+lv.mjpg=old", "lv.mjpg=old"}},
     {"ParamsList", {"params", "list"}, nullptr, 0, "Metering               evaluative (4)       accepts: spot (2), "},
 };
 

@@ -40,7 +40,10 @@ Commands:
   list                              the attached cameras
   info                              model, firmware, owner, battery, body ID, what remote mode offers
   shoot [--count N] [--kind thumbnail|picture|both] [--dest DIR] [--mode pc|both|camera]
-                                    take pictures and download them (never overwrites a file)
+        [--interval SECONDS] [--bulb SECONDS]
+                                    take pictures and download them (never overwrites a file);
+                                    --interval: one every SECONDS from the first (time-lapse),
+                                    --bulb: hold the shutter open (EOS cameras)
   params show [NAME...]             current shooting parameters
   params list [--cache DIR]         every setting, its value and what the camera accepts (probes it)
   params set NAME=VALUE...          e.g. iso=400 av=5.6 tv=1/125 whitebalance=daylight
@@ -49,16 +52,21 @@ Commands:
   params supported [NAME...]        the values the camera accepts (probes it)
   params probe [--cache DIR]        probe the camera's supported values, with progress
   params save FILE | params load FILE
-  liveview [--frames N | --seconds S] [--dest DIR] [--stream]
+  liveview [--frames N | --seconds S] [--dest DIR] [--stream] [--mjpeg FILE|-]
                                     live-view frames into DIR (frame-0001.jpg, ...) or, with
-                                    --stream, in memory with a frame-rate and size report
+                                    --stream, in memory with a frame-rate and size report, or
+                                    with --mjpeg as a multipart JPEG stream (until Ctrl-C or its
+                                    reader ends without --frames or --seconds):
+                                    tbx liveview --mjpeg - | ffplay -
   card list [--thumbnails DIR]      the pictures on the card
   card get N|NAME|FIRST-LAST... [--dest PATH] [--force]
   card get --all [--new] [--dest DIR]
                                     download pictures (--new: those not yet in DIR), one progress
                                     bar for them all
   card delete N|NAME
-  clock [YYYY-MM-DDTHH:MM:SS]       set the camera clock (default: this computer's time)
+  clock now|YYYY-MM-DDTHH:MM:SS     set the camera clock to this computer's time or the one given
+                                    (PowerShot cameras; EOS cameras keep their own clock, and no
+                                    camera lets its clock be read, so plain "clock" says so)
   owner [NAME]                      show or set the owner name
   bodyid                            the camera body's ID
   format [--yes]                    format the card (asks first)
@@ -82,7 +90,8 @@ Exit codes: 0 done, 1 camera or file error, 2 usage error, 3 no camera, 4 timed 
 )";
 
 /// Options of the commands that take a value.
-const char *const kValueOptions[] = {"count", "kind", "dest", "mode", "cache", "frames", "seconds", "thumbnails"};
+const char *const kValueOptions[] = {"count", "kind", "dest", "mode", "cache", "frames", "seconds", "thumbnails",
+                                     "interval", "bulb", "mjpeg"};
 /// Options of the commands without a value.
 const char *const kFlagOptions[] = {"stream", "yes", "force", "all", "new"};
 

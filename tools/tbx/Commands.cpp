@@ -4,12 +4,20 @@
 
 #include <algorithm>
 #include <cctype>
+#include <csignal>
+#include <fstream>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <functional>
 #include <iostream>
 #include <sstream>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 namespace tbx::cli {
 
@@ -218,10 +226,41 @@ void cmdInfo(Session &s)
                ", \"availableShots\": " + std::to_string(shots) + "}");
 }
 
+namespace {
+
+/// Holds the shutter open for \p seconds; the exposure ends however the wait ends.
+void bulbExposure(Session &s, double seconds)
+{
+    TTetherboxActiveX &c = s.control();
+    s.retryBusy("opening the shutter", [&] { c.RemoteBULBMode(true); });
+    struct Closer {
+        TTetherboxActiveX &control;
+        bool open = true;
+        ~Closer()
+        {
+            if (open) {
+                try {
+                    control.RemoteBULBMode(false);
+                } catch (...) {
+                }
+            }
+        }
+    } closer{c};
+    s.pumpFor(static_cast<platform::Millis>(std::llround(seconds * 1000)));
+    closer.open = false;
+    s.retryBusy("closing the shutter", [&] { c.RemoteBULBMode(false); });
+}
+
+} // namespace
+
 void cmdShoot(Session &s)
 {
-    requireArgs(s, 0, 0, "shoot [--count N] [--kind thumbnail|picture|both] [--dest DIR] [--mode pc|both|camera]");
+    requireArgs(s, 0, 0,
+                "shoot [--count N] [--interval SECONDS] [--bulb SECONDS] [--kind thumbnail|picture|both] [--dest DIR] "
+                "[--mode pc|both|camera]");
     const int count = s.options().intValue("count", 1, 1, 9999);
+    const double interval = s.options().numberValue("interval", 0, 0.1, 86400);
+    const double bulb = s.options().numberValue("bulb", 0, 0.1, 3600);
     const int kind = choice(s, "kind", kKindNames, ReleaseDataKindTakeOnlyPicture);
     const int mode = choice(s, "mode", kModeNames, ReleaseModeOnlyToPC);
     const fs::path dir = destinationFolder(s, ".");
@@ -237,13 +276,32 @@ void cmdShoot(Session &s)
     };
     s.startRemote(mode, kind, false, "");
     s.armFaults();
+    // Of the families, only EOS cameras hold the shutter open on the computer's word.
+    if (bulb > 0 && s.family() != CamModEOS)
+        throw Failure(kExitCamera, "This camera offers no bulb exposures from the computer");
 
     std::vector<std::string> files;
     int next = 1;
+    const platform::Millis started = platform::clock().now();
     for (int shot = 1; shot <= count; ++shot) {
         ready = 0;
         onCard = 0;
-        s.retryBusy("releasing", [&] { c.RemoteTakePicture(); });
+        if (interval > 0) {
+            // Each shot is due at a fixed time from the first, so a slow shot does not push the
+            // later ones back; one that is already late goes at once.
+            const auto due = started + static_cast<platform::Millis>(std::llround((shot - 1) * interval * 1000));
+            const platform::Millis now = platform::clock().now();
+            if (due > now)
+                s.pumpFor(due - now);
+            char at[64];
+            std::snprintf(at, sizeof at, "Shot %d/%d at %.1f s", shot, count,
+                          static_cast<double>(platform::clock().now() - started) / 1000.0);
+            s.output().line(at);
+        }
+        if (bulb > 0)
+            bulbExposure(s, bulb);
+        else
+            s.retryBusy("releasing", [&] { c.RemoteTakePicture(); });
         const bool toCard = mode == ReleaseModeOnlyToCamera;
         if (!s.pumpUntil([&] { return toCard ? onCard > 0 : ready > 0; }))
             throw Failure(kExitTimeout, "The camera released no picture within " +
@@ -524,15 +582,65 @@ void cmdParams(Session &s)
 // Live view
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+/// Live-view frames as a multipart JPEG stream ("multipart/x-mixed-replace" parts), which video
+/// players and browsers show as it comes, to standard output ("-") or a new file.
+class MjpegWriter {
+public:
+    MjpegWriter(Session &s, const std::string &target)
+    {
+        if (target == "-") {
+            if (s.options().json)
+                throw usageError("--json and --mjpeg - would both write to standard output");
+#if defined(_WIN32)
+            _setmode(_fileno(stdout), _O_BINARY);
+#else
+            std::signal(SIGPIPE, SIG_IGN); // a reader that goes away ends the stream, not tbx
+#endif
+            out_ = &s.output().out();
+            return;
+        }
+        if (fs::exists(target))
+            throw usageError(target + " exists; tbx never overwrites a file");
+        file_.open(target, std::ios::binary);
+        if (!file_)
+            throw Failure(kExitCamera, "Could not create " + target);
+        out_ = &file_;
+    }
+    /// Writes one frame; false once the reader went away.
+    bool write(const std::uint8_t *data, std::size_t size)
+    {
+        *out_ << "--" << kBoundary << "\r\nContent-Type: image/jpeg\r\nContent-Length: " << size << "\r\n\r\n";
+        out_->write(reinterpret_cast<const char *>(data), static_cast<std::streamsize>(size));
+        *out_ << "\r\n" << std::flush;
+        return out_->good();
+    }
+
+private:
+    static constexpr const char *kBoundary = "tbxframe";
+    std::ofstream file_;
+    std::ostream *out_ = nullptr;
+};
+
+} // namespace
+
 void cmdLiveview(Session &s)
 {
-    requireArgs(s, 0, 0, "liveview [--frames N | --seconds S] [--dest DIR] [--stream]");
+    requireArgs(s, 0, 0, "liveview [--frames N | --seconds S] [--dest DIR] [--stream] [--mjpeg FILE|-]");
     if (s.options().value("frames") && s.options().value("seconds"))
         throw usageError("give --frames or --seconds, not both");
+    const auto mjpeg = s.options().value("mjpeg");
     const int wanted = s.options().intValue("frames", 0, 1, 1000000);
-    const double seconds = s.options().numberValue("seconds", wanted > 0 ? 0 : 3, 0.05, 86400);
-    const bool stream = s.options().flag("stream");
+    // A motion-JPEG stream without a length runs until its reader goes away or Ctrl-C.
+    const bool endless = mjpeg && wanted == 0 && !s.options().value("seconds");
+    const double seconds = s.options().numberValue("seconds", wanted > 0 || endless ? 0 : 3, 0.05, 86400);
+    const bool stream = s.options().flag("stream") || mjpeg.has_value();
     TTetherboxActiveX &c = s.control();
+    std::unique_ptr<MjpegWriter> writer;
+    if (mjpeg)
+        writer = std::make_unique<MjpegWriter>(s, *mjpeg);
+    bool readerGone = false;
 
     fs::path dir;
     fs::path rotation;
@@ -559,6 +667,8 @@ void cmdLiveview(Session &s)
             bytes += static_cast<std::uint32_t>(size);
             if (size < 2 || data[0] != 0xFF || data[1] != 0xD8)
                 ++badFrames;
+            else if (writer && !readerGone)
+                readerGone = !writer->write(data, static_cast<std::size_t>(size));
             return;
         }
         const std::string name = freeName(dir, "frame-", {".jpg"}, nextFrame) + ".jpg";
@@ -600,10 +710,11 @@ void cmdLiveview(Session &s)
     Stopper stopper{c, rotation};
     const platform::Millis started = platform::clock().now();
     bool complete = true;
-    if (wanted > 0)
+    if (wanted > 0 || endless)
         // The timeout is for a camera that stops sending frames, not for a long run.
-        complete = s.pumpUntil([&] { return frames >= wanted || (!s.timerErrors().empty() && frames == 0); },
-                               [&] { return static_cast<long>(frames); });
+        complete = s.pumpUntil(
+            [&] { return readerGone || (wanted > 0 && frames >= wanted) || (!s.timerErrors().empty() && frames == 0); },
+            [&] { return static_cast<long>(frames); });
     else
         s.pumpFor(static_cast<platform::Millis>(seconds * 1000));
     const platform::Millis elapsed = std::max<platform::Millis>(platform::clock().now() - started, 1);
@@ -612,19 +723,22 @@ void cmdLiveview(Session &s)
     if (frames == 0 && !s.timerErrors().empty())
         throw Failure(kExitCamera, s.timerErrors().front());
     if (!complete)
-        throw Failure(kExitTimeout, "Only " + std::to_string(frames) + " of " + std::to_string(wanted) +
-                                        " live-view frames arrived in time");
+        throw Failure(kExitTimeout, endless ? "The camera sent no live-view frame in time"
+                                            : "Only " + std::to_string(frames) + " of " + std::to_string(wanted) +
+                                                  " live-view frames arrived in time");
+    // The stream has standard output to itself: the report goes to standard error.
+    Output report(mjpeg == "-" ? s.output().err() : s.output().out(), s.output().err(), s.output().json());
 
     const double fps = frames * 1000.0 / static_cast<double>(elapsed);
     const std::uint64_t average = frames > 0 ? bytes / static_cast<std::uint64_t>(frames) : 0;
     char summary[160];
     std::snprintf(summary, sizeof summary, "%d frames in %.1f s (%.1f frames/s), %llu bytes per frame on average",
                   frames, static_cast<double>(elapsed) / 1000.0, fps, static_cast<unsigned long long>(average));
-    s.output().line(summary);
+    report.line(summary);
     if (!stream)
-        s.output().line("Frames saved in " + dir.string());
+        report.line("Frames saved in " + dir.string());
     if (badFrames > 0)
-        s.output().line(std::to_string(badFrames) + " frames did not start like a JPEG");
+        report.line(std::to_string(badFrames) + " frames did not start like a JPEG");
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, "%.2f", fps);
     s.output().document("{\"ok\": true, \"frames\": " + std::to_string(frames) + ", \"milliseconds\": " +
@@ -798,9 +912,16 @@ void cmdCard(Session &s)
 
 void cmdClock(Session &s)
 {
-    requireArgs(s, 0, 1, "clock [YYYY-MM-DDTHH:MM:SS]");
+    requireArgs(s, 0, 1, "clock [now|YYYY-MM-DDTHH:MM:SS]");
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
     if (s.options().args.empty()) {
+        // No family lets the control read the camera's clock; say so rather than set it unasked.
+        s.connect();
+        throw Failure(kExitCamera, "The clock of " + s.control().Connect_CameraModelName() +
+                                       " cannot be read from the computer; tbx clock now sets it to this computer's time "
+                                       "(PowerShot cameras)");
+    }
+    if (s.options().args[0] == "now") {
         const std::tm now = platform::localTime(std::time(nullptr));
         y = now.tm_year + 1900;
         mo = now.tm_mon + 1;
