@@ -223,6 +223,9 @@ public:
     void OpenCameraCollection(const std::string &TempDir, bool GetThumbnails);
     int OpenCameraCollection_GetNrOfPictures() const;
     std::string OpenCameraCollection_NameOfImage(int PictureNumber) const;
+    /// C++ hosts: the whole entry (name, size, time stamp) of the collection's picture
+    /// \p PictureNumber; nullptr when there is none.
+    const ImageDataType *OpenCameraCollection_Entry(int PictureNumber) const;
     void OpenCameraCollection_GetThumbnail(int PictureNumber, const std::string &FileName) const;
     void CloseCameraCollection();
     /// \p GetJPEGInRaw is accepted for the host interface; the engine downloads the file as is.

@@ -646,6 +646,13 @@ std::string TTetherboxActiveX::OpenCameraCollection_NameOfImage(int PictureNumbe
     return cut(FPictureList[static_cast<std::size_t>(PictureNumber)].Name);
 }
 
+const ImageDataType *TTetherboxActiveX::OpenCameraCollection_Entry(int PictureNumber) const
+{
+    if (PictureNumber < 0 || static_cast<std::size_t>(PictureNumber) >= FPictureList.size())
+        return nullptr;
+    return &FPictureList[static_cast<std::size_t>(PictureNumber)];
+}
+
 void TTetherboxActiveX::OpenCameraCollection_GetThumbnail(int PictureNumber, const std::string &FileName) const
 {
     if (!FPictureListHasThumbnails)

@@ -253,6 +253,8 @@ using JpegBlob = std::vector<std::uint8_t>;
 struct ImageDataType {
     std::string Name;                  ///< file name of the picture in the camera
     std::optional<JpegBlob> Thumbnail; ///< empty when thumbnails were not requested
+    std::uint64_t Size = 0;            ///< bytes; 0 where the family does not tell
+    std::uint32_t DateTime = 0;        ///< the camera's time stamp, seconds from 1970; 0 where unknown
 };
 using ImageListType = std::vector<ImageDataType>;
 

@@ -215,7 +215,7 @@ TEST_F(TbxProcess, CardListingThumbnailsAndDownloads)
 {
     const Result list = tbx({"card", "list", "--thumbnails", "thumbs", "--json"});
     ASSERT_EQ(list.code, 0) << list.err;
-    EXPECT_NE(list.out.find("{\"number\": 2, \"name\": \"IMG_0003.CR3\"}"), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("{\"number\": 2, \"name\": \"IMG_0003.CR3\", \"bytes\": 1500000, \"time\": \"20"), std::string::npos) << list.out;
     EXPECT_EQ(filesIn("thumbs"), (std::vector<std::string>{"IMG_0001.JPG.thumb.jpg", "IMG_0002.JPG.thumb.jpg",
                                                            "IMG_0004.JPG.thumb.jpg"}));
 
@@ -323,6 +323,12 @@ const Row kRows[] = {
      "--tbxframe\r\nContent-Type: image/jpeg\r\nContent-Length: "},
     {"MjpegNeverOverwrites", {"liveview", "--frames", "2", "--mjpeg", "lv.mjpg"}, nullptr, 2, "lv.mjpg exists",
      {"+lv.mjpg=old", "lv.mjpg=old"}},
+    {"CardListSizeAndDate",
+     {"--scenario",
+      R"({"cameras": [{"id": "a", "volumes": [{"label": "SD1", "items": [{"file": "IMG_0001.JPG"},
+         {"file": "IMG_0002.CR2", "size": 2000000, "time": "2026-05-30T10:15:00"}]}]}]})",
+      "card", "list"},
+     nullptr, 0, "1  IMG_0002.CR2   2000000    2026-05-30 10:15:00\n"},
     {"ParamsList", {"params", "list"}, nullptr, 0, "Metering               evaluative (4)       accepts: spot (2), "},
 };
 

@@ -753,6 +753,21 @@ void cmdLiveview(Session &s)
 
 namespace {
 
+/// "2026-05-30 10:15:00" for a camera time stamp (seconds from 1970 in the camera's own time);
+/// "-" when the camera gave none.
+std::string cameraTime(std::uint32_t stamp)
+{
+    if (stamp == 0)
+        return "-";
+    const std::time_t t = static_cast<std::time_t>(stamp);
+    const std::tm *parts = std::gmtime(&t); // the stamp already counts in the camera's time
+    if (parts == nullptr)
+        return "-";
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", parts);
+    return text;
+}
+
 /// The card entries that \p args name: numbers, names and FIRST-LAST ranges, each once.
 std::vector<int> pickedEntries(TTetherboxActiveX &c, const std::vector<std::string> &args)
 {
@@ -880,8 +895,13 @@ void cmdCard(Session &s)
                     thumbFile.clear(); // this entry has no thumbnail (RAW files, movies)
                 }
             }
-            s.output().line(std::to_string(i) + "  " + name + (thumbFile.empty() ? "" : "  (thumbnail " + thumbFile + ")"));
+            const ImageDataType *entry = c.OpenCameraCollection_Entry(i);
+            const std::uint64_t size = entry != nullptr ? entry->Size : 0;
+            const std::string when = cameraTime(entry != nullptr ? entry->DateTime : 0);
+            s.output().line(std::to_string(i) + "  " + padded(name, 14) + " " + padded(std::to_string(size), 9) + "  " +
+                            when + (thumbFile.empty() ? "" : "  (thumbnail " + thumbFile + ")"));
             items.push_back("{\"number\": " + std::to_string(i) + ", \"name\": " + jsonText(name) +
+                            ", \"bytes\": " + std::to_string(size) + ", \"time\": " + jsonText(when) +
                             (thumbFile.empty() ? "" : ", \"thumbnail\": " + jsonText(thumbFile)) + "}");
         }
         if (count == 0)

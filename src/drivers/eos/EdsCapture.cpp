@@ -196,6 +196,8 @@ private:
         }
         ImageDataType entry;
         entry.Name = boundedName(info);
+        entry.Size = info.size;
+        entry.DateTime = info.dateTime;
         if (thumbnails_ && isUpperCaseJpegName(entry.Name))
             entry.Thumbnail = readThumbnail(item.get());
         entries.push_back(std::move(entry));
