@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -53,7 +54,8 @@ protected:
     {
         std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
         std::replace(name.begin(), name.end(), '/', '-');
-        dir_ = fs::temp_directory_path() / ("tbx-process-" + name);
+        // The process id keeps test runs of other build folders, at the same time, apart.
+        dir_ = fs::temp_directory_path() / ("tbx-process-" + std::to_string(getpid()) + "-" + name);
         fs::remove_all(dir_);
         fs::create_directories(dir_);
     }
@@ -329,6 +331,11 @@ const Row kRows[] = {
          {"file": "IMG_0002.CR2", "size": 2000000, "time": "2026-05-30T10:15:00"}]}]}]})",
       "card", "list"},
      nullptr, 0, "1  IMG_0002.CR2   2000000    2026-05-30 10:15:00\n"},
+    {"CardGetAllKeepsWhatIsThere", {"card", "get", "--all", "--dest", "pics"}, nullptr, 2, "--new leaves it out",
+     {"+pics/IMG_0002.JPG=kept", "pics/IMG_0002.JPG=kept", "!pics/IMG_0001.JPG"}},
+    {"CardGetRangeOutside", {"card", "get", "3-9"}, nullptr, 2, "not within the card's pictures 0-4"},
+    {"MjpegBesideJson", {"--json", "liveview", "--mjpeg", "-"}, nullptr, 2, "would both write to standard output"},
+    {"IntervalZero", {"shoot", "--interval", "0", "--count", "2"}, nullptr, 2, "--interval must be a number from 0.1"},
     {"ParamsList", {"params", "list"}, nullptr, 0, "Metering               evaluative (4)       accepts: spot (2), "},
 };
 

@@ -813,7 +813,7 @@ void getPictures(Session &s)
         picked = pickedEntries(c, std::vector<std::string>(args.begin() + 1, args.end()));
     // Several pictures go into a folder.
     std::string dest = s.options().value("dest").value_or("");
-    const bool batch = all || picked.size() > 1 || args[1].find('-') != std::string::npos;
+    const bool batch = all || picked.size() > 1;
     if (batch && !dest.empty() && dest.back() != '/' && dest.back() != platform::kDirSeparator)
         dest += '/';
 
