@@ -400,14 +400,42 @@ void ProgressBar::finish()
 // Session
 // ---------------------------------------------------------------------------------------------
 
+namespace {
+
+/// The stand-ins in \p folder, each holding the cameras of its own family, so that a fault armed
+/// in every one reaches the camera whichever family it belongs to; a usage Failure when the
+/// folder holds none.
+std::vector<sim::ControlClient> standInsIn(const std::string &folder)
+{
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
+        std::string extension = entry.path().extension().string();
+        std::transform(extension.begin(), extension.end(), extension.begin(),
+                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+        if (extension == ".dll" && entry.is_regular_file(error) && sim::ControlClient::isStandIn(entry.path().string()))
+            paths.push_back(entry.path().string());
+    }
+    std::sort(paths.begin(), paths.end());
+    return std::vector<sim::ControlClient>(paths.begin(), paths.end());
+}
+
+std::vector<sim::ControlClient> simulatedLibraries(const std::string &folder)
+{
+    std::vector<sim::ControlClient> standIns = standInsIn(folder);
+    if (standIns.empty())
+        throw usageError("--sim-fault needs a simulated SDK library in the library folder");
+    return standIns;
+}
+
+} // namespace
+
 Session::Session(const Options &options, Output &output) : options_(options), output_(output)
 {
     if (options.virtualClock) {
         virtualClock_ = std::make_unique<platform::VirtualClock>();
         platform::setClock(virtualClock_.get());
-        simLibrary_ = platform::DynamicLibrary::open(options.libraryFolder + platform::kDirSeparator + "EDSDK.dll");
-        if (simLibrary_)
-            simWaitIdle_ = reinterpret_cast<decltype(simWaitIdle_)>(simLibrary_->symbol("TbxSim_WaitIdle"));
+        standIns_ = standInsIn(options.libraryFolder);
     }
     if (options.scenario)
         setEnvironment("TBX_SIM_SCENARIO", *options.scenario);
@@ -469,30 +497,6 @@ void Session::startRemote(int releaseMode, int dataKind, bool probe, const std::
     connect();
     control_->RemoteStart(releaseMode, dataKind, probe, cacheFolder);
 }
-
-namespace {
-
-/// The stand-ins in \p folder, each holding the cameras of its own family, so that a fault armed
-/// in every one reaches the camera whichever family it belongs to; a usage Failure when the
-/// folder holds none.
-std::vector<sim::ControlClient> simulatedLibraries(const std::string &folder)
-{
-    std::vector<std::string> paths;
-    std::error_code error;
-    for (const auto &entry : std::filesystem::directory_iterator(folder, error)) {
-        std::string extension = entry.path().extension().string();
-        std::transform(extension.begin(), extension.end(), extension.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (extension == ".dll" && entry.is_regular_file(error) && sim::ControlClient::isStandIn(entry.path().string()))
-            paths.push_back(entry.path().string());
-    }
-    if (paths.empty())
-        throw usageError("--sim-fault needs a simulated SDK library in the library folder");
-    std::sort(paths.begin(), paths.end());
-    return std::vector<sim::ControlClient>(paths.begin(), paths.end());
-}
-
-} // namespace
 
 void Session::checkFaults()
 {
@@ -583,9 +587,9 @@ void Session::letSdkRun()
     if (!virtualClock_)
         return;
     // The SDK's own thread runs in real time.
-    if (simWaitIdle_ != nullptr)
-        simWaitIdle_(1000);
-    else
+    for (const sim::ControlClient &standIn : standIns_)
+        standIn.WaitIdle(1000);
+    if (standIns_.empty())
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 

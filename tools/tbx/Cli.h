@@ -4,7 +4,7 @@
 #include "control/TetherboxActiveX.h"
 #include "LowMemory.h"
 #include "platform/Platform.h"
-#include "sdk/EDSDK.h"
+#include "sim/TbxSimClient.h"
 
 #include <functional>
 #include <iosfwd>
@@ -186,8 +186,7 @@ private:
     std::string cameraGone_; ///< why the camera ended the session, once it did
     /// On the virtual clock: the simulated SDK, whose event thread is let run to the end of its
     /// queue after each step of the clock, so that its events land at a fixed virtual time.
-    std::optional<platform::DynamicLibrary> simLibrary_;
-    std::uint32_t(TBX_EDSAPI *simWaitIdle_)(std::uint32_t) = nullptr;
+    std::vector<sim::ControlClient> standIns_;
     void letSdkRun();
     ProgressBar *bar_ = nullptr;
     std::vector<std::string> timerErrors_;
