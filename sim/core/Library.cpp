@@ -18,8 +18,7 @@ std::uint32_t copyOut(const std::string &text, char *buffer, std::uint32_t size,
     return kControlOk;
 }
 
-SimLibrary::SimLibrary(std::vector<const FamilyProfile *> profiles, std::string defaultScenario)
-    : profiles_(std::move(profiles)), defaultScenario_(std::move(defaultScenario)) {}
+SimLibrary::SimLibrary(std::vector<const FamilyProfile *> profiles) : profiles_(std::move(profiles)) {}
 
 SimLibrary::~SimLibrary() = default;
 
@@ -36,7 +35,7 @@ std::string SimLibrary::startupScenario(std::string &origin) const {
         return scenarioText(variable);
     }
     origin = "built-in scenario";
-    return defaultScenario_;
+    return builtInScenario();
 }
 
 void SimLibrary::ensureLoaded() {

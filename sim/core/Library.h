@@ -33,7 +33,8 @@ inline constexpr const char *kScenarioVariable = "TBX_SIM_SCENARIO";
 
 class SimLibrary {
 public:
-    SimLibrary(std::vector<const FamilyProfile *> profiles, std::string defaultScenario);
+    /// \a profiles: the camera families of the library; it takes their cameras from a scenario.
+    explicit SimLibrary(std::vector<const FamilyProfile *> profiles);
     virtual ~SimLibrary();
     SimLibrary(const SimLibrary &) = delete;
     SimLibrary &operator=(const SimLibrary &) = delete;
@@ -95,7 +96,6 @@ private:
 
     std::recursive_mutex mutex_;
     std::vector<const FamilyProfile *> profiles_;
-    std::string defaultScenario_;
     std::vector<std::shared_ptr<Camera>> cameras_;
     Faults faults_;
     CallLog log_;

@@ -305,7 +305,52 @@ json parseJson(const std::string &text) {
     }
 }
 
+/// True for a camera of a family that another simulated library serves.
+bool ofAnotherLibrary(const json &camera, const std::vector<const FamilyProfile *> &profiles) {
+    if (!camera.is_object() || !camera.contains("family") || !camera["family"].is_string()) return false;
+    const std::string family = camera["family"].get<std::string>();
+    for (const auto *p : profiles)
+        if (p->family == family) return false;
+    return std::find(kScenarioFamilies.begin(), kScenarioFamilies.end(), family) != kScenarioFamilies.end();
+}
+
 }  // namespace
+
+const char *builtInScenario() {
+    return R"json({
+  "cameras": [
+    {
+      "id": "eos1",
+      "family": "EOS",
+      "description": "Canon EOS 90D",
+      "portName": "USB:SIM-EOS-0001",
+      "subType": 1,
+      "ownerName": "Tetherbox demo",
+      "bodyId": "083021000123",
+      "firmware": "1.1.1",
+      "battery": 80,
+      "volumes": [
+        {
+          "label": "SD1",
+          "storageType": "SD",
+          "capacity": 32000000000,
+          "items": [
+            { "folder": "DCIM", "items": [
+              { "folder": "100CANON", "items": [
+                { "file": "IMG_0001.JPG" },
+                { "file": "IMG_0002.JPG" },
+                { "file": "IMG_0003.CR3", "size": 1500000 },
+                { "file": "IMG_0004.JPG" },
+                { "file": "MVI_0005.MP4", "size": 3000000 }
+              ] }
+            ] }
+          ]
+        }
+      ]
+    }
+  ]
+})json";
+}
 
 Scenario parseScenario(const std::string &jsonText, const std::vector<const FamilyProfile *> &profiles) {
     if (profiles.empty()) throw ScenarioError("no camera family is known to this library");
@@ -317,6 +362,7 @@ Scenario parseScenario(const std::string &jsonText, const std::vector<const Fami
     const json &cams = root["cameras"];
     for (std::size_t i = 0; i < cams.size(); ++i) {
         const std::string at = "cameras[" + std::to_string(i) + "]";
+        if (ofAnotherLibrary(cams[i], profiles)) continue;
         auto camera = readCamera(cams[i], profiles, at);
         if (!ids.insert(camera->id).second) fail(at + ".id", "duplicate camera id \"" + camera->id + "\"");
         scenario.cameras.push_back(camera);

@@ -38,7 +38,17 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-/// Reads a scenario from JSON text. Throws ScenarioError with the place and the reason of the
+/// The camera families of the simulated libraries, as scenario files name them. One scenario
+/// serves every library: each takes the cameras of its own families and skips the others'.
+inline const std::vector<std::string> kScenarioFamilies = {"EOS", "PowerShot", "PowerShot legacy",
+                                                           "PowerShot generation 2"};
+
+/// The one built-in scenario of every library: one EOS camera with a card of JPEG, RAW and movie
+/// files. It holds no PowerShot camera: the engine searches the PowerShot families first and the
+/// first family that finds a camera ends the search, so one would hide the EOS camera.
+const char *builtInScenario();
+
+/// Reads a scenario from JSON text; cameras of another library's family are skipped. Throws ScenarioError with the place and the reason of the
 /// first problem ("cameras[0].volumes[0].items[1]: unknown key \"sise\"").
 Scenario parseScenario(const std::string &json, const std::vector<const FamilyProfile *> &profiles);
 

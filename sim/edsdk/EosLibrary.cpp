@@ -51,7 +51,7 @@ EosLibrary &library() {
     return instance;
 }
 
-EosLibrary::EosLibrary() : SimLibrary({&eosProfile()}, defaultScenario()) {}
+EosLibrary::EosLibrary() : SimLibrary({&eosProfile()}) {}
 
 EosLibrary::~EosLibrary() {
 #if !defined(_WIN32)

@@ -240,40 +240,4 @@ const FamilyProfile &eosProfile() {
     return profile;
 }
 
-const char *defaultScenario() {
-    return R"json({
-  "cameras": [
-    {
-      "id": "eos1",
-      "family": "EOS",
-      "description": "Canon EOS 90D",
-      "portName": "USB:SIM-EOS-0001",
-      "subType": 1,
-      "ownerName": "Tetherbox demo",
-      "bodyId": "083021000123",
-      "firmware": "1.1.1",
-      "battery": 80,
-      "volumes": [
-        {
-          "label": "SD1",
-          "storageType": "SD",
-          "capacity": 32000000000,
-          "items": [
-            { "folder": "DCIM", "items": [
-              { "folder": "100CANON", "items": [
-                { "file": "IMG_0001.JPG" },
-                { "file": "IMG_0002.JPG" },
-                { "file": "IMG_0003.CR3", "size": 1500000 },
-                { "file": "IMG_0004.JPG" },
-                { "file": "MVI_0005.MP4", "size": 3000000 }
-              ] }
-            ] }
-          ]
-        }
-      ]
-    }
-  ]
-})json";
-}
-
 }  // namespace tbx::sim::eds

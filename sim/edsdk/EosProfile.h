@@ -1,5 +1,5 @@
 // The EOS family as the stand-in presents it: device record, properties with their values and
-// allowed values, object formats, and the built-in scenario.
+// allowed values, and object formats.
 #pragma once
 
 #include "Scenario.h"
@@ -7,7 +7,4 @@
 namespace tbx::sim::eds {
 
 const FamilyProfile &eosProfile();
-/// One EOS camera with a card of JPEG, RAW and movie files.
-const char *defaultScenario();
-
 }  // namespace tbx::sim::eds

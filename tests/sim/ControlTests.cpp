@@ -185,6 +185,26 @@ TEST_F(ControlTest, ScenarioDescribesCamerasCardsAndReleaseBehaviour) {
     s.EdsRelease(volume);
 }
 
+TEST_F(ControlTest, OneScenarioServesEveryLibraryEachTakingItsOwnFamily) {
+    // The PowerShot cameras belong to the other libraries; an unknown family is still a mistake.
+    ASSERT_EQ(control().LoadScenario(R"({"cameras": [
+        {"id": "ps1", "family": "PowerShot", "description": "Canon PowerShot G7 X"},
+        {"id": "eos2", "family": "EOS", "description": "Canon EOS R6"},
+        {"id": "old1", "family": "PowerShot legacy"}]})"), 0u) << lastSimError();
+    EdsCameraListRef list = nullptr;
+    ASSERT_EQ(s.EdsGetCameraList(&list), kOk);
+    EdsUInt32 count = 0;
+    ASSERT_EQ(s.EdsGetChildCount(list, &count), kOk);
+    EXPECT_EQ(count, 1u);
+    s.EdsRelease(list);
+    EdsDeviceInfo info{};
+    ASSERT_EQ(s.EdsGetDeviceInfo(firstCamera(), &info), kOk);
+    EXPECT_STREQ(info.szDeviceDescription, "Canon EOS R6");
+    EXPECT_EQ(control().GetProperty("ps1", kPropIsoSpeed, nullptr, 0, &count), 2u);  // not here
+    EXPECT_EQ(control().LoadScenario(R"({"cameras": [{"id": "x", "family": "Nikon"}]})"), 3u);
+    EXPECT_EQ(lastSimError(), "cameras[0].family: unknown camera family \"Nikon\"");
+}
+
 TEST_F(ControlTest, CamerasCanBeAttachedFromJson) {
     EXPECT_EQ(control().AttachCamera(R"({"id": "eos1"})"), 1u);  // the id is taken
     EXPECT_EQ(control().AttachCamera(R"({"id": "second", "description": "Canon EOS R6"})"), 0u) << lastSimError();
