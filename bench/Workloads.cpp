@@ -238,7 +238,7 @@ sdk::EdsRef findItem(sdk::EdsBaseRef folder, const std::string &name)
     return {};
 }
 
-sdk::EdsError TBX_EDSCALLBACK countProgress(sdk::EdsUInt32 /*percent*/, sdk::EdsVoid *context,
+sdk::EdsError TBX_STDCALL countProgress(sdk::EdsUInt32 /*percent*/, sdk::EdsVoid *context,
                                             sdk::EdsBool * /*cancel*/)
 {
     ++*static_cast<std::atomic<int> *>(context);
@@ -336,7 +336,7 @@ void fireEvents(int count)
         checkSim(sim().FireEvent("", kBenchStateEvent, kEventParam), "Firing a camera event");
 }
 
-sdk::EdsError TBX_EDSCALLBACK countStateEvent(sdk::EdsStateEvent /*event*/, sdk::EdsUInt32 /*data*/,
+sdk::EdsError TBX_STDCALL countStateEvent(sdk::EdsStateEvent /*event*/, sdk::EdsUInt32 /*data*/,
                                               sdk::EdsVoid *context)
 {
     ++*static_cast<std::atomic<std::size_t> *>(context);

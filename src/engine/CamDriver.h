@@ -10,6 +10,7 @@
 #pragma once
 
 #include "engine/CamDefines.h"
+#include "platform/CallingConvention.h"
 #include "sdk/PRTypes.h"
 
 #include <array>
@@ -20,11 +21,6 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32) && defined(__i386__)
-#define TBX_SDK_CALLBACK __attribute__((stdcall))
-#else
-#define TBX_SDK_CALLBACK
-#endif
 
 namespace tbx {
 
@@ -48,39 +44,39 @@ constexpr CamModType slotFamily(int slot)
 // ---------------------------------------------------------------------------------------------
 
 /// Legacy SDK camera event: (event word, pointer to a 32-bit parameter, its size, context).
-using LegacyEventProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t eventWord, const void *data,
+using LegacyEventProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t eventWord, const void *data,
                                                               std::uint32_t dataSize, std::uint32_t context);
 /// Release events of every driver: (release code, pointer to a 32-bit parameter, size, context).
 /// The parameter is read only when the pointer is set and the size is at least 4; drivers that
 /// report releases themselves pass sizeof(std::uint32_t).
-using ReleaseEventProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t code, const void *data,
+using ReleaseEventProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t code, const void *data,
                                                                std::uint32_t dataSize, std::uint32_t context);
 /// Legacy and PTP transfer progress: (percent, status, context).
-using ProgressProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t percent, std::uint32_t status,
+using ProgressProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t percent, std::uint32_t status,
                                                            std::uint32_t context);
 /// PTP SDK event: (camera handle, context, PTP event container).
-using PtpEventProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t camera, std::uint32_t context,
+using PtpEventProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t camera, std::uint32_t context,
                                                            void *eventData);
 /// PTP SDK transfer block: (camera handle, object handle, context, progress record).
-using PtpTransferProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t camera, std::uint32_t object,
+using PtpTransferProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t camera, std::uint32_t object,
                                                               std::uint32_t context, void *progress);
 /// Legacy SDK viewfinder frame: (buffer, size, format, context).
-using LegacyViewfinderProc = std::uint32_t(TBX_SDK_CALLBACK *)(void *buffer, std::uint32_t size,
+using LegacyViewfinderProc = std::uint32_t(TBX_STDCALL *)(void *buffer, std::uint32_t size,
                                                                    std::uint32_t format, std::uint32_t context);
 /// PTP SDK viewfinder frame: (camera handle, context, size, buffer).
-using PtpViewfinderProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t camera, std::uint32_t context,
+using PtpViewfinderProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t camera, std::uint32_t context,
                                                                 std::uint32_t size, void *buffer);
 /// EOS-style state event: (event, event data, context).
-using StateEventProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t event, std::uint32_t eventData,
+using StateEventProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t event, std::uint32_t eventData,
                                                             void *context);
 /// EOS-style property event: (event, property id, parameter, context).
-using PropertyEventProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t event, std::uint32_t property,
+using PropertyEventProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t event, std::uint32_t property,
                                                                std::uint32_t param, void *context);
 /// EOS-style object event: (event, object reference, context). The handler owns the reference.
-using ObjectEventProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t event, void *object,
+using ObjectEventProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t event, void *object,
                                                              void *context);
 /// EOS-style download progress: (percent, context, cancel flag out).
-using EdsProgressProc = std::uint32_t(TBX_SDK_CALLBACK *)(std::uint32_t percent, void *context,
+using EdsProgressProc = std::uint32_t(TBX_STDCALL *)(std::uint32_t percent, void *context,
                                                               std::int32_t *cancel);
 
 /// The pointer-sized callback context that carries \p registryIndex for the EOS-style SDKs

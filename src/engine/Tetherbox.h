@@ -194,37 +194,37 @@ public:
     void RemoteSetZoomPos(int pos);
 
     // ---- engine callbacks (called by the SDKs and drivers, on any thread; never raise) ----
-    static std::uint32_t TBX_SDK_CALLBACK CameraEventCallback(std::uint32_t eventWord, const void *data,
+    static std::uint32_t TBX_STDCALL CameraEventCallback(std::uint32_t eventWord, const void *data,
                                                               std::uint32_t dataSize, std::uint32_t context);
-    static std::uint32_t TBX_SDK_CALLBACK RemoteEventCallback(std::uint32_t code, const void *data,
+    static std::uint32_t TBX_STDCALL RemoteEventCallback(std::uint32_t code, const void *data,
                                                               std::uint32_t dataSize, std::uint32_t context);
-    static std::uint32_t TBX_SDK_CALLBACK PTPEventCallback(std::uint32_t camera, std::uint32_t context,
+    static std::uint32_t TBX_STDCALL PTPEventCallback(std::uint32_t camera, std::uint32_t context,
                                                            void *eventData);
-    static std::uint32_t TBX_SDK_CALLBACK PTPTransferCallback(std::uint32_t camera, std::uint32_t object,
+    static std::uint32_t TBX_STDCALL PTPTransferCallback(std::uint32_t camera, std::uint32_t object,
                                                               std::uint32_t context, void *progress);
-    static std::uint32_t TBX_SDK_CALLBACK TakePictureProgress(std::uint32_t percent, std::uint32_t status,
+    static std::uint32_t TBX_STDCALL TakePictureProgress(std::uint32_t percent, std::uint32_t status,
                                                               std::uint32_t context);
-    static std::uint32_t TBX_SDK_CALLBACK RemoteGetPictureProgress(std::uint32_t percent, std::uint32_t status,
+    static std::uint32_t TBX_STDCALL RemoteGetPictureProgress(std::uint32_t percent, std::uint32_t status,
                                                                    std::uint32_t context);
-    static std::uint32_t TBX_SDK_CALLBACK GetPictureProgress(std::uint32_t percent, std::uint32_t status,
+    static std::uint32_t TBX_STDCALL GetPictureProgress(std::uint32_t percent, std::uint32_t status,
                                                              std::uint32_t context);
-    static std::uint32_t TBX_SDK_CALLBACK EOSStateEventHandler(std::uint32_t event, std::uint32_t param,
+    static std::uint32_t TBX_STDCALL EOSStateEventHandler(std::uint32_t event, std::uint32_t param,
                                                                void *context);
-    static std::uint32_t TBX_SDK_CALLBACK PS2StateEventHandler(std::uint32_t event, std::uint32_t param,
+    static std::uint32_t TBX_STDCALL PS2StateEventHandler(std::uint32_t event, std::uint32_t param,
                                                                void *context);
-    static std::uint32_t TBX_SDK_CALLBACK EOSPropertyEventHandler(std::uint32_t event, std::uint32_t property,
+    static std::uint32_t TBX_STDCALL EOSPropertyEventHandler(std::uint32_t event, std::uint32_t property,
                                                                   std::uint32_t param, void *context);
-    static std::uint32_t TBX_SDK_CALLBACK PS2PropertyEventHandler(std::uint32_t event, std::uint32_t property,
+    static std::uint32_t TBX_STDCALL PS2PropertyEventHandler(std::uint32_t event, std::uint32_t property,
                                                                   std::uint32_t param, void *context);
-    static std::uint32_t TBX_SDK_CALLBACK EOSObjectEventHandler(std::uint32_t event, void *object, void *context);
-    static std::uint32_t TBX_SDK_CALLBACK PS2ObjectEventHandler(std::uint32_t event, void *object, void *context);
-    static std::uint32_t TBX_SDK_CALLBACK EOSProgressCallback(std::uint32_t percent, void *context,
+    static std::uint32_t TBX_STDCALL EOSObjectEventHandler(std::uint32_t event, void *object, void *context);
+    static std::uint32_t TBX_STDCALL PS2ObjectEventHandler(std::uint32_t event, void *object, void *context);
+    static std::uint32_t TBX_STDCALL EOSProgressCallback(std::uint32_t percent, void *context,
                                                               std::int32_t *cancel);
-    static std::uint32_t TBX_SDK_CALLBACK PS2ProgressCallback(std::uint32_t percent, void *context,
+    static std::uint32_t TBX_STDCALL PS2ProgressCallback(std::uint32_t percent, void *context,
                                                               std::int32_t *cancel);
-    static std::uint32_t TBX_SDK_CALLBACK LegacyViewfinderCallback(void *buffer, std::uint32_t size,
+    static std::uint32_t TBX_STDCALL LegacyViewfinderCallback(void *buffer, std::uint32_t size,
                                                                    std::uint32_t format, std::uint32_t context);
-    static std::uint32_t TBX_SDK_CALLBACK PTPViewfinderCallback(std::uint32_t camera, std::uint32_t context,
+    static std::uint32_t TBX_STDCALL PTPViewfinderCallback(std::uint32_t camera, std::uint32_t context,
                                                                 std::uint32_t size, void *buffer);
     /// Queues probe progress (kind 7) for the engine at \p registryIndex; drivers reach it
     /// through EngineHooks.

@@ -326,7 +326,7 @@ void TTetherbox::pollTick()
 // Legacy and PTP callbacks
 // ---------------------------------------------------------------------------------------------
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::CameraEventCallback(std::uint32_t eventWord, const void *data,
+std::uint32_t TBX_STDCALL TTetherbox::CameraEventCallback(std::uint32_t eventWord, const void *data,
                                                                std::uint32_t dataSize, std::uint32_t context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -342,7 +342,7 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::CameraEventCallback(std::uint32_t eve
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::RemoteEventCallback(std::uint32_t code, const void *data,
+std::uint32_t TBX_STDCALL TTetherbox::RemoteEventCallback(std::uint32_t code, const void *data,
                                                                std::uint32_t dataSize, std::uint32_t context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -362,7 +362,7 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::RemoteEventCallback(std::uint32_t cod
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPEventCallback(std::uint32_t /*camera*/, std::uint32_t context,
+std::uint32_t TBX_STDCALL TTetherbox::PTPEventCallback(std::uint32_t /*camera*/, std::uint32_t context,
                                                             void *eventData)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -443,7 +443,7 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPEventCallback(std::uint32_t /*came
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPTransferCallback(std::uint32_t /*camera*/, std::uint32_t /*object*/,
+std::uint32_t TBX_STDCALL TTetherbox::PTPTransferCallback(std::uint32_t /*camera*/, std::uint32_t /*object*/,
                                                                std::uint32_t context, void *progress)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -471,7 +471,7 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPTransferCallback(std::uint32_t /*c
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::TakePictureProgress(std::uint32_t percent, std::uint32_t /*status*/,
+std::uint32_t TBX_STDCALL TTetherbox::TakePictureProgress(std::uint32_t percent, std::uint32_t /*status*/,
                                                                std::uint32_t context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -480,7 +480,7 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::TakePictureProgress(std::uint32_t per
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::RemoteGetPictureProgress(std::uint32_t percent,
+std::uint32_t TBX_STDCALL TTetherbox::RemoteGetPictureProgress(std::uint32_t percent,
                                                                     std::uint32_t /*status*/, std::uint32_t context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -489,7 +489,7 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::RemoteGetPictureProgress(std::uint32_
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::GetPictureProgress(std::uint32_t percent, std::uint32_t /*status*/,
+std::uint32_t TBX_STDCALL TTetherbox::GetPictureProgress(std::uint32_t percent, std::uint32_t /*status*/,
                                                               std::uint32_t context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -498,13 +498,13 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::GetPictureProgress(std::uint32_t perc
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::LegacyViewfinderCallback(void *buffer, std::uint32_t size,
+std::uint32_t TBX_STDCALL TTetherbox::LegacyViewfinderCallback(void *buffer, std::uint32_t size,
                                                                     std::uint32_t /*format*/, std::uint32_t context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.queueFrame(buffer, size); });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::PTPViewfinderCallback(std::uint32_t /*camera*/, std::uint32_t context,
+std::uint32_t TBX_STDCALL TTetherbox::PTPViewfinderCallback(std::uint32_t /*camera*/, std::uint32_t context,
                                                                  std::uint32_t size, void *buffer)
 {
     // A frame for the SDK's own thread is prepared while the registry keeps the engine alive but
@@ -642,41 +642,41 @@ void TTetherbox::objectEvent(std::uint32_t event, void *object, CamDriver &drv)
     }
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::EOSStateEventHandler(std::uint32_t event, std::uint32_t param,
+std::uint32_t TBX_STDCALL TTetherbox::EOSStateEventHandler(std::uint32_t event, std::uint32_t param,
                                                                 void *context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.stateEvent(event, param, true); });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::PS2StateEventHandler(std::uint32_t event, std::uint32_t param,
+std::uint32_t TBX_STDCALL TTetherbox::PS2StateEventHandler(std::uint32_t event, std::uint32_t param,
                                                                 void *context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.stateEvent(event, param, false); });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::EOSPropertyEventHandler(std::uint32_t event, std::uint32_t /*property*/,
+std::uint32_t TBX_STDCALL TTetherbox::EOSPropertyEventHandler(std::uint32_t event, std::uint32_t /*property*/,
                                                                    std::uint32_t /*param*/, void *context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.propertyEvent(event, true); });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::PS2PropertyEventHandler(std::uint32_t event, std::uint32_t /*property*/,
+std::uint32_t TBX_STDCALL TTetherbox::PS2PropertyEventHandler(std::uint32_t event, std::uint32_t /*property*/,
                                                                    std::uint32_t /*param*/, void *context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.propertyEvent(event, false); });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::EOSObjectEventHandler(std::uint32_t event, void *object, void *context)
+std::uint32_t TBX_STDCALL TTetherbox::EOSObjectEventHandler(std::uint32_t event, void *object, void *context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.objectEvent(event, object, e.driver(SlotEOS)); });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::PS2ObjectEventHandler(std::uint32_t event, void *object, void *context)
+std::uint32_t TBX_STDCALL TTetherbox::PS2ObjectEventHandler(std::uint32_t event, void *object, void *context)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.objectEvent(event, object, e.driver(SlotGen2)); });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::EOSProgressCallback(std::uint32_t percent, void *context,
+std::uint32_t TBX_STDCALL TTetherbox::EOSProgressCallback(std::uint32_t percent, void *context,
                                                                std::int32_t * /*cancel*/)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {
@@ -697,7 +697,7 @@ std::uint32_t TBX_SDK_CALLBACK TTetherbox::EOSProgressCallback(std::uint32_t per
     });
 }
 
-std::uint32_t TBX_SDK_CALLBACK TTetherbox::PS2ProgressCallback(std::uint32_t percent, void *context,
+std::uint32_t TBX_STDCALL TTetherbox::PS2ProgressCallback(std::uint32_t percent, void *context,
                                                                std::int32_t * /*cancel*/)
 {
     return EngineAccess::withEngine(context, [&](TTetherbox &e) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <thread>
@@ -578,5 +579,37 @@ std::optional<FileVersion> versionFromImage(const std::uint8_t *data, std::size_
 }
 
 } // namespace detail
+
+// ---------------------------------------------------------------------------------------------
+// Memory below 4 GiB
+// ---------------------------------------------------------------------------------------------
+
+LowMemoryBlock::LowMemoryBlock(std::size_t size) : size_(size)
+{
+    if (sizeof(void *) == 4) {
+        data_ = static_cast<std::uint8_t *>(std::malloc(size));
+        return;
+    }
+    data_ = allocateLow(size);
+    if (data_ != nullptr && reinterpret_cast<std::uintptr_t>(data_) + size > 0xFFFFFFFFu) {
+        releaseLow(data_, size_);
+        data_ = nullptr;
+    }
+}
+
+LowMemoryBlock::~LowMemoryBlock()
+{
+    if (data_ == nullptr)
+        return;
+    if (sizeof(void *) == 4)
+        std::free(data_);
+    else
+        releaseLow(data_, size_);
+}
+
+bool lowMemoryAvailable()
+{
+    return LowMemoryBlock(4096).data() != nullptr;
+}
 
 } // namespace tbx::platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <functional>
@@ -220,5 +221,38 @@ inline constexpr char kDirSeparator = '/';
 
 /// Creates every missing directory of \a dir. Returns false on failure.
 bool createDirectories(const std::string &dir);
+
+/// Sets the environment variable \a name to \a value for this process and the libraries it
+/// loads from now on.
+void setEnvironment(const std::string &name, const std::string &value);
+
+// ---------------------------------------------------------------------------------------------
+// Memory below 4 GiB
+// ---------------------------------------------------------------------------------------------
+
+/// Memory whose address fits in 32 bits, for hosts that take live-view frames as 32-bit
+/// addresses in a 64-bit process: a block below 4 GiB, or an empty one (data() == nullptr) where
+/// none can be had (a 32-bit process takes any block).
+class LowMemoryBlock {
+public:
+    explicit LowMemoryBlock(std::size_t size);
+    ~LowMemoryBlock();
+    LowMemoryBlock(const LowMemoryBlock &) = delete;
+    LowMemoryBlock &operator=(const LowMemoryBlock &) = delete;
+
+    std::uint8_t *data() const { return data_; }
+    std::size_t size() const { return data_ != nullptr ? size_ : 0; }
+
+private:
+    /// The OS's own allocation below 4 GiB (64-bit processes); nullptr when there is none.
+    static std::uint8_t *allocateLow(std::size_t size);
+    static void releaseLow(std::uint8_t *data, std::size_t size);
+
+    std::uint8_t *data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+/// True when this platform can place a LowMemoryBlock.
+bool lowMemoryAvailable();
 
 } // namespace tbx::platform

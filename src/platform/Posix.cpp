@@ -6,9 +6,11 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <filesystem>
 #include <fstream>
@@ -211,6 +213,32 @@ bool createDirectories(const std::string &dir)
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
     return std::filesystem::is_directory(dir, ec) && !ec;
+}
+
+void setEnvironment(const std::string &name, const std::string &value)
+{
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+std::uint8_t *LowMemoryBlock::allocateLow(std::size_t size)
+{
+#if defined(__linux__) && defined(MAP_32BIT)
+    void *p = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_32BIT, -1, 0);
+    return p == MAP_FAILED ? nullptr : static_cast<std::uint8_t *>(p);
+#else
+    (void)size;
+    return nullptr;
+#endif
+}
+
+void LowMemoryBlock::releaseLow(std::uint8_t *data, std::size_t size)
+{
+#if defined(__linux__) && defined(MAP_32BIT)
+    munmap(data, size);
+#else
+    (void)data;
+    (void)size;
+#endif
 }
 
 } // namespace tbx::platform

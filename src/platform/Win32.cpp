@@ -13,6 +13,7 @@
 #include "platform/Platform.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -337,6 +338,25 @@ bool createDirectories(const std::string &dir)
     }
     CreateDirectoryA(dir.c_str(), nullptr);
     return isDirectory(dir);
+}
+
+void setEnvironment(const std::string &name, const std::string &value)
+{
+    _putenv_s(name.c_str(), value.c_str());
+}
+
+std::uint8_t *LowMemoryBlock::allocateLow(std::size_t size)
+{
+    std::uint8_t *data = nullptr;
+    for (std::uintptr_t at = 0x10000000; at < 0xF0000000u && data == nullptr; at += 0x01000000)
+        data = static_cast<std::uint8_t *>(
+            VirtualAlloc(reinterpret_cast<void *>(at), size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    return data;
+}
+
+void LowMemoryBlock::releaseLow(std::uint8_t *data, std::size_t /*size*/)
+{
+    VirtualFree(data, 0, MEM_RELEASE);
 }
 
 } // namespace tbx::platform

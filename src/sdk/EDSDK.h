@@ -9,15 +9,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/CallingConvention.h"
 #include "sdk/EdsdkExports.h"
 
-#if defined(_WIN32) && !defined(_WIN64)
-#define TBX_EDSAPI __stdcall
-#define TBX_EDSCALLBACK __stdcall
-#else
-#define TBX_EDSAPI
-#define TBX_EDSCALLBACK
-#endif
 
 namespace tbx::sdk {
 
@@ -196,14 +190,14 @@ struct EdsCameraPos {
 /// A caller-supplied stream (EdsCreateStream): a context followed by five callbacks.
 struct EdsIStream {
     EdsVoid *context;
-    EdsError(TBX_EDSCALLBACK *read)(EdsVoid *context, EdsUInt32 inReadSize, EdsVoid *outBuffer,
+    EdsError(TBX_STDCALL *read)(EdsVoid *context, EdsUInt32 inReadSize, EdsVoid *outBuffer,
                                     EdsUInt32 *outReadSize);
-    EdsError(TBX_EDSCALLBACK *write)(EdsVoid *context, EdsUInt32 inWriteSize,
+    EdsError(TBX_STDCALL *write)(EdsVoid *context, EdsUInt32 inWriteSize,
                                      const EdsVoid *inBuffer, EdsUInt32 *outWrittenSize);
-    EdsError(TBX_EDSCALLBACK *seek)(EdsVoid *context, EdsInt32 inSeekOffset,
+    EdsError(TBX_STDCALL *seek)(EdsVoid *context, EdsInt32 inSeekOffset,
                                     EdsSeekOrigin inSeekOrigin);
-    EdsError(TBX_EDSCALLBACK *tell)(EdsVoid *context, EdsInt32 *outPosition);
-    EdsError(TBX_EDSCALLBACK *getLength)(EdsVoid *context, EdsUInt32 *outLength);
+    EdsError(TBX_STDCALL *tell)(EdsVoid *context, EdsInt32 *outPosition);
+    EdsError(TBX_STDCALL *getLength)(EdsVoid *context, EdsUInt32 *outLength);
 };
 
 #if defined(_WIN32)
@@ -236,15 +230,15 @@ static_assert(sizeof(EdsDirectoryItemInfo) == 288 && offsetof(EdsDirectoryItemIn
 // Callbacks (all return EdsError)
 // ---------------------------------------------------------------------------------------------
 
-using EdsProgressCallback = EdsError(TBX_EDSCALLBACK *)(EdsUInt32 inPercent, EdsVoid *inContext,
+using EdsProgressCallback = EdsError(TBX_STDCALL *)(EdsUInt32 inPercent, EdsVoid *inContext,
                                                         EdsBool *outCancel);
-using EdsCameraAddedHandler = EdsError(TBX_EDSCALLBACK *)(EdsVoid *inContext);
-using EdsPropertyEventHandler = EdsError(TBX_EDSCALLBACK *)(EdsPropertyEvent inEvent,
+using EdsCameraAddedHandler = EdsError(TBX_STDCALL *)(EdsVoid *inContext);
+using EdsPropertyEventHandler = EdsError(TBX_STDCALL *)(EdsPropertyEvent inEvent,
                                                             EdsPropertyID inPropertyID,
                                                             EdsUInt32 inParam, EdsVoid *inContext);
-using EdsObjectEventHandler = EdsError(TBX_EDSCALLBACK *)(EdsObjectEvent inEvent, EdsBaseRef inRef,
+using EdsObjectEventHandler = EdsError(TBX_STDCALL *)(EdsObjectEvent inEvent, EdsBaseRef inRef,
                                                           EdsVoid *inContext);
-using EdsStateEventHandler = EdsError(TBX_EDSCALLBACK *)(EdsStateEvent inEvent,
+using EdsStateEventHandler = EdsError(TBX_STDCALL *)(EdsStateEvent inEvent,
                                                          EdsUInt32 inEventData, EdsVoid *inContext);
 
 // ---------------------------------------------------------------------------------------------
@@ -255,7 +249,7 @@ using EdsStateEventHandler = EdsError(TBX_EDSCALLBACK *)(EdsStateEvent inEvent,
 /// in sdk/EdsdkExports.h). Drivers call the library only through these variables, reached by Eds().
 struct EdsEntryPoints {
 #define TBX_EDS_ENTRY_POINT(name, ordinal, x86Bytes, result, parameters)                             \
-    result(TBX_EDSAPI *name) parameters = nullptr;
+    result(TBX_STDCALL *name) parameters = nullptr;
     TBX_EDSDK_EXPORTS(TBX_EDS_ENTRY_POINT)
 #undef TBX_EDS_ENTRY_POINT
 };

@@ -1,9 +1,9 @@
 // The control's event translation and live-view frame delivery over recording drivers and a
-// scripted frame source: frame files and their rotation, stream mode, the directory handling of
+// scripted frames: frame files and their rotation, stream mode, the directory handling of
 // start and stop with its deletion budget.
 #include "ControlFixture.h"
 
-#include "LowMemory.h"
+#include "platform/Platform.h"
 
 #include <atomic>
 #include <fstream>
@@ -125,9 +125,9 @@ TEST_F(FrameTest, StreamModeHandsOverTheFrameWithoutAFile)
         // The engine's block lies above 4 GiB: the frame is refused, never handed over truncated.
         ASSERT_FALSE(timerErrors.empty());
         EXPECT_NE(timerErrors.front().find("32-bit address"), std::string::npos);
-        if (!lowMemoryAvailable())
+        if (!platform::lowMemoryAvailable())
             GTEST_SKIP() << "no memory below 4 GiB on this platform";
-        LowMemoryBlock block(1 << 20);
+        platform::LowMemoryBlock block(1 << 20);
         control().SetLowBlockProvider([&](std::size_t size) { return size <= block.size() ? block.data() : nullptr; });
         pullFrames(2);
         ASSERT_EQ(frames.size(), 2u);

@@ -28,7 +28,7 @@ using namespace tbx::sdk;
 
 // Every definition below matches the SDK's export list.
 #define TBX_SCRIPTED_DECLARE(name, ordinal, x86Bytes, result, parameters)                            \
-    TBX_SCRIPTED_API result TBX_EDSAPI name parameters;
+    TBX_SCRIPTED_API result TBX_STDCALL name parameters;
 TBX_EDSDK_EXPORTS(TBX_SCRIPTED_DECLARE)
 #undef TBX_SCRIPTED_DECLARE
 
@@ -177,16 +177,16 @@ TBX_SCRIPTED_API EdsBaseRef TbxScripted_NewItem()
 
 // ---- The SDK -----------------------------------------------------------------------------------------
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsInitializeSDK() { return EDS_ERR_OK; }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsTerminateSDK() { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsInitializeSDK() { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsTerminateSDK() { return EDS_ERR_OK; }
 
-TBX_SCRIPTED_API EdsUInt32 TBX_EDSAPI EdsRetain(EdsBaseRef inRef)
+TBX_SCRIPTED_API EdsUInt32 TBX_STDCALL EdsRetain(EdsBaseRef inRef)
 {
     Object *o = find(inRef);
     return o == nullptr ? 0xFFFFFFFFu : ++o->refs;
 }
 
-TBX_SCRIPTED_API EdsUInt32 TBX_EDSAPI EdsRelease(EdsBaseRef inRef)
+TBX_SCRIPTED_API EdsUInt32 TBX_STDCALL EdsRelease(EdsBaseRef inRef)
 {
     Object *o = find(inRef);
     if (o == nullptr) {
@@ -203,16 +203,16 @@ TBX_SCRIPTED_API EdsUInt32 TBX_EDSAPI EdsRelease(EdsBaseRef inRef)
     return left;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetChildCount(EdsBaseRef, EdsUInt32 *outCount) { return answer(outCount); }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetChildCount(EdsBaseRef, EdsUInt32 *outCount) { return answer(outCount); }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetChildAtIndex(EdsBaseRef, EdsInt32, EdsBaseRef *outRef)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetChildAtIndex(EdsBaseRef, EdsInt32, EdsBaseRef *outRef)
 {
     return answerRef(outRef);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetParent(EdsBaseRef, EdsBaseRef *) { return EDS_ERR_NOT_SUPPORTED; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetParent(EdsBaseRef, EdsBaseRef *) { return EDS_ERR_NOT_SUPPORTED; }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPropertySize(EdsBaseRef, EdsPropertyID, EdsInt32, EdsDataType *outDataType,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetPropertySize(EdsBaseRef, EdsPropertyID, EdsInt32, EdsDataType *outDataType,
                                                         EdsUInt32 *outSize)
 {
     if (outDataType == nullptr || outSize == nullptr)
@@ -225,7 +225,7 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPropertySize(EdsBaseRef, EdsPropertyI
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPropertyData(EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32 inPropertySize,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetPropertyData(EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32 inPropertySize,
                                                         EdsVoid *outPropertyData)
 {
     if (outPropertyData == nullptr)
@@ -236,50 +236,50 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPropertyData(EdsBaseRef, EdsPropertyI
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetPropertyData(EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32, const EdsVoid *)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetPropertyData(EdsBaseRef, EdsPropertyID, EdsInt32, EdsUInt32, const EdsVoid *)
 {
     return EDS_ERR_OK;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPropertyDesc(EdsBaseRef, EdsPropertyID, EdsPropertyDesc *outPropertyDesc)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetPropertyDesc(EdsBaseRef, EdsPropertyID, EdsPropertyDesc *outPropertyDesc)
 {
     return answer(outPropertyDesc);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetCameraList(EdsCameraListRef *outCameraListRef)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetCameraList(EdsCameraListRef *outCameraListRef)
 {
     return answerRef(outCameraListRef);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetDeviceInfo(EdsCameraRef, EdsDeviceInfo *outDeviceInfo)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetDeviceInfo(EdsCameraRef, EdsDeviceInfo *outDeviceInfo)
 {
     return answer(outDeviceInfo);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsOpenSession(EdsCameraRef) { return EDS_ERR_OK; }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCloseSession(EdsCameraRef) { return EDS_ERR_OK; }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSendCommand(EdsCameraRef, EdsCameraCommand, EdsInt32) { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsOpenSession(EdsCameraRef) { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCloseSession(EdsCameraRef) { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSendCommand(EdsCameraRef, EdsCameraCommand, EdsInt32) { return EDS_ERR_OK; }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSendStatusCommand(EdsCameraRef, EdsCameraStatusCommand, EdsInt32)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSendStatusCommand(EdsCameraRef, EdsCameraStatusCommand, EdsInt32)
 {
     return EDS_ERR_OK;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetCapacity(EdsCameraRef, EdsCapacity) { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetCapacity(EdsCameraRef, EdsCapacity) { return EDS_ERR_OK; }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetVolumeInfo(EdsVolumeRef, EdsVolumeInfo *outVolumeInfo)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetVolumeInfo(EdsVolumeRef, EdsVolumeInfo *outVolumeInfo)
 {
     return answer(outVolumeInfo);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsFormatVolume(EdsVolumeRef) { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsFormatVolume(EdsVolumeRef) { return EDS_ERR_OK; }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetDirectoryItemInfo(EdsDirectoryItemRef, EdsDirectoryItemInfo *outDirItemInfo)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetDirectoryItemInfo(EdsDirectoryItemRef, EdsDirectoryItemInfo *outDirItemInfo)
 {
     return answer(outDirItemInfo);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDeleteDirectoryItem(EdsDirectoryItemRef inDirItemRef)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsDeleteDirectoryItem(EdsDirectoryItemRef inDirItemRef)
 {
     // A delete that succeeds gives up the caller's reference, as the SDK does.
     const EdsError e = result();
@@ -289,11 +289,11 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDeleteDirectoryItem(EdsDirectoryItemRef 
 }
 
 // Downloads only say whether they worked: file streams are references without a file behind.
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownload(EdsDirectoryItemRef, EdsUInt64, EdsStreamRef) { return result(); }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadCancel(EdsDirectoryItemRef) { return result(); }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadComplete(EdsDirectoryItemRef) { return result(); }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsDownload(EdsDirectoryItemRef, EdsUInt64, EdsStreamRef) { return result(); }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsDownloadCancel(EdsDirectoryItemRef) { return result(); }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsDownloadComplete(EdsDirectoryItemRef) { return result(); }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadThumbnail(EdsDirectoryItemRef, EdsStreamRef outStream)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsDownloadThumbnail(EdsDirectoryItemRef, EdsStreamRef outStream)
 {
     const EdsError e = result();
     if (e == EDS_ERR_OK)
@@ -301,38 +301,38 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadThumbnail(EdsDirectoryItemRef, E
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetAttribute(EdsDirectoryItemRef, EdsFileAttributes *)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetAttribute(EdsDirectoryItemRef, EdsFileAttributes *)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetAttribute(EdsDirectoryItemRef, EdsFileAttributes)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetAttribute(EdsDirectoryItemRef, EdsFileAttributes)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateFileStream(const EdsChar *, EdsFileCreateDisposition, EdsAccess,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCreateFileStream(const EdsChar *, EdsFileCreateDisposition, EdsAccess,
                                                          EdsStreamRef *outStream)
 {
     return answerRef(outStream);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateMemoryStream(EdsUInt64, EdsStreamRef *outStream)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCreateMemoryStream(EdsUInt64, EdsStreamRef *outStream)
 {
     return answerRef(outStream);
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateFileStreamEx(const char16_t *, EdsFileCreateDisposition, EdsAccess,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCreateFileStreamEx(const char16_t *, EdsFileCreateDisposition, EdsAccess,
                                                            EdsStreamRef *)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateMemoryStreamFromPointer(EdsVoid *, EdsUInt64, EdsStreamRef *)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCreateMemoryStreamFromPointer(EdsVoid *, EdsUInt64, EdsStreamRef *)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPointer(EdsStreamRef inStream, EdsVoid **outPointer)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetPointer(EdsStreamRef inStream, EdsVoid **outPointer)
 {
     Object *s = find(inStream);
     if (s == nullptr)
@@ -345,7 +345,7 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPointer(EdsStreamRef inStream, EdsVoi
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsRead(EdsStreamRef inStreamRef, EdsUInt64 inReadSize, EdsVoid *outBuffer,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsRead(EdsStreamRef inStreamRef, EdsUInt64 inReadSize, EdsVoid *outBuffer,
                                              EdsUInt64 *outReadSize)
 {
     Object *s = find(inStreamRef);
@@ -366,12 +366,12 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsRead(EdsStreamRef inStreamRef, EdsUInt64
     return EDS_ERR_OK;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsWrite(EdsStreamRef, EdsUInt64, const EdsVoid *, EdsUInt64 *)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsWrite(EdsStreamRef, EdsUInt64, const EdsVoid *, EdsUInt64 *)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSeek(EdsStreamRef inStreamRef, EdsInt64 inSeekOffset, EdsSeekOrigin)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSeek(EdsStreamRef inStreamRef, EdsInt64 inSeekOffset, EdsSeekOrigin)
 {
     Object *s = find(inStreamRef);
     if (s == nullptr)
@@ -382,9 +382,9 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSeek(EdsStreamRef inStreamRef, EdsInt64 
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetPosition(EdsStreamRef, EdsUInt64 *) { return EDS_ERR_NOT_SUPPORTED; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetPosition(EdsStreamRef, EdsUInt64 *) { return EDS_ERR_NOT_SUPPORTED; }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetLength(EdsStreamRef inStreamRef, EdsUInt64 *outLength)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetLength(EdsStreamRef inStreamRef, EdsUInt64 *outLength)
 {
     Object *s = find(inStreamRef);
     if (s == nullptr)
@@ -397,31 +397,31 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetLength(EdsStreamRef inStreamRef, EdsU
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCopyData(EdsStreamRef, EdsUInt64, EdsStreamRef)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCopyData(EdsStreamRef, EdsUInt64, EdsStreamRef)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetProgressCallback(EdsBaseRef, EdsProgressCallback, EdsProgressOption,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetProgressCallback(EdsBaseRef, EdsProgressCallback, EdsProgressOption,
                                                             EdsVoid *)
 {
     return EDS_ERR_OK;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateImageRef(EdsStreamRef, EdsImageRef *) { return EDS_ERR_NOT_SUPPORTED; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCreateImageRef(EdsStreamRef, EdsImageRef *) { return EDS_ERR_NOT_SUPPORTED; }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetImageInfo(EdsImageRef, EdsImageSource, EdsImageInfo *)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetImageInfo(EdsImageRef, EdsImageSource, EdsImageInfo *)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetImage(EdsImageRef, EdsImageSource, EdsTargetImageType, EdsRect, EdsSize,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetImage(EdsImageRef, EdsImageSource, EdsTargetImageType, EdsRect, EdsSize,
                                                  EdsStreamRef)
 {
     return EDS_ERR_NOT_SUPPORTED;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateEvfImageRef(EdsStreamRef inStreamRef, EdsEvfImageRef *outEvfImageRef)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCreateEvfImageRef(EdsStreamRef inStreamRef, EdsEvfImageRef *outEvfImageRef)
 {
     if (find(inStreamRef) == nullptr)
         return EDS_ERR_INVALID_HANDLE;
@@ -433,7 +433,7 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateEvfImageRef(EdsStreamRef inStreamR
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadEvfImage(EdsCameraRef, EdsEvfImageRef inEvfImageRef)
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsDownloadEvfImage(EdsCameraRef, EdsEvfImageRef inEvfImageRef)
 {
     Object *image = find(inEvfImageRef);
     if (image == nullptr)
@@ -444,25 +444,25 @@ TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsDownloadEvfImage(EdsCameraRef, EdsEvfIma
     return e;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetCameraAddedHandler(EdsCameraAddedHandler, EdsVoid *) { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetCameraAddedHandler(EdsCameraAddedHandler, EdsVoid *) { return EDS_ERR_OK; }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetPropertyEventHandler(EdsCameraRef, EdsPropertyEvent, EdsPropertyEventHandler,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetPropertyEventHandler(EdsCameraRef, EdsPropertyEvent, EdsPropertyEventHandler,
                                                                 EdsVoid *)
 {
     return EDS_ERR_OK;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetObjectEventHandler(EdsCameraRef, EdsObjectEvent, EdsObjectEventHandler,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetObjectEventHandler(EdsCameraRef, EdsObjectEvent, EdsObjectEventHandler,
                                                               EdsVoid *)
 {
     return EDS_ERR_OK;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsSetCameraStateEventHandler(EdsCameraRef, EdsStateEvent, EdsStateEventHandler,
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsSetCameraStateEventHandler(EdsCameraRef, EdsStateEvent, EdsStateEventHandler,
                                                                    EdsVoid *)
 {
     return EDS_ERR_OK;
 }
 
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsCreateStream(EdsIStream *, EdsStreamRef *) { return EDS_ERR_NOT_SUPPORTED; }
-TBX_SCRIPTED_API EdsError TBX_EDSAPI EdsGetEvent() { return EDS_ERR_OK; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsCreateStream(EdsIStream *, EdsStreamRef *) { return EDS_ERR_NOT_SUPPORTED; }
+TBX_SCRIPTED_API EdsError TBX_STDCALL EdsGetEvent() { return EDS_ERR_OK; }

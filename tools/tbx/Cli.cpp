@@ -158,15 +158,6 @@ std::optional<std::int64_t> integerIn(const std::string &text, std::int64_t low,
     return n;
 }
 
-void setEnvironment(const char *name, const std::string &value)
-{
-#if defined(_WIN32)
-    _putenv_s(name, value.c_str());
-#else
-    setenv(name, value.c_str(), 1);
-#endif
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -438,7 +429,7 @@ Session::Session(const Options &options, Output &output) : options_(options), ou
         standIns_ = standInsIn(options.libraryFolder);
     }
     if (options.scenario)
-        setEnvironment("TBX_SIM_SCENARIO", *options.scenario);
+        platform::setEnvironment("TBX_SIM_SCENARIO", *options.scenario);
     control_ = std::make_unique<TTetherboxActiveX>();
     control_->LibraryFolder = options.libraryFolder;
     control_->OnTimerError = [this](const std::string &message) { timerErrors_.push_back(message); };

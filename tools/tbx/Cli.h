@@ -2,7 +2,6 @@
 #pragma once
 
 #include "control/TetherboxActiveX.h"
-#include "LowMemory.h"
 #include "platform/Platform.h"
 #include "sim/TbxSimClient.h"
 

@@ -648,7 +648,7 @@ void cmdLiveview(Session &s)
         dir = destinationFolder(s, "liveview");
         rotation = dir / ".rotation";
     }
-    LowMemoryBlock low(stream ? 16u << 20 : 0u);
+    platform::LowMemoryBlock low(stream ? 16u << 20 : 0u);
     if (stream && low.data() != nullptr)
         c.SetLowBlockProvider([&low](std::size_t size) { return size <= low.size() ? low.data() : nullptr; });
 

@@ -46,13 +46,13 @@ EdsError fakeResult(unsigned position)
 
 } // namespace
 
-TBX_FAKE_API EdsUInt32 TBX_EDSAPI EdsRetain(EdsBaseRef inRef)
+TBX_FAKE_API EdsUInt32 TBX_STDCALL EdsRetain(EdsBaseRef inRef)
 {
     // With no reference: how many references EdsRelease has been given so far.
     return inRef == nullptr ? gReleases : 2u;
 }
 
-TBX_FAKE_API EdsUInt32 TBX_EDSAPI EdsRelease(EdsBaseRef inRef)
+TBX_FAKE_API EdsUInt32 TBX_STDCALL EdsRelease(EdsBaseRef inRef)
 {
     if (inRef == nullptr)
         return 0xFFFFFFFFu;
@@ -60,7 +60,7 @@ TBX_FAKE_API EdsUInt32 TBX_EDSAPI EdsRelease(EdsBaseRef inRef)
     return 41u;
 }
 
-TBX_FAKE_API EdsError TBX_EDSAPI EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *outCount)
+TBX_FAKE_API EdsError TBX_STDCALL EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *outCount)
 {
     if (outCount == nullptr)
         return EDS_ERR_INVALID_POINTER;
@@ -68,7 +68,7 @@ TBX_FAKE_API EdsError TBX_EDSAPI EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *o
     return EDS_ERR_OK;
 }
 
-TBX_FAKE_API EdsError TBX_EDSAPI EdsSetCapacity(EdsCameraRef inCameraRef, EdsCapacity inCapacity)
+TBX_FAKE_API EdsError TBX_STDCALL EdsSetCapacity(EdsCameraRef inCameraRef, EdsCapacity inCapacity)
 {
     // Checks that the record passed by value arrives intact.
     return inCameraRef == kFakeRef && inCapacity.numberOfFreeClusters == 0x7FFFFFFF &&
@@ -77,7 +77,7 @@ TBX_FAKE_API EdsError TBX_EDSAPI EdsSetCapacity(EdsCameraRef inCameraRef, EdsCap
                : EDS_ERR_INVALID_PARAMETER;
 }
 
-TBX_FAKE_API EdsError TBX_EDSAPI EdsDownload(EdsDirectoryItemRef inDirItemRef, EdsUInt64 inReadSize, EdsStreamRef outStream)
+TBX_FAKE_API EdsError TBX_STDCALL EdsDownload(EdsDirectoryItemRef inDirItemRef, EdsUInt64 inReadSize, EdsStreamRef outStream)
 {
     // Checks that a 64-bit size and the argument after it arrive intact.
     return inReadSize == 0x123456789ull && outStream == kFakeRef ? EDS_ERR_OK : EDS_ERR_INVALID_PARAMETER;
@@ -102,7 +102,7 @@ TBX_FAKE_API EdsError TBX_EDSAPI EdsDownload(EdsDirectoryItemRef inDirItemRef, E
 #define TBX_FAKE_JOIN_(a, b) a##b
 #define TBX_FAKE_DEFINE_1(name, result, parameters)
 #define TBX_FAKE_DEFINE_0(name, result, parameters)                                                \
-    TBX_FAKE_API result TBX_EDSAPI name parameters                                                  \
+    TBX_FAKE_API result TBX_STDCALL name parameters                                                  \
     {                                                                                              \
         return fakeResult(k##name);                                                                \
     }
