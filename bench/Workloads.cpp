@@ -130,9 +130,9 @@ std::size_t LiveViewPair::engineFrame()
 std::size_t LiveViewPair::bareFrame()
 {
     const sdk::EdsEntryPoints &eds = Eds();
-    sdk::EdsRef stream;
+    sdk::EdsRef stream(sdk::EdsdkLibrary());
     RaiseOnEdsError("EdsCreateMemoryStream", eds.EdsCreateMemoryStream(0, stream.receive()));
-    sdk::EdsRef image;
+    sdk::EdsRef image(sdk::EdsdkLibrary());
     RaiseOnEdsError("EdsCreateEvfImageRef", eds.EdsCreateEvfImageRef(stream.get(), image.receive()));
     RaiseOnEdsError("EdsDownloadEvfImage", eds.EdsDownloadEvfImage(session_.camera(), image.get()));
     // Like the engine, a metadata read that fails costs only that field.
@@ -223,7 +223,7 @@ sdk::EdsRef findItem(sdk::EdsBaseRef folder, const std::string &name)
     sdk::EdsUInt32 count = 0;
     RaiseOnEdsError("EdsGetChildCount", eds.EdsGetChildCount(folder, &count));
     for (sdk::EdsUInt32 index = 0; index < count; ++index) {
-        sdk::EdsRef child;
+        sdk::EdsRef child(sdk::EdsdkLibrary());
         RaiseOnEdsError("EdsGetChildAtIndex",
                         eds.EdsGetChildAtIndex(folder, static_cast<sdk::EdsInt32>(index), child.receive()));
         sdk::EdsDirectoryItemInfo info{};
@@ -259,7 +259,7 @@ DownloadPair::DownloadPair(Session &session, const std::string &name) : session_
     session_.engine().OnGetPictureEvent = [this](int) { ++progress_; };
 
     {
-        sdk::EdsRef volume;
+        sdk::EdsRef volume(sdk::EdsdkLibrary());
         RaiseOnEdsError("EdsGetChildAtIndex", Eds().EdsGetChildAtIndex(session_.camera(), 0, volume.receive()));
         item_ = findItem(volume.get(), name);
     }
@@ -284,7 +284,7 @@ std::uint64_t DownloadPair::engineDownload()
 std::uint64_t DownloadPair::bareDownload()
 {
     const sdk::EdsEntryPoints &eds = Eds();
-    sdk::EdsRef stream;
+    sdk::EdsRef stream(sdk::EdsdkLibrary());
     RaiseOnEdsError("EdsCreateFileStream",
                     eds.EdsCreateFileStream(bareFile().string().c_str(), sdk::kEdsFileCreateDisposition_CreateAlways,
                                             sdk::kEdsAccess_Write, stream.receive()));

@@ -10,17 +10,16 @@ namespace tbx {
 
 namespace {
 
-template <class Driver>
-std::unique_ptr<CamDriver> make()
+std::unique_ptr<CamDriver> makeEos()
 {
-    return std::make_unique<Driver>();
+    return std::make_unique<eos::TEDSDK>(sdk::EdsdkLibrary());
 }
 
 constexpr std::array<DriverEntry, kDriverSlotCount> kDriverTable{{
     {SlotLegacy, CamModPowerShot, "PowerShot", nullptr},
     {SlotPTP, CamModPowerShot, "PowerShot", nullptr},
     {SlotGen2, CamModPowerShotGen2, "PowerShot generation 2", nullptr},
-    {SlotEOS, CamModEOS, "EOS", &make<eos::TEDSDK>},
+    {SlotEOS, CamModEOS, "EOS", &makeEos},
 }};
 
 constexpr bool tableMatchesSlots()

@@ -216,7 +216,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     const std::size_t ops = std::min(size, kOperations);
     s.start(data + ops, size - ops);
     {
-        eos::TEDSDK driver;
+        eos::TEDSDK driver(sdk::EdsdkLibrary());
         CameraRecordList records;
         driver.Attach(0, records, EngineHooks{});
         guarded([&] { driver.StartSDK(TBX_FUZZ_EDSDK_DIR); });

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace tbx::sdk {
 namespace {
@@ -147,7 +148,7 @@ TEST_F(EdsBindingTest, EdsRefReleasesEachReferenceOnce)
     const auto ref = [](std::uintptr_t n) { return reinterpret_cast<EdsBaseRef>(n); };
     const EdsUInt32 before = releases();
     {
-        EdsRef a(ref(0x10));
+        EdsRef a(EdsdkLibrary(), ref(0x10));
         EdsRef b(std::move(a)); // moves ownership, releases nothing
         EXPECT_FALSE(a);
         EXPECT_EQ(b.get(), ref(0x10));
@@ -156,16 +157,49 @@ TEST_F(EdsBindingTest, EdsRefReleasesEachReferenceOnce)
         *b.receive() = ref(0x20); // the old reference goes before the slot is refilled
         EXPECT_EQ(releases(), before + 1);
 
-        EdsRef kept(ref(0x30));
+        EdsRef kept(EdsdkLibrary(), ref(0x30));
         EXPECT_EQ(kept.release(), ref(0x30)); // given up: never released by us
     }
     EXPECT_EQ(releases(), before + 2);
 
     // After the unload chain the library has freed everything: nothing is called any more.
-    EdsRef late(ref(0x40));
+    EdsRef late(EdsdkLibrary(), ref(0x40));
     runUnloadChain();
     late.reset();
     EXPECT_FALSE(late);
+}
+
+std::vector<EdsBaseRef> gOtherReleases;
+
+EdsUInt32 TBX_STDCALL releaseInOther(EdsBaseRef ref)
+{
+    gOtherReleases.push_back(ref);
+    return 0;
+}
+
+TEST_F(EdsBindingTest, AReferenceGoesBackToTheLibraryThatMadeIt)
+{
+    // A second EOS-style library with its own entry points, as the generation-2 SDK has.
+    static EdsEntryPoints other;
+    other.EdsRelease = &releaseInOther;
+    static const EdsLibrary otherLibrary{"other", nullptr, [] { return true; },
+                                         []() -> const EdsEntryPoints & { return other; }, {}};
+    LoadEDSDK(fixture("good"));
+    const EdsUInt32 before = Eds().EdsRetain(nullptr); // the fake counts its releases
+    gOtherReleases.clear();
+    {
+        EdsRef made(otherLibrary, reinterpret_cast<EdsBaseRef>(0x50));
+        EdsRef moved;
+        moved = std::move(made); // the library travels with the reference
+        EXPECT_EQ(moved.library(), &otherLibrary);
+        *moved.receive() = reinterpret_cast<EdsBaseRef>(0x60);
+    }
+    EXPECT_EQ(gOtherReleases, (std::vector<EdsBaseRef>{reinterpret_cast<EdsBaseRef>(0x50),
+                                                       reinterpret_cast<EdsBaseRef>(0x60)}));
+    EXPECT_EQ(Eds().EdsRetain(nullptr), before);
+
+    EdsRef ofNoLibrary;
+    EXPECT_THROW(ofNoLibrary.receive(), EAssertionFailed);
 }
 
 } // namespace

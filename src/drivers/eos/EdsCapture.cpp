@@ -56,13 +56,13 @@ void checkFileName(const std::string &fileName)
 }
 
 /// Releases \p ref through the SDK and raises when the SDK did not know it.
-void releaseChecked(std::string_view label, EdsBaseRef ref)
+void releaseChecked(const EdsCalls &sdk, std::string_view label, EdsBaseRef ref)
 {
     if (ref == nullptr)
         return;
-    const EdsUInt32 count = Eds().EdsRelease(ref);
+    const EdsUInt32 count = sdk.eds().EdsRelease(ref);
     if (count == kReleaseFailed)
-        RaiseOnEdsError(label, count);
+        sdk.raiseOnError(label, count);
 }
 
 /// A file name from a fixed SDK buffer, which need not hold a terminator.
@@ -111,11 +111,11 @@ std::exception_ptr attempt(Body &&body)
 }
 
 /// Creates (or truncates) \p fileName for writing.
-EdsRef createFileStream(const std::string &fileName)
+EdsRef createFileStream(const EdsCalls &sdk, const std::string &fileName)
 {
-    EdsRef stream;
-    RaiseOnEdsError("EdsCreateFileStream",
-                    Eds().EdsCreateFileStream(fileName.c_str(), kEdsFileCreateDisposition_CreateAlways,
+    EdsRef stream(sdk.library());
+    sdk.raiseOnError("EdsCreateFileStream",
+                    sdk.eds().EdsCreateFileStream(fileName.c_str(), kEdsFileCreateDisposition_CreateAlways,
                                               kEdsAccess_Write, stream.receive()));
     return stream;
 }
@@ -128,24 +128,24 @@ bool isUpperCaseJpegName(const std::string &name)
 
 /// The thumbnail of \p item, or nothing when any step of reading it fails: one unreadable
 /// thumbnail must not cost the host the whole listing.
-std::optional<JpegBlob> readThumbnail(EdsDirectoryItemRef item) noexcept
+std::optional<JpegBlob> readThumbnail(const EdsCalls &sdk, EdsDirectoryItemRef item) noexcept
 {
     try {
-        EdsRef stream;
-        if (Eds().EdsCreateMemoryStream(0, stream.receive()) != EDS_ERR_OK || !stream)
+        EdsRef stream(sdk.library());
+        if (sdk.eds().EdsCreateMemoryStream(0, stream.receive()) != EDS_ERR_OK || !stream)
             return std::nullopt;
-        if (Eds().EdsDownloadThumbnail(item, stream.get()) != EDS_ERR_OK ||
-            Eds().EdsSeek(stream.get(), 0, kEdsSeek_Begin) != EDS_ERR_OK)
+        if (sdk.eds().EdsDownloadThumbnail(item, stream.get()) != EDS_ERR_OK ||
+            sdk.eds().EdsSeek(stream.get(), 0, kEdsSeek_Begin) != EDS_ERR_OK)
             return std::nullopt;
         EdsUInt64 length = 0;
-        if (Eds().EdsGetLength(stream.get(), &length) != EDS_ERR_OK || length > kMaxThumbnailBytes)
+        if (sdk.eds().EdsGetLength(stream.get(), &length) != EDS_ERR_OK || length > kMaxThumbnailBytes)
             return std::nullopt;
         JpegBlob bytes;
         bytes.reserve(static_cast<std::size_t>(length));
         std::uint8_t chunk[16384];
         for (;;) {
             EdsUInt64 got = 0;
-            if (Eds().EdsRead(stream.get(), sizeof chunk, chunk, &got) != EDS_ERR_OK || got > sizeof chunk)
+            if (sdk.eds().EdsRead(stream.get(), sizeof chunk, chunk, &got) != EDS_ERR_OK || got > sizeof chunk)
                 return std::nullopt;
             if (got == 0)
                 break;
@@ -165,7 +165,7 @@ std::optional<JpegBlob> readThumbnail(EdsDirectoryItemRef item) noexcept
 /// Walks a folder of the card depth first, collecting files and their list entries.
 class CollectionWalk {
 public:
-    explicit CollectionWalk(bool thumbnails) : thumbnails_(thumbnails) {}
+    CollectionWalk(const EdsCalls &sdk, bool thumbnails) : sdk_(sdk), thumbnails_(thumbnails) {}
 
     void children(EdsBaseRef parent, int depth)
     {
@@ -173,11 +173,11 @@ public:
             throw ECamException("OpenCameraCollection : folders nested deeper than " +
                                 std::to_string(kMaxFolderDepth) + " levels");
         EdsUInt32 count = 0;
-        RaiseOnEdsError("EdsGetChildCount", Eds().EdsGetChildCount(parent, &count));
+        sdk_.raiseOnError("EdsGetChildCount", sdk_.eds().EdsGetChildCount(parent, &count));
         const auto last = static_cast<EdsInt32>(std::min<EdsUInt32>(count, 0x7FFFFFFFu));
         for (EdsInt32 i = 0; i < last; ++i) {
-            EdsRef child;
-            RaiseOnEdsError("EdsGetChildAtIndex", Eds().EdsGetChildAtIndex(parent, i, child.receive()));
+            EdsRef child(sdk_.library());
+            sdk_.raiseOnError("EdsGetChildAtIndex", sdk_.eds().EdsGetChildAtIndex(parent, i, child.receive()));
             visit(std::move(child), depth);
         }
     }
@@ -189,7 +189,7 @@ private:
     void visit(EdsRef item, int depth)
     {
         EdsDirectoryItemInfo info{};
-        RaiseOnEdsError("EdsGetDirectoryItemInfo", Eds().EdsGetDirectoryItemInfo(item.get(), &info));
+        sdk_.raiseOnError("EdsGetDirectoryItemInfo", sdk_.eds().EdsGetDirectoryItemInfo(item.get(), &info));
         if (info.isFolder != 0) {
             children(item.get(), depth + 1);
             return; // the folder's reference goes with `item`
@@ -199,11 +199,12 @@ private:
         entry.Size = info.size;
         entry.DateTime = info.dateTime;
         if (thumbnails_ && isUpperCaseJpegName(entry.Name))
-            entry.Thumbnail = readThumbnail(item.get());
+            entry.Thumbnail = readThumbnail(sdk_, item.get());
         entries.push_back(std::move(entry));
         items.push_back(std::move(item));
     }
 
+    const EdsCalls &sdk_;
     bool thumbnails_;
 };
 
@@ -216,8 +217,8 @@ private:
 int TEDSDK::GetNumberOfAvailableShots()
 {
     EdsUInt32 shots = 0;
-    RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_AvailableShots",
-                    Eds().EdsGetPropertyData(Camera(), kEdsPropID_AvailableShots, 0, sizeof shots, &shots));
+    raiseOnError("EdsGetPropertyData, kEdsPropID_AvailableShots",
+                    eds().EdsGetPropertyData(Camera(), kEdsPropID_AvailableShots, 0, sizeof shots, &shots));
     return static_cast<int>(shots);
 }
 
@@ -233,7 +234,7 @@ void TEDSDK::RemotePressShutter(int button)
     const std::int32_t param = index < std::size(kShutterButtonParams) ? kShutterButtonParams[index]
                                                                        : kEdsCameraCommand_ShutterButton_OFF;
     if (drivers::retry(drivers::kBusyShutterRetry, [&] {
-            return Eds().EdsSendCommand(Camera(), kEdsCameraCommand_PressShutterButton, param) == EDS_ERR_OK;
+            return eds().EdsSendCommand(Camera(), kEdsCameraCommand_PressShutterButton, param) == EDS_ERR_OK;
         }))
         return;
     sendCommand(kEdsCameraCommand_PressShutterButton, param, "EdsSendCommand");
@@ -242,25 +243,25 @@ void TEDSDK::RemotePressShutter(int button)
 void TEDSDK::SetBULB(bool on)
 {
     if (on) {
-        RaiseOnEdsError("EdsSendStatusCommand",
-                        Eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UILock, 0));
-        const EdsError started = Eds().EdsSendCommand(Camera(), kEdsCameraCommand_BulbStart, 0);
+        raiseOnError("EdsSendStatusCommand",
+                        eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UILock, 0));
+        const EdsError started = eds().EdsSendCommand(Camera(), kEdsCameraCommand_BulbStart, 0);
         if (started != EDS_ERR_OK) {
             // No exposure runs, so nothing would ever unlock the camera's controls again.
-            Eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
-            RaiseOnEdsError("EdsSendCommand", started);
+            eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
+            raiseOnError("EdsSendCommand", started);
         }
         return;
     }
-    const EdsError ended = Eds().EdsSendCommand(Camera(), kEdsCameraCommand_BulbEnd, 0);
-    const EdsError unlocked = Eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
-    RaiseOnEdsError("EdsSendCommand", ended);
-    RaiseOnEdsError("EdsSendStatusCommand", unlocked);
+    const EdsError ended = eds().EdsSendCommand(Camera(), kEdsCameraCommand_BulbEnd, 0);
+    const EdsError unlocked = eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
+    raiseOnError("EdsSendCommand", ended);
+    raiseOnError("EdsSendStatusCommand", unlocked);
 }
 
 void TEDSDK::sendCommand(EdsCameraCommand command, std::int32_t param, const char *label)
 {
-    RaiseOnEdsError(label, Eds().EdsSendCommand(Camera(), command, param));
+    raiseOnError(label, eds().EdsSendCommand(Camera(), command, param));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -270,32 +271,32 @@ void TEDSDK::sendCommand(EdsCameraCommand command, std::int32_t param, const cha
 void TEDSDK::RegisterTransferItem(void *object)
 {
     std::lock_guard lock(itemsMutex_);
-    transferItems_.emplace_back(static_cast<EdsBaseRef>(object));
+    transferItems_.emplace_back(sdk_, static_cast<EdsBaseRef>(object));
 }
 
 void TEDSDK::RegisterMovieItem(void *object)
 {
     std::lock_guard lock(itemsMutex_);
-    movieItems_.emplace_back(static_cast<EdsBaseRef>(object));
+    movieItems_.emplace_back(sdk_, static_cast<EdsBaseRef>(object));
 }
 
 void TEDSDK::RegisterCardItem(void *object)
 {
     std::lock_guard lock(itemsMutex_);
-    cardItems_.emplace_back(static_cast<EdsBaseRef>(object));
+    cardItems_.emplace_back(sdk_, static_cast<EdsBaseRef>(object));
 }
 
 std::string TEDSDK::ObjectFileName(void *object)
 {
     EdsDirectoryItemInfo info{};
-    RaiseOnEdsError("EdsGetDirectoryItemInfo",
-                    Eds().EdsGetDirectoryItemInfo(static_cast<EdsBaseRef>(object), &info));
+    raiseOnError("EdsGetDirectoryItemInfo",
+                    eds().EdsGetDirectoryItemInfo(static_cast<EdsBaseRef>(object), &info));
     return boundedName(info);
 }
 
 void TEDSDK::ReleaseObject(void *object)
 {
-    EdsRef(static_cast<EdsBaseRef>(object)).reset();
+    newRef(static_cast<EdsBaseRef>(object)).reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -315,7 +316,7 @@ EdsRef TEDSDK::takeItem(EdsItemList &list, EdsDirectoryItemRef item)
     std::lock_guard lock(itemsMutex_);
     const auto found = std::find_if(list.begin(), list.end(), [&](const EdsRef &r) { return r.get() == item; });
     if (found == list.end())
-        return EdsRef();
+        return newRef();
     EdsRef taken = std::move(*found);
     list.erase(found);
     return taken;
@@ -324,16 +325,16 @@ EdsRef TEDSDK::takeItem(EdsItemList &list, EdsDirectoryItemRef item)
 void TEDSDK::downloadItem(EdsDirectoryItemRef item, EdsStreamRef stream, int kind, int registryIndex)
 {
     EdsDirectoryItemInfo info{};
-    RaiseOnEdsError("EdsGetDirectoryItemInfo", Eds().EdsGetDirectoryItemInfo(item, &info));
-    RaiseOnEdsError("EdsSetProgressCallback",
-                    Eds().EdsSetProgressCallback(stream, callbacks_.progress, kEdsProgressOption_Periodically,
+    raiseOnError("EdsGetDirectoryItemInfo", eds().EdsGetDirectoryItemInfo(item, &info));
+    raiseOnError("EdsSetProgressCallback",
+                    eds().EdsSetProgressCallback(stream, callbacks_.progress, kEdsProgressOption_Periodically,
                                                  registryContext(registryIndex)));
     struct KindGuard {
         std::atomic<int> &kind;
         ~KindGuard() { kind = 0; }
     } guard{transferKind_};
     transferKind_ = kind;
-    RaiseOnEdsError("EdsDownload", Eds().EdsDownload(item, info.size, stream));
+    raiseOnError("EdsDownload", eds().EdsDownload(item, info.size, stream));
 }
 
 void TEDSDK::RemoteGetPicture(const std::string &fileName, int pictureType, ProgressProc /*progress*/,
@@ -344,21 +345,21 @@ void TEDSDK::RemoteGetPicture(const std::string &fileName, int pictureType, Prog
     if (pictureType != 0 && pictureType != 1)
         throw ECamException("Picture type " + std::to_string(pictureType) +
                             " is not known: 0 asks for the thumbnail, 1 for the picture");
-    EdsRef stream = createFileStream(fileName);
+    EdsRef stream = createFileStream(*this, fileName);
 
     const bool full = pictureType == 1;
     Cleanup cleanup(attempt([&] {
         if (full)
             downloadItem(item, stream.get(), 1, registryIndex);
         else
-            RaiseOnEdsError("EdsDownloadThumbnail", Eds().EdsDownloadThumbnail(item, stream.get()));
+            raiseOnError("EdsDownloadThumbnail", eds().EdsDownloadThumbnail(item, stream.get()));
     }));
-    cleanup.run([&] { releaseChecked("EdsRelease", stream.release()); });
+    cleanup.run([&] { releaseChecked(*this, "EdsRelease", stream.release()); });
     if (full) {
         // A full download consumes the picture whether or not it arrived; a thumbnail download
         // leaves it in place for the full one.
-        cleanup.run([&] { RaiseOnEdsError("EdsDownloadComplete", Eds().EdsDownloadComplete(item)); });
-        cleanup.run([&] { releaseChecked("EdsRelease", takeItem(transferItems_, item).release()); });
+        cleanup.run([&] { raiseOnError("EdsDownloadComplete", eds().EdsDownloadComplete(item)); });
+        cleanup.run([&] { releaseChecked(*this, "EdsRelease", takeItem(transferItems_, item).release()); });
     }
     cleanup.finish();
 }
@@ -379,21 +380,21 @@ void TEDSDK::downloadAnnounced(EdsItemList &list, const char *emptyMessage, cons
 {
     const EdsDirectoryItemRef item = headItem(list, emptyMessage);
     checkFileName(fileName);
-    EdsRef stream = createFileStream(fileName);
+    EdsRef stream = createFileStream(*this, fileName);
 
     const std::exception_ptr failed = attempt([&] { downloadItem(item, stream.get(), 2, registryIndex); });
     Cleanup cleanup(failed);
-    cleanup.run([&] { releaseChecked("EdsRelease", stream.release()); });
-    cleanup.run([&] { RaiseOnEdsError("EdsDownloadComplete", Eds().EdsDownloadComplete(item)); });
+    cleanup.run([&] { releaseChecked(*this, "EdsRelease", stream.release()); });
+    cleanup.run([&] { raiseOnError("EdsDownloadComplete", eds().EdsDownloadComplete(item)); });
     EdsRef owned = takeItem(list, item);
     if (deleteAfter && !failed) {
         cleanup.run([&] {
             // Deleting gives the reference back to the SDK; a refused delete leaves it with us.
-            RaiseOnEdsError("EdsDeleteDirectoryItem", Eds().EdsDeleteDirectoryItem(owned.get()));
+            raiseOnError("EdsDeleteDirectoryItem", eds().EdsDeleteDirectoryItem(owned.get()));
             owned.release();
         });
     }
-    cleanup.run([&] { releaseChecked("EdsRelease", owned.release()); });
+    cleanup.run([&] { releaseChecked(*this, "EdsRelease", owned.release()); });
     cleanup.finish();
 }
 
@@ -407,14 +408,14 @@ void TEDSDK::OpenCameraCollection(const std::string & /*tempFolder*/, bool thumb
     closeCollection();
 
     EdsUInt32 volumes = 0;
-    RaiseOnEdsError("EdsGetChildCount", Eds().EdsGetChildCount(Camera(), &volumes));
+    raiseOnError("EdsGetChildCount", eds().EdsGetChildCount(Camera(), &volumes));
     if (volumes == 0)
         throw ECamException("OpenCameraCollection : No volumes found");
-    EdsRef volume;
-    RaiseOnEdsError("EdsGetChildAtIndex", Eds().EdsGetChildAtIndex(Camera(), 0, volume.receive()));
+    EdsRef volume(sdk_);
+    raiseOnError("EdsGetChildAtIndex", eds().EdsGetChildAtIndex(Camera(), 0, volume.receive()));
 
     // Built aside: a walk that fails part way releases what it collected on the way out.
-    CollectionWalk walk(thumbnails);
+    CollectionWalk walk(*this, thumbnails);
     walk.children(volume.get(), 0);
 
     std::lock_guard lock(itemsMutex_);
@@ -425,7 +426,7 @@ void TEDSDK::OpenCameraCollection(const std::string & /*tempFolder*/, bool thumb
 
 void TEDSDK::closeCollection() noexcept
 {
-    EdsRef volume;
+    EdsRef volume(sdk_);
     EdsItemList items;
     {
         std::lock_guard lock(itemsMutex_);
@@ -461,18 +462,18 @@ void TEDSDK::GetPicture(int position, const std::string &fileName, ProgressProc 
 {
     checkFileName(fileName);
     const EdsDirectoryItemRef item = collectionItem(position, "download");
-    EdsRef stream = createFileStream(fileName);
+    EdsRef stream = createFileStream(*this, fileName);
 
     Cleanup cleanup(attempt([&] { downloadItem(item, stream.get(), 2, registryIndex); }));
-    cleanup.run([&] { releaseChecked("EdsRelease", stream.release()); });
-    cleanup.run([&] { RaiseOnEdsError("EdsDownloadComplete", Eds().EdsDownloadComplete(item)); });
+    cleanup.run([&] { releaseChecked(*this, "EdsRelease", stream.release()); });
+    cleanup.run([&] { raiseOnError("EdsDownloadComplete", eds().EdsDownloadComplete(item)); });
     cleanup.finish();
 }
 
 void TEDSDK::DeletePicture(ImageListType &list, int position)
 {
     const EdsDirectoryItemRef item = collectionItem(position, "delete");
-    RaiseOnEdsError("EdsDeleteDirectoryItem", Eds().EdsDeleteDirectoryItem(item));
+    raiseOnError("EdsDeleteDirectoryItem", eds().EdsDeleteDirectoryItem(item));
     // The SDK released the deleted item's reference itself.
     takeItem(collectionItems_, item).release();
     const auto index = static_cast<std::size_t>(position);

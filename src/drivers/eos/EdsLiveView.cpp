@@ -61,13 +61,13 @@ std::uint32_t wordAt(const std::vector<std::uint8_t> &block, std::size_t offset)
 
 void TEDSDK::setProperty32(EdsPropertyID property, std::uint32_t value, const char *label)
 {
-    RaiseOnEdsError(label, Eds().EdsSetPropertyData(Camera(), property, 0, sizeof value, &value));
+    raiseOnError(label, eds().EdsSetPropertyData(Camera(), property, 0, sizeof value, &value));
 }
 
 void TEDSDK::setPropertyPatiently(EdsPropertyID property, std::uint32_t value, const char *label)
 {
     if (drivers::retry(drivers::kPatientRetry, [&] {
-            return Eds().EdsSetPropertyData(Camera(), property, 0, sizeof value, &value) == EDS_ERR_OK;
+            return eds().EdsSetPropertyData(Camera(), property, 0, sizeof value, &value) == EDS_ERR_OK;
         }))
         return;
     setProperty32(property, value, label);
@@ -83,14 +83,14 @@ void TEDSDK::RemoteStartViewfinder(const ViewfinderCallbacks & /*callbacks*/, in
     setPropertyPatiently(kEdsPropID_Evf_OutputDevice, kEdsEvfOutputDevice_PC,
                          "EdsSetPropertyData, kEdsPropID_Evf_OutputDevice");
     // Live view on the computer locks the camera's controls; give them back.
-    Eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
+    eds().EdsSendStatusCommand(Camera(), kEdsCameraStatusCommand_UIUnLock, 0);
 }
 
 void TEDSDK::RemoteStopViewfinder()
 {
     const EdsUInt32 off = 0;
-    Eds().EdsSetPropertyData(Camera(), kEdsPropID_Evf_OutputDevice, 0, sizeof off, &off);
-    Eds().EdsSetPropertyData(Camera(), kEdsPropID_Evf_Mode, 0, sizeof off, &off);
+    eds().EdsSetPropertyData(Camera(), kEdsPropID_Evf_OutputDevice, 0, sizeof off, &off);
+    eds().EdsSetPropertyData(Camera(), kEdsPropID_Evf_Mode, 0, sizeof off, &off);
 }
 
 void TEDSDK::SetViewfinderOutput(std::uint8_t output)
@@ -100,8 +100,8 @@ void TEDSDK::SetViewfinderOutput(std::uint8_t output)
     switch (output) {
     case 0: { // the camera's screen as well
         EdsUInt32 device = 0;
-        RaiseOnEdsError(kLabelGet,
-                        Eds().EdsGetPropertyData(Camera(), kEdsPropID_Evf_OutputDevice, 0, sizeof device, &device));
+        raiseOnError(kLabelGet,
+                        eds().EdsGetPropertyData(Camera(), kEdsPropID_Evf_OutputDevice, 0, sizeof device, &device));
         if ((device & kEdsEvfOutputDevice_TFT) == 0)
             setProperty32(kEdsPropID_Evf_OutputDevice, device + kEdsEvfOutputDevice_TFT, kLabelSet);
         break;
@@ -136,7 +136,7 @@ void TEDSDK::SetViewfinderAFMode(std::uint8_t mode)
     constexpr std::int32_t kLiveMode = 1;
     const std::int32_t value = cameraOf(kEvfAFModes, mode & 0x7F, kLiveMode);
     EdsPropertyDesc desc{};
-    RaiseOnEdsError("EdsGetPropertyDesc", Eds().EdsGetPropertyDesc(Camera(), kEdsPropID_Evf_AFMode, &desc));
+    raiseOnError("EdsGetPropertyDesc", eds().EdsGetPropertyDesc(Camera(), kEdsPropID_Evf_AFMode, &desc));
     const int count = std::clamp(desc.numElements, 0, static_cast<int>(std::size(desc.propDesc)));
     const auto *first = std::begin(desc.propDesc);
     if (std::find(first, first + count, value) == first + count)
@@ -148,7 +148,7 @@ void TEDSDK::SetViewfinderAFMode(std::uint8_t mode)
 std::uint8_t TEDSDK::GetViewfinderAFMode()
 {
     EdsUInt32 value = 0;
-    if (Eds().EdsGetPropertyData(Camera(), kEdsPropID_Evf_AFMode, 0, sizeof value, &value) != EDS_ERR_OK)
+    if (eds().EdsGetPropertyData(Camera(), kEdsPropID_Evf_AFMode, 0, sizeof value, &value) != EDS_ERR_OK)
         return 0;
     return codeOf(kEvfAFModes, value & 0xFF, kEvfAFModeOther);
 }
@@ -164,11 +164,11 @@ void TEDSDK::GetViewfinderAFInfo(AFFocusInfoType &info)
     std::size_t size = kFocusInfoDefaultSize;
     EdsDataType type = 0;
     EdsUInt32 reported = 0;
-    if (Eds().EdsGetPropertySize(Camera(), kEdsPropID_FocusInfo, 0, &type, &reported) == EDS_ERR_OK &&
+    if (eds().EdsGetPropertySize(Camera(), kEdsPropID_FocusInfo, 0, &type, &reported) == EDS_ERR_OK &&
         reported >= kFocusFramesOffset && reported <= kFocusInfoMaxSize)
         size = reported;
     std::vector<std::uint8_t> block(size);
-    if (Eds().EdsGetPropertyData(Camera(), kEdsPropID_FocusInfo, 0, static_cast<EdsUInt32>(size), block.data()) !=
+    if (eds().EdsGetPropertyData(Camera(), kEdsPropID_FocusInfo, 0, static_cast<EdsUInt32>(size), block.data()) !=
         EDS_ERR_OK)
         return;
 
@@ -202,8 +202,8 @@ void TEDSDK::SetViewfinderZoom(int zoom)
 void TEDSDK::SetViewfinderZoomPosition(int x, int y)
 {
     const EdsPoint point{x, y};
-    RaiseOnEdsError("EdsSetPropertyData, kEdsPropID_Evf_ZoomPosition",
-                    Eds().EdsSetPropertyData(Camera(), kEdsPropID_Evf_ZoomPosition, 0, sizeof point, &point));
+    raiseOnError("EdsSetPropertyData, kEdsPropID_Evf_ZoomPosition",
+                    eds().EdsSetPropertyData(Camera(), kEdsPropID_Evf_ZoomPosition, 0, sizeof point, &point));
 }
 
 void TEDSDK::SetDepthOfFieldPreview(bool on)
@@ -216,8 +216,8 @@ void TEDSDK::SetDepthOfFieldPreview(bool on)
 bool TEDSDK::GetDepthOfFieldPreview()
 {
     EdsUInt32 value = 0;
-    RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_Evf_DepthOfFieldPreview",
-                    Eds().EdsGetPropertyData(Camera(), kEdsPropID_Evf_DepthOfFieldPreview, 0, sizeof value, &value));
+    raiseOnError("EdsGetPropertyData, kEdsPropID_Evf_DepthOfFieldPreview",
+                    eds().EdsGetPropertyData(Camera(), kEdsPropID_Evf_DepthOfFieldPreview, 0, sizeof value, &value));
     return value == kEdsEvfDepthOfFieldPreview_ON;
 }
 

@@ -24,7 +24,6 @@ namespace tbx::eos {
 using sdk::Eds;
 using sdk::EdsCameraRef;
 using sdk::EdsUInt32;
-using sdk::RaiseOnEdsError;
 
 namespace {
 
@@ -45,31 +44,31 @@ constexpr CodeRow kSaveTo[] = {
 };
 static_assert(oneToOne(kSaveTo));
 
-std::optional<EdsUInt32> readU32(EdsCameraRef camera, sdk::EdsPropertyID id)
+std::optional<EdsUInt32> readU32(const EdsCalls &sdk, EdsCameraRef camera, sdk::EdsPropertyID id)
 {
     EdsUInt32 value = 0;
-    if (Eds().EdsGetPropertyData(camera, id, 0, sizeof value, &value) != sdk::EDS_ERR_OK)
+    if (sdk.eds().EdsGetPropertyData(camera, id, 0, sizeof value, &value) != sdk::EDS_ERR_OK)
         return std::nullopt;
     return value;
 }
 
 /// Writes one property; a refused write is tried once more after 100 ms and then dropped.
-bool writeData(EdsCameraRef camera, sdk::EdsPropertyID id, const void *data, EdsUInt32 size)
+bool writeData(const EdsCalls &sdk, EdsCameraRef camera, sdk::EdsPropertyID id, const void *data, EdsUInt32 size)
 {
     return drivers::retry(kWriteRetry,
-                          [&] { return Eds().EdsSetPropertyData(camera, id, 0, size, data) == sdk::EDS_ERR_OK; });
+                          [&] { return sdk.eds().EdsSetPropertyData(camera, id, 0, size, data) == sdk::EDS_ERR_OK; });
 }
 
-void writeValue(EdsCameraRef camera, sdk::EdsPropertyID id, std::int32_t value)
+void writeValue(const EdsCalls &sdk, EdsCameraRef camera, sdk::EdsPropertyID id, std::int32_t value)
 {
-    writeData(camera, id, &value, sizeof value);
+    writeData(sdk, camera, id, &value, sizeof value);
 }
 
 /// Writes \p value unless it is the conversion's no-value marker.
-void writeUnlessNoValue(EdsCameraRef camera, sdk::EdsPropertyID id, std::int32_t value, std::int32_t noValue)
+void writeUnlessNoValue(const EdsCalls &sdk, EdsCameraRef camera, sdk::EdsPropertyID id, std::int32_t value, std::int32_t noValue)
 {
     if (value != noValue)
-        writeValue(camera, id, value);
+        writeValue(sdk, camera, id, value);
 }
 
 std::uint8_t lowByte(std::uint32_t value) { return static_cast<std::uint8_t>(value & 0xFFu); }
@@ -174,10 +173,10 @@ std::span<const std::int32_t> allowedValues(const sdk::EdsPropertyDesc &desc)
 }
 
 /// Reads the white-balance shift; empty when unreadable or either value is absent.
-std::optional<std::array<std::int32_t, 2>> readWBShift(EdsCameraRef camera)
+std::optional<std::array<std::int32_t, 2>> readWBShift(const EdsCalls &sdk, EdsCameraRef camera)
 {
     std::array<std::int32_t, 2> shift{};
-    if (Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_WhiteBalanceShift, 0, sizeof shift, shift.data()) !=
+    if (sdk.eds().EdsGetPropertyData(camera, sdk::kEdsPropID_WhiteBalanceShift, 0, sizeof shift, shift.data()) !=
         sdk::EDS_ERR_OK)
         return std::nullopt;
     if (static_cast<std::uint32_t>(shift[0]) == kUnsetShift || static_cast<std::uint32_t>(shift[1]) == kUnsetShift)
@@ -185,10 +184,10 @@ std::optional<std::array<std::int32_t, 2>> readWBShift(EdsCameraRef camera)
     return shift;
 }
 
-std::optional<sdk::EdsPictureStyleDesc> readPictureStyleDesc(EdsCameraRef camera)
+std::optional<sdk::EdsPictureStyleDesc> readPictureStyleDesc(const EdsCalls &sdk, EdsCameraRef camera)
 {
     sdk::EdsPictureStyleDesc desc{};
-    if (Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_PictureStyleDesc, 0, sizeof desc, &desc) != sdk::EDS_ERR_OK)
+    if (sdk.eds().EdsGetPropertyData(camera, sdk::kEdsPropID_PictureStyleDesc, 0, sizeof desc, &desc) != sdk::EDS_ERR_OK)
         return std::nullopt;
     return desc;
 }
@@ -207,7 +206,7 @@ void optionalByte(std::uint32_t value, std::uint32_t absent, std::uint8_t &byte,
 bool TEDSDK::IsNewerCamera()
 {
     sdk::EdsDeviceInfo device{};
-    RaiseOnEdsError("EdsGetDeviceInfo", Eds().EdsGetDeviceInfo(RequireCamera(), &device));
+    raiseOnError("EdsGetDeviceInfo", eds().EdsGetDeviceInfo(RequireCamera(), &device));
     return device.deviceSubType != 0;
 }
 
@@ -221,7 +220,7 @@ void TEDSDK::GetRemoteParams(RemoteParamsType &params)
     EdsCameraRef camera = RequireCamera();
     const bool newer = IsNewerCamera();
 
-    if (auto v = readU32(camera, sdk::kEdsPropID_ImageQuality)) {
+    if (auto v = readU32(*this, camera, sdk::kEdsPropID_ImageQuality)) {
         const ImageQuality q = unpackImageQuality(*v, newer);
         params.CompQuality = q.comp;
         params.CompQualityPic2RAW = q.comp2;
@@ -233,25 +232,25 @@ void TEDSDK::GetRemoteParams(RemoteParamsType &params)
     for (const DescribedParam &param : kDescribedParams) {
         if (param.field == nullptr)
             continue;
-        if (auto v = readU32(camera, param.property))
+        if (auto v = readU32(*this, camera, param.property))
             params.*param.field = param.toCode(*v);
         if (param.kind != RemoteParamWhiteBalanceSetting)
             continue;
         if (params.WhiteBalanceSetting == kWhiteBalanceKelvinCode) {
-            if (auto v = readU32(camera, sdk::kEdsPropID_ColorTemperature))
+            if (auto v = readU32(*this, camera, sdk::kEdsPropID_ColorTemperature))
                 params.WhiteBalanceKelvin = *v;
         }
-        if (auto shift = readWBShift(camera)) {
+        if (auto shift = readWBShift(*this, camera)) {
             params.WBShiftEnabled = 1;
             params.AmberBlue = lowByte(static_cast<std::uint32_t>((*shift)[0]));
             params.GreenMagenta = lowByte(static_cast<std::uint32_t>((*shift)[1]));
         }
     }
-    if (auto v = readU32(camera, sdk::kEdsPropID_PictureStyle)) {
+    if (auto v = readU32(*this, camera, sdk::kEdsPropID_PictureStyle)) {
         params.PictureStyleEnabled = 1;
         params.PictureStyle = codeOf(kPictureStyles, *v);
     }
-    if (auto desc = readPictureStyleDesc(camera)) {
+    if (auto desc = readPictureStyleDesc(*this, camera)) {
         params.PictureStyleEnabled = 1;
         params.PictureStyleContrast = lowByte(static_cast<std::uint32_t>(desc->contrast));
         params.PictureStyleSharpness = lowByte(desc->sharpness);
@@ -270,49 +269,49 @@ void TEDSDK::SetRemoteParams(const RemoteParamsType &params)
         const bool newer = IsNewerCamera();
         const ImageQuality q{params.CompQuality, params.CompQualityPic2RAW, params.ImageSize, params.ImageSizePic2RAW};
         const std::uint32_t packed = packImageQuality(q, newer);
-        writeData(camera, sdk::kEdsPropID_ImageQuality, &packed, sizeof packed);
+        writeData(*this, camera, sdk::kEdsPropID_ImageQuality, &packed, sizeof packed);
     }
     if (params.ImageMode != 0)
-        writeUnlessNoValue(camera, sdk::kEdsPropID_AEMode, cameraOf(kExposureModes, params.ImageMode, -1), -1);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_AEMode, cameraOf(kExposureModes, params.ImageMode, -1), -1);
     if (params.Av != 0)
-        writeUnlessNoValue(camera, sdk::kEdsPropID_Av, static_cast<std::int32_t>(AvIndexToCode(params.Av)),
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_Av, static_cast<std::int32_t>(AvIndexToCode(params.Av)),
                            static_cast<std::int32_t>(kNoScaleValue));
     if (params.Tv != 0) {
         const std::uint32_t code = params.Tv == 1 ? 12u : TvIndexToCode(params.Tv);
-        writeUnlessNoValue(camera, sdk::kEdsPropID_Tv, static_cast<std::int32_t>(code),
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_Tv, static_cast<std::int32_t>(code),
                            static_cast<std::int32_t>(kNoScaleValue));
     }
     if (params.ExposureCompensation != 0)
-        writeUnlessNoValue(camera, sdk::kEdsPropID_ExposureCompensation,
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ExposureCompensation,
                            cameraOf(kExposureCompensations, params.ExposureCompensation, 255), 255);
     if (params.WhiteBalanceSetting != 0) {
         const std::int32_t wb = cameraOf(kWhiteBalances, params.WhiteBalanceSetting, -10);
-        writeUnlessNoValue(camera, sdk::kEdsPropID_WhiteBalance, wb, -10);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_WhiteBalance, wb, -10);
         if (viewfinderSupport_)
-            writeUnlessNoValue(camera, sdk::kEdsPropID_Evf_WhiteBalance, wb, -10);
+            writeUnlessNoValue(*this, camera, sdk::kEdsPropID_Evf_WhiteBalance, wb, -10);
     }
     if (params.WhiteBalanceKelvin != 0 && params.WhiteBalanceSetting == kWhiteBalanceKelvinCode) {
         const std::uint32_t kelvin = params.WhiteBalanceKelvin / 100u * 100u;
-        writeData(camera, sdk::kEdsPropID_ColorTemperature, &kelvin, sizeof kelvin);
+        writeData(*this, camera, sdk::kEdsPropID_ColorTemperature, &kelvin, sizeof kelvin);
     }
     if (params.WBShiftEnabled != 0) {
         const std::array<std::int32_t, 2> shift{signedByte(params.AmberBlue), signedByte(params.GreenMagenta)};
-        writeData(camera, sdk::kEdsPropID_WhiteBalanceShift, shift.data(), sizeof shift);
+        writeData(*this, camera, sdk::kEdsPropID_WhiteBalanceShift, shift.data(), sizeof shift);
     }
     // AF mode and drive mode have no no-value marker: an unknown code is written as it converts.
     if (params.AFMode != 0)
-        writeValue(camera, sdk::kEdsPropID_AFMode, cameraOf(kAFModes, params.AFMode, -1));
+        writeValue(*this, camera, sdk::kEdsPropID_AFMode, cameraOf(kAFModes, params.AFMode, -1));
     if (params.DriveMode != 0)
-        writeValue(camera, sdk::kEdsPropID_DriveMode, cameraOf(kDriveModes, params.DriveMode, 0));
+        writeValue(*this, camera, sdk::kEdsPropID_DriveMode, cameraOf(kDriveModes, params.DriveMode, 0));
     if (params.MLWeiMode != 0)
-        writeUnlessNoValue(camera, sdk::kEdsPropID_MeteringMode, cameraOf(kMeteringModes, params.MLWeiMode, -1), -1);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_MeteringMode, cameraOf(kMeteringModes, params.MLWeiMode, -1), -1);
     if (params.ColorSpace != 0)
-        writeUnlessNoValue(camera, sdk::kEdsPropID_ColorSpace, cameraOf(kColorSpaces, params.ColorSpace, -1), -1);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ColorSpace, cameraOf(kColorSpaces, params.ColorSpace, -1), -1);
     if (params.ISO != 0)
-        writeUnlessNoValue(camera, sdk::kEdsPropID_ISOSpeed, cameraOf(kISOSpeeds, params.ISO, 255), 255);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ISOSpeed, cameraOf(kISOSpeeds, params.ISO, 255), 255);
     if (params.PictureStyleEnabled != 0) {
         const std::int32_t style = cameraOf(kPictureStyles, params.PictureStyle, kNoPictureStyle) & 0xFF;
-        writeValue(camera, sdk::kEdsPropID_PictureStyle, style);
+        writeValue(*this, camera, sdk::kEdsPropID_PictureStyle, style);
         sdk::EdsPictureStyleDesc desc{};
         desc.contrast = signedByte(params.PictureStyleContrast);
         desc.sharpness = params.PictureStyleSharpness;
@@ -320,7 +319,7 @@ void TEDSDK::SetRemoteParams(const RemoteParamsType &params)
         desc.colorTone = params.ColorToneUsed != 0 ? signedByte(params.ColorTone) : static_cast<std::int32_t>(kUnsetShift);
         desc.filterEffect = params.MonochromeFilterUsed != 0 ? params.MonochromeFilter : kUnsetMonochrome;
         desc.toningEffect = params.MonochromeToneUsed != 0 ? params.MonochromeTone : kUnsetMonochrome;
-        writeData(camera, sdk::kEdsPropID_PictureStyleDesc, &desc, sizeof desc);
+        writeData(*this, camera, sdk::kEdsPropID_PictureStyleDesc, &desc, sizeof desc);
     }
 }
 
@@ -331,7 +330,7 @@ void TEDSDK::SetRemoteParams(const RemoteParamsType &params)
 void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::string &cacheFile)
 {
     EdsCameraRef camera = RequireCamera();
-    const sdk::EdsEntryPoints &eds = Eds();
+    const sdk::EdsEntryPoints &eds = sdk_.entryPoints();
     auto reached = [this](int step) {
         reportProbeProgress(static_cast<int>(std::lround(step * 100.0 / kProbeSteps)));
     };
@@ -345,7 +344,7 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
         bool anyQuality = false;
         if (newer) {
             sdk::EdsPropertyDesc desc{};
-            RaiseOnEdsError("EdsGetPropertyDesc", eds.EdsGetPropertyDesc(camera, sdk::kEdsPropID_ImageQuality, &desc));
+            raiseOnError("EdsGetPropertyDesc", eds.EdsGetPropertyDesc(camera, sdk::kEdsPropID_ImageQuality, &desc));
             reached(2);
             for (std::int32_t value : allowedValues(desc)) {
                 const ImageQuality q = unpackImageQuality(static_cast<std::uint32_t>(value), true);
@@ -369,7 +368,7 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
                     sdk::EDS_ERR_OK)
                     return false;
                 platform::sleepMs(kProbeSettleMs);
-                const auto back = readU32(camera, sdk::kEdsPropID_ImageQuality);
+                const auto back = readU32(*this, camera, sdk::kEdsPropID_ImageQuality);
                 return back && *back == packed;
             };
             // Codes without a camera value would only repeat another code's test.
@@ -424,7 +423,7 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
             sdk::EdsPropertyDesc desc{};
             const sdk::EdsError result = eds.EdsGetPropertyDesc(camera, param.property, &desc);
             if (param.raiseOnFailure)
-                RaiseOnEdsError("EdsGetPropertyDesc", result);
+                raiseOnError("EdsGetPropertyDesc", result);
             const auto values = result == sdk::EDS_ERR_OK ? allowedValues(desc) : std::span<const std::int32_t>{};
             for (std::int32_t value : values) {
                 const std::uint8_t code = param.toCode(static_cast<std::uint32_t>(value));
@@ -438,13 +437,13 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
             }
             reached(++step);
             if (param.kind == RemoteParamWhiteBalanceSetting) {
-                support.WhiteBalanceShift = readWBShift(camera) ? 1 : 0;
+                support.WhiteBalanceShift = readWBShift(*this, camera) ? 1 : 0;
                 reached(++step);
             }
         }
 
         // Picture style, and the parameters this family does not have.
-        support.PictureStyle = readPictureStyleDesc(camera) ? 1 : 0;
+        support.PictureStyle = readPictureStyleDesc(*this, camera) ? 1 : 0;
         for (RemoteParamKind kind : {RemoteParamContrast, RemoteParamColorGain, RemoteParamSharpness,
                                      RemoteParamAFDistance, RemoteParamAFFocusingPoint, RemoteParamAFAssistLight,
                                      RemoteParamStrobeSetting, RemoteParamStrobeCompSetting, RemoteParamBeep})
@@ -475,7 +474,7 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
 
 std::string TEDSDK::ProbeCacheFile(const std::string &cacheFolder)
 {
-    const auto mode = readU32(RequireCamera(), sdk::kEdsPropID_AEMode);
+    const auto mode = readU32(*this, RequireCamera(), sdk::kEdsPropID_AEMode);
     const int code = mode ? exposureModeOf(*mode) : 0;
     return cacheFolder + platform::kDirSeparator + connection_.CameraModelName + " Mode" + std::to_string(code);
 }
@@ -490,24 +489,24 @@ void TEDSDK::RemoteStart(ReleaseModeType mode, ReleaseDataKindType /*kind*/, Rem
 {
     info = RemoteStartInfoType{};
     EdsCameraRef camera = RequireCamera();
-    const sdk::EdsEntryPoints &eds = Eds();
+    const sdk::EdsEntryPoints &eds = sdk_.entryPoints();
 
     const auto saveTo = lookup<&CodeRow::code, &CodeRow::camera>(kSaveTo, static_cast<std::uint8_t>(mode));
     if (!saveTo)
         throw ECamException("Unknown release mode " + std::to_string(static_cast<int>(mode)));
     const EdsUInt32 saveToValue = static_cast<EdsUInt32>(*saveTo);
-    RaiseOnEdsError("EdsSetPropertyData, kEdsPropID_SaveTo",
+    raiseOnError("EdsSetPropertyData, kEdsPropID_SaveTo",
                     eds.EdsSetPropertyData(camera, sdk::kEdsPropID_SaveTo, 0, sizeof saveToValue, &saveToValue));
 
     info.DoSupportShootingPara = 1;
     if (IsNewerCamera()) {
-        if (readU32(camera, sdk::kEdsPropID_Evf_OutputDevice))
+        if (readU32(*this, camera, sdk::kEdsPropID_Evf_OutputDevice))
             info.DoSupportViewfinder = 1;
         const sdk::EdsCapacity capacity{0x7FFFFFFF, 4096, 1};
-        RaiseOnEdsError("EdsSetCapacity", eds.EdsSetCapacity(camera, capacity));
+        raiseOnError("EdsSetCapacity", eds.EdsSetCapacity(camera, capacity));
     }
     viewfinderSupport_ = info.DoSupportViewfinder != 0;
-    info.DoSupportPowerZoom = readU32(camera, sdk::kEdsPropID_PowerZoom_Speed) ? 1 : 0;
+    info.DoSupportPowerZoom = readU32(*this, camera, sdk::kEdsPropID_PowerZoom_Speed) ? 1 : 0;
     eds.EdsSendStatusCommand(camera, sdk::kEdsCameraStatusCommand_UIUnLock, 0);
 
     if (!probe)

@@ -17,7 +17,6 @@ namespace tbx::eos {
 
 using sdk::Eds;
 using sdk::EdsError;
-using sdk::RaiseOnEdsError;
 
 namespace {
 
@@ -41,14 +40,14 @@ constexpr BatteryRow kBatteryLevels[] = {
 
 } // namespace
 
-TEDSDK::TEDSDK() = default;
+TEDSDK::TEDSDK(const sdk::EdsLibrary &library) : EdsCalls(library) {}
 
 TEDSDK::~TEDSDK()
 {
-    if (camera_ && sdk::IsEDSDKLoaded()) {
+    if (camera_ && sdk_.isLoaded()) {
         RemoveHandlers(camera_.get());
         if (sessionOpen_)
-            Eds().EdsCloseSession(camera_.get());
+            eds().EdsCloseSession(camera_.get());
     }
     DropItems();
     camera_.reset();
@@ -61,11 +60,11 @@ sdk::EdsCameraRef TEDSDK::RequireCamera() const
     return camera_.get();
 }
 
-void TEDSDK::RemoveHandlers(sdk::EdsCameraRef camera) noexcept
+void TEDSDK::RemoveHandlers(sdk::EdsCameraRef camera) const noexcept
 {
-    if (camera == nullptr || !sdk::IsEDSDKLoaded())
+    if (camera == nullptr || !sdk_.isLoaded())
         return;
-    const sdk::EdsEntryPoints &eds = Eds();
+    const sdk::EdsEntryPoints &eds = sdk_.entryPoints();
     eds.EdsSetObjectEventHandler(camera, sdk::kEdsObjectEvent_All, nullptr, nullptr);
     eds.EdsSetPropertyEventHandler(camera, sdk::kEdsPropertyEvent_All, nullptr, nullptr);
     eds.EdsSetCameraStateEventHandler(camera, sdk::kEdsStateEvent_All, nullptr, nullptr);
@@ -76,7 +75,7 @@ void TEDSDK::DropItems() noexcept
     // Move everything out under the lock and release outside it, so an SDK thread waiting for
     // the lock never waits for the SDK.
     EdsItemList dropped;
-    sdk::EdsRef volume;
+    sdk::EdsRef volume(sdk_);
     {
         std::lock_guard lock(itemsMutex_);
         for (EdsItemList *list : {&transferItems_, &movieItems_, &cardItems_, &collectionItems_}) {
@@ -96,13 +95,13 @@ void TEDSDK::DropItems() noexcept
 void TEDSDK::StartSDK(const std::string &libraryFolder)
 {
     libraryFolder_ = libraryFolder;
-    sdk::LoadEDSDK(libraryFolder_);
-    RaiseOnEdsError("EdsInitializeSDK", Eds().EdsInitializeSDK());
+    sdk_.load(libraryFolder_);
+    raiseOnError("EdsInitializeSDK", eds().EdsInitializeSDK());
 }
 
 void TEDSDK::EndSDK()
 {
-    if (!sdk::IsEDSDKLoaded())
+    if (!sdk_.isLoaded())
         return;
     // Nothing the driver holds may outlive the SDK's objects.
     RemoveHandlers(camera_.get());
@@ -110,7 +109,7 @@ void TEDSDK::EndSDK()
     camera_.reset();
     sessionOpen_ = false;
     records().clear();
-    Eds().EdsTerminateSDK();
+    eds().EdsTerminateSDK();
 }
 
 void TEDSDK::EnumerateCameras(StringList &names)
@@ -119,20 +118,20 @@ void TEDSDK::EnumerateCameras(StringList &names)
     // Dropping a record releases its camera reference; the connected camera is retained
     // separately and stays valid.
     records().clear();
-    sdk::LoadEDSDK(libraryFolder_);
-    const sdk::EdsEntryPoints &eds = Eds();
+    sdk_.load(libraryFolder_);
+    const sdk::EdsEntryPoints &eds = sdk_.entryPoints();
 
-    sdk::EdsRef list;
-    RaiseOnEdsError("EdsGetCameraList", eds.EdsGetCameraList(list.receive()));
+    sdk::EdsRef list(sdk_);
+    raiseOnError("EdsGetCameraList", eds.EdsGetCameraList(list.receive()));
     sdk::EdsUInt32 count = 0;
-    RaiseOnEdsError("EdsGetChildCount", eds.EdsGetChildCount(list.get(), &count));
+    raiseOnError("EdsGetChildCount", eds.EdsGetChildCount(list.get(), &count));
     const auto limit = static_cast<sdk::EdsUInt32>(std::numeric_limits<sdk::EdsInt32>::max());
     for (sdk::EdsUInt32 i = 0; i < count && i < limit; ++i) {
-        sdk::EdsRef camera;
-        RaiseOnEdsError("EdsGetChildAtIndex",
+        sdk::EdsRef camera(sdk_);
+        raiseOnError("EdsGetChildAtIndex",
                         eds.EdsGetChildAtIndex(list.get(), static_cast<sdk::EdsInt32>(i), camera.receive()));
         sdk::EdsDeviceInfo device{};
-        RaiseOnEdsError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera.get(), &device));
+        raiseOnError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera.get(), &device));
         names.push_back(drivers::boundedText(device.szDeviceDescription));
         records().push_back(std::make_unique<EosCameraRecord>(std::move(camera)));
     }
@@ -144,7 +143,7 @@ void TEDSDK::EnumerateCameras(StringList &names)
 
 void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, ConnectInfoType &info, int registryIndex)
 {
-    sdk::LoadEDSDK(libraryFolder_);
+    sdk_.load(libraryFolder_);
     if (cameraIndex < 0)
         throw ECamException("Not valid value in parameter ConnectToCamera when calling Connect. Value must be at "
                             "least zero. Currently ConnectToCamera = " +
@@ -169,44 +168,44 @@ void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
     connection_ = ConnectInfoType{};
     viewfinderSupport_ = false;
 
-    const sdk::EdsEntryPoints &eds = Eds();
+    const sdk::EdsEntryPoints &eds = sdk_.entryPoints();
     // Every record of this driver's list is one of ours.
     sdk::EdsCameraRef camera = static_cast<EosCameraRecord &>(*cameras[static_cast<std::size_t>(cameraIndex)]).Camera.get();
     // The driver keeps its own reference, so a new enumeration cannot free the connected camera.
     eds.EdsRetain(camera);
-    sdk::EdsRef held(camera);
+    sdk::EdsRef held(sdk_, camera);
 
     void *context = registryContext(registryIndex);
     bool sessionOpened = false;
     ConnectInfoType data;
     try {
-        RaiseOnEdsError("EdsSetObjectEventHandler",
+        raiseOnError("EdsSetObjectEventHandler",
                         eds.EdsSetObjectEventHandler(camera, sdk::kEdsObjectEvent_All,
                                                      reinterpret_cast<sdk::EdsObjectEventHandler>(callbacks.objectEvent),
                                                      context));
-        RaiseOnEdsError("EdsSetPropertyEventHandler",
+        raiseOnError("EdsSetPropertyEventHandler",
                         eds.EdsSetPropertyEventHandler(
                             camera, sdk::kEdsPropertyEvent_All,
                             reinterpret_cast<sdk::EdsPropertyEventHandler>(callbacks.propertyEvent), context));
-        RaiseOnEdsError("EdsSetCameraStateEventHandler",
+        raiseOnError("EdsSetCameraStateEventHandler",
                         eds.EdsSetCameraStateEventHandler(camera, sdk::kEdsStateEvent_All,
                                                           reinterpret_cast<sdk::EdsStateEventHandler>(callbacks.stateEvent),
                                                           context));
-        RaiseOnEdsError("EdsOpenSession", eds.EdsOpenSession(camera));
+        raiseOnError("EdsOpenSession", eds.EdsOpenSession(camera));
         sessionOpened = true;
         data.CameraModel = CamModEOS;
 
         sdk::EdsDeviceInfo device{};
-        RaiseOnEdsError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera, &device));
+        raiseOnError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera, &device));
         data.CameraModelName = drivers::boundedText(device.szDeviceDescription);
 
         char owner[kOwnerNameBuffer] = {};
-        RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_OwnerName",
+        raiseOnError("EdsGetPropertyData, kEdsPropID_OwnerName",
                         eds.EdsGetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0, sizeof owner, owner));
         data.OwnerName = drivers::boundedText(owner);
 
         sdk::EdsUInt32 battery = 0;
-        RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_BatteryLevel",
+        raiseOnError("EdsGetPropertyData, kEdsPropID_BatteryLevel",
                         eds.EdsGetPropertyData(camera, sdk::kEdsPropID_BatteryLevel, 0, sizeof battery, &battery));
         const auto level = static_cast<std::uint8_t>(battery & 0xFFu);
         for (const BatteryRow &row : kBatteryLevels) {
@@ -235,8 +234,8 @@ std::string TEDSDK::ReadFirmwareVersion()
 {
     sdk::EdsCameraRef camera = RequireCamera();
     char buffer[kFirmwareBuffer] = {};
-    RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_FirmwareVersion",
-                    Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_FirmwareVersion, 0, sizeof buffer, buffer));
+    raiseOnError("EdsGetPropertyData, kEdsPropID_FirmwareVersion",
+                    eds().EdsGetPropertyData(camera, sdk::kEdsPropID_FirmwareVersion, 0, sizeof buffer, buffer));
     return drivers::boundedText(buffer);
 }
 
@@ -246,7 +245,7 @@ int TEDSDK::Disconnect()
     if (!camera_)
         return 0;
     RemoveHandlers(camera_.get());
-    const EdsError result = Eds().EdsCloseSession(camera_.get());
+    const EdsError result = eds().EdsCloseSession(camera_.get());
     DropItems();
     camera_.reset();
     sessionOpen_ = false;
@@ -263,8 +262,8 @@ void TEDSDK::SetOwnerName(const std::string &name)
     if (name.size() > kMaxOwnerName)
         throw ECamException("The owner name to set is too long");
     sdk::EdsCameraRef camera = RequireCamera();
-    RaiseOnEdsError("EdsSetPropertyData, kEdsPropID_OwnerName",
-                    Eds().EdsSetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0,
+    raiseOnError("EdsSetPropertyData, kEdsPropID_OwnerName",
+                    eds().EdsSetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0,
                                              static_cast<sdk::EdsUInt32>(name.size() + 1), name.c_str()));
 }
 
@@ -272,8 +271,8 @@ std::string TEDSDK::GetBodyID()
 {
     sdk::EdsCameraRef camera = RequireCamera();
     std::vector<char> buffer(kBodyIDBuffer, '\0');
-    RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_BodyIDEx",
-                    Eds().EdsGetPropertyData(camera, sdk::kEdsPropID_BodyIDEx, 0,
+    raiseOnError("EdsGetPropertyData, kEdsPropID_BodyIDEx",
+                    eds().EdsGetPropertyData(camera, sdk::kEdsPropID_BodyIDEx, 0,
                                              static_cast<sdk::EdsUInt32>(buffer.size()), buffer.data()));
     return drivers::boundedText(buffer.data(), buffer.size());
 }
@@ -281,20 +280,20 @@ std::string TEDSDK::GetBodyID()
 void TEDSDK::FormatCard()
 {
     sdk::EdsCameraRef camera = RequireCamera();
-    const sdk::EdsEntryPoints &eds = Eds();
+    const sdk::EdsEntryPoints &eds = sdk_.entryPoints();
     sdk::EdsUInt32 count = 0;
-    RaiseOnEdsError("EdsGetChildCount", eds.EdsGetChildCount(camera, &count));
+    raiseOnError("EdsGetChildCount", eds.EdsGetChildCount(camera, &count));
     if (count == 0)
         throw ECamException("FormatCameraCard : No volumes found");
-    sdk::EdsRef volume; // released on every path, also when formatting fails
-    RaiseOnEdsError("EdsGetChildAtIndex", eds.EdsGetChildAtIndex(camera, 0, volume.receive()));
-    RaiseOnEdsError("EdsFormatVolume", eds.EdsFormatVolume(volume.get()));
+    sdk::EdsRef volume(sdk_); // released on every path, also when formatting fails
+    raiseOnError("EdsGetChildAtIndex", eds.EdsGetChildAtIndex(camera, 0, volume.receive()));
+    raiseOnError("EdsFormatVolume", eds.EdsFormatVolume(volume.get()));
 }
 
 void TEDSDK::KeepAlive()
 {
     sdk::EdsCameraRef camera = RequireCamera();
-    RaiseOnEdsError("EdsSendCommand", Eds().EdsSendCommand(camera, sdk::kEdsCameraCommand_ExtendShutDownTimer, 0));
+    raiseOnError("EdsSendCommand", eds().EdsSendCommand(camera, sdk::kEdsCameraCommand_ExtendShutDownTimer, 0));
 }
 
 } // namespace tbx::eos

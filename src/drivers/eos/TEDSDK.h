@@ -1,4 +1,6 @@
-// TEDSDK: the driver of the EOS camera family, through EDSDK.DLL.
+// TEDSDK: the driver of the EOS camera family, through EDSDK.DLL or any library with its entry
+// points (the generation-2 SDK has 45 of them under the same names): the driver reaches its SDK
+// only through the EdsLibrary it is created with.
 //
 // The driver is split over several source files by area:
 //   EdsSession.cpp  - SDK start and end, enumeration, connect and disconnect, housekeeping
@@ -16,6 +18,7 @@
 
 #include "engine/CamDriver.h"
 #include "sdk/EDSDK.h"
+#include "sdk/EdsLibrary.h"
 #include "sdk/EdsRef.h"
 
 #include <atomic>
@@ -24,6 +27,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace tbx::eos {
@@ -38,12 +42,30 @@ struct EosCameraRecord : CameraRecord {
 /// A list of SDK directory items, oldest first.
 using EdsItemList = std::deque<sdk::EdsRef>;
 
+/// The SDK an EOS-style driver calls, held by the driver (never a global): its entry points, its
+/// error texts, and owners for its references. The driver's helpers take it as a parameter.
+class EdsCalls {
+public:
+    explicit EdsCalls(const sdk::EdsLibrary &library) : sdk_(library) {}
+
+    const sdk::EdsLibrary &library() const { return sdk_; }
+    /// The entry points; raises EAssertionFailed while the library is not loaded.
+    const sdk::EdsEntryPoints &eds() const { return sdk_.entryPoints(); }
+    void raiseOnError(std::string_view label, sdk::EdsError code) const { sdk_.raiseOnError(label, code); }
+    /// An owner of \p ref, a reference of this SDK (empty: ready to receive one).
+    sdk::EdsRef newRef(sdk::EdsBaseRef ref = nullptr) const { return sdk::EdsRef(sdk_, ref); }
+
+protected:
+    const sdk::EdsLibrary &sdk_;
+};
+
 /// The driver of EOS cameras (family 2).
 /// \context Thread-bound (owner thread), except the Register* calls, ObjectFileName,
 /// ReleaseObject and TransferContext, which SDK threads may make.
-class TEDSDK : public CamDriver {
+class TEDSDK : public CamDriver, protected EdsCalls {
 public:
-    TEDSDK();
+    /// A driver over \p library (EDSDK.DLL for EOS cameras).
+    explicit TEDSDK(const sdk::EdsLibrary &library);
     /// Removes the camera handlers and releases every reference the driver still holds.
     ~TEDSDK() override;
     TEDSDK(const TEDSDK &) = delete;
@@ -186,7 +208,7 @@ protected:
     /// collection volume. Safe on any thread; never raises.
     void DropItems() noexcept;
     /// Sets the three camera handlers to none on \p camera; results are ignored.
-    static void RemoveHandlers(sdk::EdsCameraRef camera) noexcept;
+    void RemoveHandlers(sdk::EdsCameraRef camera) const noexcept;
     /// The connected camera; raises ECamException "No camera is connected" before Connect.
     sdk::EdsCameraRef RequireCamera() const;
 
