@@ -2,6 +2,7 @@
 #pragma once
 
 #include "control/TetherboxActiveX.h"
+#include "platform/CallingConvention.h"
 #include "platform/Platform.h"
 #include "sim/TbxSimClient.h"
 
