@@ -1,5 +1,6 @@
 // A stand-in for EDSDK.DLL with nothing behind it, for the loader tests: it exports the entry
-// points of the SDK's export list (one of them left out when TBX_FAKE_WITHOUT_DOWNLOAD_CANCEL is defined)
+// points of the SDK's export list (one of them left out when TBX_FAKE_WITHOUT_DOWNLOAD_CANCEL is defined,
+// and only the generation-2 library's when TBX_FAKE_GENERATION2 is)
 // and carries the file version given by TBX_FAKE_MAJOR/MINOR/RELEASE/BUILD. Entry points answer
 // 0xFA00 + their position in the binding list, except the few the tests call with arguments
 // and EdsRetain/EdsRelease, which count the releases.
@@ -68,6 +69,7 @@ TBX_FAKE_API EdsError TBX_STDCALL EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *
     return EDS_ERR_OK;
 }
 
+#ifndef TBX_FAKE_GENERATION2
 TBX_FAKE_API EdsError TBX_STDCALL EdsSetCapacity(EdsCameraRef inCameraRef, EdsCapacity inCapacity)
 {
     // Checks that the record passed by value arrives intact.
@@ -76,6 +78,7 @@ TBX_FAKE_API EdsError TBX_STDCALL EdsSetCapacity(EdsCameraRef inCameraRef, EdsCa
                ? EDS_ERR_OK
                : EDS_ERR_INVALID_PARAMETER;
 }
+#endif
 
 TBX_FAKE_API EdsError TBX_STDCALL EdsDownload(EdsDirectoryItemRef inDirItemRef, EdsUInt64 inReadSize, EdsStreamRef outStream)
 {
@@ -96,6 +99,13 @@ TBX_FAKE_API EdsError TBX_STDCALL EdsDownload(EdsDirectoryItemRef inDirItemRef, 
 #define TBX_FAKE_HAND_EdsDownload TBX_FAKE_PROBE
 #ifdef TBX_FAKE_WITHOUT_DOWNLOAD_CANCEL
 #define TBX_FAKE_HAND_EdsDownloadCancel TBX_FAKE_PROBE // left out
+#endif
+#ifdef TBX_FAKE_GENERATION2 // the generation-2 library lacks these six
+#define TBX_FAKE_HAND_EdsSendStatusCommand TBX_FAKE_PROBE
+#define TBX_FAKE_HAND_EdsCreateImageRef TBX_FAKE_PROBE
+#define TBX_FAKE_HAND_EdsGetImageInfo TBX_FAKE_PROBE
+#define TBX_FAKE_HAND_EdsGetImage TBX_FAKE_PROBE
+#define TBX_FAKE_HAND_EdsCreateStream TBX_FAKE_PROBE
 #endif
 
 #define TBX_FAKE_JOIN(a, b) TBX_FAKE_JOIN_(a, b)

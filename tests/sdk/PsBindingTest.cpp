@@ -1,0 +1,118 @@
+#include "sdk/PSG7XMK2SDK.h"
+
+#include "TestSupport.h"
+#include "platform/Errors.h"
+#include "sdk/Loader.h"
+
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+namespace tbx::sdk {
+namespace {
+
+using test::fixture;
+using test::joined;
+using test::kIncorrectVersionTail;
+using test::messageOf;
+
+class PsBindingTest : public testing::Test {
+protected:
+    void SetUp() override { runUnloadChain(); }
+    void TearDown() override { runUnloadChain(); }
+
+    static void expectNothingLoaded()
+    {
+        EXPECT_FALSE(IsPSG7XMK2SDKLoaded());
+        EXPECT_EQ(messageOf<EAssertionFailed>([] { Ps(); }), "Assertion failure (PSG7XMK2SDK, line 0)");
+    }
+};
+
+TEST_F(PsBindingTest, RefusedInstallationsLeaveNothingLoaded)
+{
+    const auto companion = [](const char *folder) { return joined(fixture(folder), "PSG7XMK2SDK.dll"); };
+    struct Row {
+        const char *folder;
+        bool assertion; // EAssertionFailed rather than EInOutError
+        std::string message;
+    };
+    const Row rows[] = {
+        {"empty", false, companion("empty") + " could not be found"},
+        // An EOS installation has no generation-2 library.
+        {"good", false, companion("good") + " could not be found"},
+        // Exactly 1.0.1.1: newer builds and versions are refused like older ones.
+        {"ps-1.0.1.2", false, companion("ps-1.0.1.2") + kIncorrectVersionTail},
+        {"ps-1.1.0.0", false, companion("ps-1.1.0.0") + kIncorrectVersionTail},
+        // The load message names the library alone, never the folder.
+        {"ps-unloadable", false, "PSG7XMK2SDK.DLL could not be loaded"},
+        // EdsDownloadCancel is 22nd in the generation-2 list.
+        {"ps-missing-export", true, "Assertion failure (PSG7XMK2SDK, line 22)"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.folder);
+        // A failure is checked again from the start on the next call, and fails the same way.
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            const auto load = [&] { LoadPSG7XMK2SDK(fixture(row.folder)); };
+            EXPECT_EQ(row.assertion ? messageOf<EAssertionFailed>(load) : messageOf<EInOutError>(load),
+                      row.message);
+            expectNothingLoaded();
+        }
+    }
+    LoadPSG7XMK2SDK(fixture("ps-good"));
+    EXPECT_TRUE(IsPSG7XMK2SDKLoaded());
+}
+
+TEST_F(PsBindingTest, BindsItsOwnListByPlainNameAndLeavesTheRestEmpty)
+{
+    const std::string folder = fixture("ps-good");
+    LoadPSG7XMK2SDK(folder);
+    ASSERT_TRUE(IsPSG7XMK2SDKLoaded());
+    EXPECT_FALSE(IsEDSDKLoaded()); // the two libraries load independently
+
+    std::optional<platform::DynamicLibrary> library =
+        platform::DynamicLibrary::open(joined(folder, "PSG7XMK2SDK.dll"));
+    ASSERT_TRUE(library);
+    const auto bound = [](const char *edsName) {
+        for (int j = 0; j < kPsEntryPointCount; ++j)
+            if (std::string_view(PsExportName(j)) == edsName)
+                return PsExportName(j);
+        return static_cast<const char *>(nullptr);
+    };
+
+    // Every variable of the EOS table: the library's function of that name when the generation-2
+    // list binds it, empty otherwise.
+    using AnyFunction = void (*)();
+    int bindings = 0;
+    for (int i = 0; i < kEdsEntryPointCount; ++i) {
+        AnyFunction variable = nullptr;
+        std::memcpy(&variable, reinterpret_cast<const char *>(&Ps()) + i * sizeof(AnyFunction),
+                    sizeof variable);
+        const char *name = bound(EdsExportName(i));
+        SCOPED_TRACE(EdsExportName(i));
+        EXPECT_EQ(reinterpret_cast<void *>(variable), name ? library->symbol(name) : nullptr);
+        bindings += name != nullptr;
+    }
+    EXPECT_EQ(bindings, kPsEntryPointCount);
+    EXPECT_EQ(PsExportName(kPsEntryPointCount), nullptr);
+
+    // Calls go through with the EOS argument layout.
+    const auto ref = reinterpret_cast<EdsBaseRef>(static_cast<std::uintptr_t>(0x5A5A5A50));
+    EXPECT_EQ(Ps().EdsDownload(ref, 0x123456789ull, ref), EDS_ERR_OK);
+
+    // Loaded: a second call returns at once, without looking at the folder.
+    EXPECT_NO_THROW(LoadPSG7XMK2SDK(fixture("empty")));
+    runUnloadChain();
+    expectNothingLoaded();
+}
+
+TEST_F(PsBindingTest, ErrorsReadAsTheEosLibrarysWithTheWholeCode)
+{
+    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnPsError("EdsOpenSession", 0x00120081); }),
+              "EdsOpenSession errorcode 0x00120081, Device busy");
+    EXPECT_EQ(PsErrorText(0x8D01), "Take picture error, focus failed");
+    EXPECT_EQ(PsErrorText(0x52), kUnknownErrorText);
+    EXPECT_NO_THROW(RaiseOnPsError("EdsOpenSession", 0));
+}
+
+} // namespace
+} // namespace tbx::sdk
