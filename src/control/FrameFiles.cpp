@@ -56,7 +56,7 @@ std::string FrameFiles::takeNextName()
 bool FrameFiles::write(const std::string &fileName, std::span<const std::uint8_t> data)
 {
     try {
-        std::ofstream out(std::filesystem::path(fileName), std::ios::binary | std::ios::trunc);
+        std::ofstream out(platform::hostPath(fileName), std::ios::binary | std::ios::trunc);
         if (!out)
             return false;
         out.write(reinterpret_cast<const char *>(data.data()), static_cast<std::streamsize>(data.size()));
@@ -72,7 +72,7 @@ int FrameFiles::removeAll() const
     std::int64_t waited = 0;
     int leftBehind = 0;
     for (int slot = 0; slot < kNames; ++slot) {
-        const std::filesystem::path path(nameOf(slot));
+        const std::filesystem::path path = platform::hostPath(nameOf(slot));
         bool gone = removeEntry(path);
         while (!gone && waited < kDeleteBudgetMs) {
             platform::sleepMs(kDeleteRetryMs);

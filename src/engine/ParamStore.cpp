@@ -35,7 +35,7 @@ std::int32_t getInt32(const std::uint8_t *from)
 
 std::filesystem::path toPath(const std::string &fileName)
 {
-    return std::filesystem::path(fileName);
+    return platform::hostPath(fileName);
 }
 
 // Writes \p bytes under a temporary name beside \p fileName, then renames it over \p fileName.

@@ -177,7 +177,7 @@ void TTetherbox::remoteGetPTPPicture(const std::string &fileName)
     {
         std::lock_guard lock(ptpMutex_);
         ptpWriteFailed_ = false;
-        ptpFile_ = std::fopen(fileName.c_str(), "wb");
+        ptpFile_ = platform::openFile(fileName, "wb");
         if (ptpFile_ == nullptr)
             throw EInOutError("Cannot create file \"" + fileName + "\"");
     }

@@ -16,6 +16,12 @@
 
 namespace tbx::platform {
 
+bool removeFile(const std::string &name)
+{
+    std::error_code ec;
+    return std::filesystem::remove(hostPath(name), ec);
+}
+
 // Ownership of an open library is the same on every OS; only close() differs.
 
 DynamicLibrary::~DynamicLibrary()

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <ctime>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -254,5 +256,21 @@ private:
 
 /// True when this platform can place a LowMemoryBlock.
 bool lowMemoryAvailable();
+
+// ---------------------------------------------------------------------------------------------
+// File names
+// ---------------------------------------------------------------------------------------------
+// Hosts and the SDKs spell file names as 8-bit strings: in the process's ANSI code page on
+// Windows, UTF-8 elsewhere. Every file and directory operation on such a name goes through
+// hostPath(), the one conversion, so that the same name never reaches two different files.
+
+/// The file-system path that \a name spells.
+std::filesystem::path hostPath(const std::string &name);
+
+/// Opens \a name as std::fopen() would with \a mode; nullptr on failure.
+std::FILE *openFile(const std::string &name, const char *mode);
+
+/// Removes the file \a name. Returns false when nothing was removed.
+bool removeFile(const std::string &name);
 
 } // namespace tbx::platform

@@ -206,6 +206,16 @@ int timeZoneBiasMinutes()
     return static_cast<int>(-local.tm_gmtoff / 60);
 }
 
+std::filesystem::path hostPath(const std::string &name)
+{
+    return std::filesystem::path(name); // the bytes as they are: UTF-8 by convention
+}
+
+std::FILE *openFile(const std::string &name, const char *mode)
+{
+    return std::fopen(name.c_str(), mode);
+}
+
 bool createDirectories(const std::string &dir)
 {
     if (dir.empty())

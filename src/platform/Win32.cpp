@@ -47,9 +47,26 @@ bool isAbsolute(const std::string &path)
             (path[1] == '\\' || path[1] == '/'));
 }
 
+std::wstring widen(const std::string &text, UINT codePage)
+{
+    if (text.empty() || text.size() > 0x7FFFFFFF)
+        return {};
+    const int size = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
+    if (length > 0)
+        MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
+    return wide;
+}
+
+DWORD attributesOf(const std::string &path)
+{
+    return GetFileAttributesW(hostPath(path).c_str());
+}
+
 bool isDirectory(const std::string &path)
 {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = attributesOf(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
@@ -103,7 +120,7 @@ std::optional<std::string> findFile(const std::string &path)
 {
     if (path.empty())
         return std::nullopt;
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = attributesOf(path);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return std::nullopt;
     return path;
@@ -334,9 +351,9 @@ bool createDirectories(const std::string &dir)
         if (level.empty() || level.back() == ':' || level.back() == '\\' || level.back() == '/' ||
             (unc && separators <= 4))
             continue;
-        CreateDirectoryA(level.c_str(), nullptr);
+        CreateDirectoryW(hostPath(level).c_str(), nullptr);
     }
-    CreateDirectoryA(dir.c_str(), nullptr);
+    CreateDirectoryW(hostPath(dir).c_str(), nullptr);
     return isDirectory(dir);
 }
 
@@ -357,6 +374,16 @@ std::uint8_t *LowMemoryBlock::allocateLow(std::size_t size)
 void LowMemoryBlock::releaseLow(std::uint8_t *data, std::size_t /*size*/)
 {
     VirtualFree(data, 0, MEM_RELEASE);
+}
+
+std::filesystem::path hostPath(const std::string &name)
+{
+    return std::filesystem::path(widen(name, CP_ACP));
+}
+
+std::FILE *openFile(const std::string &name, const char *mode)
+{
+    return _wfopen(hostPath(name).c_str(), widen(mode, CP_ACP).c_str());
 }
 
 } // namespace tbx::platform
