@@ -145,9 +145,40 @@ void TTetherboxActiveX::CloseCameraEnumeration()
         FEngine->CloseCameraEnumeration();
     } catch (...) {
         freeEngine();
+        removeFrameFilesOnceStopped();
         throw;
     }
     freeEngine();
+    removeFrameFilesOnceStopped();
+}
+
+void TTetherboxActiveX::endingViewfinder(const std::function<void()> &step)
+{
+    try {
+        step();
+    } catch (...) {
+        removeFrameFilesOnceStopped();
+        throw;
+    }
+    removeFrameFilesOnceStopped();
+}
+
+void TTetherboxActiveX::removeFrameFilesOnceStopped() noexcept
+{
+    if (FEngine && FEngine->ViewfinderMode())
+        return;
+    FrameFiles files = [&] {
+        std::lock_guard lock(frameMutex_);
+        FrameFiles taken = frames_;
+        frames_.setDirectory({});
+        return taken;
+    }();
+    if (!files.hasDirectory())
+        return;
+    try {
+        files.removeAll();
+    } catch (...) {
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -231,7 +262,7 @@ void TTetherboxActiveX::RemoteStartViewfinder(int CallbackMethod, bool Viewfinde
     // Stream mode needs no directory; an empty one is taken as "none" (and never cleaned up).
     const bool needDirectory = CallbackMethod == ViewfinderCallbackFilename || !PictureDirectory.empty();
     std::error_code ec;
-    if (needDirectory && !std::filesystem::is_directory(std::filesystem::path(PictureDirectory), ec) &&
+    if (needDirectory && !std::filesystem::is_directory(platform::hostPath(PictureDirectory), ec) &&
         (PictureDirectory.empty() || !platform::createDirectories(PictureDirectory)))
         throw ECamException(std::string(msg::kCreateDirectory) + PictureDirectory);
     {

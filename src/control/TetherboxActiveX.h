@@ -248,6 +248,11 @@ private:
     void installHandlers(TTetherbox &e);
     static void removeHandlers(TTetherbox &e);
     void freeEngine();
+    /// Runs \p step (an engine call that may end the viewfinder) and then, on success or failure,
+    /// removes the frame files if the viewfinder no longer runs.
+    void endingViewfinder(const std::function<void()> &step);
+    /// Removes the frame files and forgets their directory, unless the viewfinder still runs.
+    void removeFrameFilesOnceStopped() noexcept;
 
     // Engine event entry points.
     void engineViewfinderEvent(std::span<const std::uint8_t> jpeg, const ViewfinderPositionType &metadata);

@@ -134,7 +134,7 @@ void TTetherboxActiveX::Connect(int CameraType, int CameraNumber)
 
 void TTetherboxActiveX::Disconnect()
 {
-    engine().Disconnect();
+    endingViewfinder([&] { engine().Disconnect(); });
 }
 
 std::string TTetherboxActiveX::Connect_CameraModelName() const

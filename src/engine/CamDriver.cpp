@@ -293,19 +293,22 @@ void CamDriver::KeepAlive()
     notOffered("KeepAlive");
 }
 
-void CamDriver::RegisterTransferItem(void * /*object*/)
+bool CamDriver::RegisterTransferItem(void * /*object*/)
 {
     notOffered("RegisterTransferItem");
+    return false;
 }
 
-void CamDriver::RegisterMovieItem(void * /*object*/)
+bool CamDriver::RegisterMovieItem(void * /*object*/)
 {
     notOffered("RegisterMovieItem");
+    return false;
 }
 
-void CamDriver::RegisterCardItem(void * /*object*/)
+bool CamDriver::RegisterCardItem(void * /*object*/)
 {
     notOffered("RegisterCardItem");
+    return false;
 }
 
 std::string CamDriver::ObjectFileName(void * /*object*/)

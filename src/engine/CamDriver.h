@@ -246,10 +246,11 @@ public:
 
     // Object events of the EOS-style SDKs. The engine's object handlers decide what an object
     // is; these calls are where the driver touches its SDK for them. They may run on an SDK
-    // thread. Each Register* call hands the reference over to the driver's lists.
-    virtual void RegisterTransferItem(void *object);
-    virtual void RegisterMovieItem(void *object);
-    virtual void RegisterCardItem(void *object);
+    // thread. Each Register* call hands the reference over to the driver; false when the
+    // driver's session has ended, and the reference was given back.
+    virtual bool RegisterTransferItem(void *object);
+    virtual bool RegisterMovieItem(void *object);
+    virtual bool RegisterCardItem(void *object);
     /// The file name of a directory item (at most 255 characters).
     virtual std::string ObjectFileName(void *object);
     /// Releases an object reference that no list keeps.

@@ -458,9 +458,6 @@ void TTetherbox::Connect(int family, int index, ConnectInfoType &info)
     if (family < CamModPowerShot || family > CamModPowerShotGen2)
         throw ECamException("Cannot connect to camera type " + std::to_string(family) +
                             ": the camera type must be 1 (PowerShot), 2 (EOS) or 3 (PowerShot generation 2)");
-    if (index < 0)
-        throw ECamException("Cannot connect to camera number " + std::to_string(index) +
-                            ": camera numbers start at 0");
 
     cameraIndex_ = index;
     connection_.FirmwareVersion.clear();
@@ -468,7 +465,8 @@ void TTetherbox::Connect(int family, int index, ConnectInfoType &info)
     bool throughPTP = false;
     switch (family) {
     case CamModPowerShot:
-        if (static_cast<std::size_t>(index) >= records_[SlotLegacy].size() && slotInUse(SlotPTP)) {
+        // A negative number goes to the legacy driver, which refuses it in its own words.
+        if (index >= 0 && static_cast<std::size_t>(index) >= records_[SlotLegacy].size() && slotInUse(SlotPTP)) {
             ConnectCallbacks callbacks;
             callbacks.ptpEvent = &TTetherbox::PTPEventCallback;
             driver(SlotPTP).Connect(callbacks, index, record, registryIndex_);
@@ -514,6 +512,7 @@ int TTetherbox::Disconnect()
     // Whatever the family, nothing of the viewfinder or of a PTP download outlives the camera.
     viewfinderMode_ = false;
     singleFrame_ = false;
+    movieRecording_ = false;
     setEOSViewfinderTimer(false);
     setPS2ViewfinderTimer(false);
     {

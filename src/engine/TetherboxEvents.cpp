@@ -611,7 +611,8 @@ void TTetherbox::objectEvent(std::uint32_t event, void *object, CamDriver &drv)
     }
     switch (event) {
     case kObjectDirItemRequestTransfer: {
-        drv.RegisterTransferItem(object);
+        if (!drv.RegisterTransferItem(object))
+            return; // the session has ended
         AdditionNotifyRemoteEventType extra;
         extra.EventValid = NotifyRemoteEventValid2;
         extra.TypeOfPicture = TypeOfPicturePicture;
@@ -627,10 +628,9 @@ void TTetherbox::objectEvent(std::uint32_t event, void *object, CamDriver &drv)
             throw;
         }
         if (isMovieName(name)) {
-            drv.RegisterMovieItem(object);
-            queueRemoteEvent(RemoteEventCallbackReleaseMovieReady);
-        } else {
-            drv.RegisterCardItem(object);
+            if (drv.RegisterMovieItem(object))
+                queueRemoteEvent(RemoteEventCallbackReleaseMovieReady);
+        } else if (drv.RegisterCardItem(object)) {
             queueRemoteEvent(RemoteEventCallbackReleaseImageFromCFCardReady);
         }
         break;

@@ -8,10 +8,11 @@ namespace tbx {
 
 namespace {
 
-/// Raises a clear message for a collection position that no picture can have.
+/// Raises a clear message for a negative collection position; a position past the end is the
+/// driver's to refuse, in its family's words.
 void checkPosition(int position, std::size_t count)
 {
-    if (position < 0 || static_cast<std::size_t>(position) >= count)
+    if (position < 0)
         throw ECamException("Picture number " + std::to_string(position) +
                             " is not in the camera collection of " + std::to_string(count) + " pictures");
 }

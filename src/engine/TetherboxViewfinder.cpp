@@ -241,8 +241,6 @@ void TTetherbox::RemoteEndMovieRecording()
         throw ECamException(kMsgNotInMovieRecordingMode);
     if (CamDriver *driver = familyDriver(Answer::Ignore, Answer::Serve, Answer::Ignore))
         driver->EndMovieRecording();
-    // A flag left over from an EOS camera that has since been replaced by another family would
-    // otherwise refuse every later start.
     movieRecording_ = false;
 }
 
@@ -279,9 +277,11 @@ void TTetherbox::viewfinderTick(bool eos)
     if (eos)
         singleFrame_ = false;
     bool &failing = eos ? eosTickFailing_ : ps2TickFailing_;
-    if (failed && !failing)
-        reportTimerFailure(failure);
+    const bool report = failed && !failing;
     failing = failed;
+    // Last: the handler may close the enumeration or destroy the engine.
+    if (report)
+        reportTimerFailure(failure);
 }
 
 void TTetherbox::runViewfinderTick(bool eos)

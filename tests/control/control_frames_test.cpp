@@ -233,6 +233,20 @@ TEST_F(FrameTest, DestroyingTheControlDuringLiveViewRemovesItsFrameFiles)
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
+TEST_F(FrameTest, EveryWayTheViewfinderEndsRemovesTheFrameFiles)
+{
+    listen();
+    const fs::path dir = scratch_.path() / "frames";
+    for (auto end : {&TTetherboxActiveX::Disconnect, &TTetherboxActiveX::CloseCameraEnumeration}) {
+        startViewfinder(ViewfinderCallbackFilename, dir.string());
+        pullFrames(3);
+        ASSERT_FALSE(fs::is_empty(dir));
+        (control().*end)();
+        EXPECT_TRUE(fs::is_empty(dir));
+        control().CloseCameraEnumeration();
+    }
+}
+
 TEST_F(FrameTest, TwoControlsDrawDifferentBases)
 {
     TTetherboxActiveX first;

@@ -107,6 +107,23 @@ TEST_F(ControlSimTest, LiveViewFramesRotateThroughFilesThatStopRemovesWithinTheB
     }
 }
 
+TEST_F(ControlSimTest, ASecondControlsFailedConnectLeavesTheFirstControlsSessionAlone)
+{
+    startRemote();
+    int released = 0;
+    control().OnRemoteEvent = [&](RemoteEventCallbackType event, NotifyRemoteEventValidType, std::int32_t,
+                                  TypeOfPictureType) { released += event == RemoteEventCallbackReleaseImageReady; };
+    {
+        TTetherboxActiveX second;
+        second.LibraryFolder = redistFolder();
+        second.OpenCameraEnumeration();
+        EXPECT_EQ(failureOf([&] { second.Connect(CamModEOS, 0); }).rfind("EdsOpenSession", 0), 0u);
+    }
+    control().RemoteTakePicture();
+    run(100);
+    EXPECT_EQ(released, 1) << "the first control no longer hears its camera";
+}
+
 TEST_F(ControlSimTest, TheIntervalIsCopiedOnlyWhenTheEngineIsCreated)
 {
     control().EOSViewfinderRefreshInterval = 100;

@@ -247,14 +247,41 @@ TEST_F(EosCaptureTest, DownloadCutOffByUnplugReleasesEverythingAndRaises)
     EXPECT_EQ(sim().GetObjectCount(), objects) << "stream or item left behind";
     EXPECT_EQ(failureOf([&] { engine().RemoteGetPicture(file("cut.jpg"), 1); }),
               "There are no pictures to download");
-#if defined(__linux__)
-    // No handle on the partial file stays open.
-    const fs::path target = fs::canonical(file("cut.jpg"));
-    for (const auto &fd : fs::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        EXPECT_NE(fs::read_symlink(fd.path(), ec), target);
+    EXPECT_FALSE(fs::exists(file("cut.jpg"))) << "a partial file pretends to be a whole picture";
+}
+
+TEST_F(EosCaptureTest, AFailedDownloadKeepsThePictureInTheCameraForARetry)
+{
+    startRemote();
+    const std::uint32_t objects = sim().GetObjectCount();
+    shoot();
+    for (std::uint32_t code : {sdk::EDS_ERR_DEVICE_BUSY, sdk::EDS_ERR_FILE_IO_ERROR}) {
+        ASSERT_EQ(sim().InjectFault("EdsDownload", code, 1), 0u);
+        clearSimLog();
+        EXPECT_EQ(failureOf([&] { engine().RemoteGetPicture(file("p.jpg"), 1); }), sdkFailure("EdsDownload", code));
+        EXPECT_TRUE(simCalls("EdsDownloadComplete").empty());
+        EXPECT_FALSE(fs::exists(file("p.jpg")));
     }
-#endif
+    engine().RemoteGetPicture(file("p.jpg"), 1);
+    EXPECT_TRUE(isJpeg(fileBytes(file("p.jpg"))));
+    EXPECT_EQ(sim().GetObjectCount(), objects);
+}
+
+TEST_F(EosCaptureTest, AnObjectEventOfAnEndedSessionIsDroppedWithItsReference)
+{
+    startRemote();
+    engine().Disconnect();
+    const std::uint32_t objects = sim().GetObjectCount();
+    // An announcement the SDK thread was already delivering while the session ended.
+    sdk::EdsStreamRef late = nullptr;
+    ASSERT_EQ(sdk::Eds().EdsCreateMemoryStream(0, &late), 0u);
+    TTetherbox::EOSObjectEventHandler(sdk::kEdsObjectEvent_DirItemRequestTransfer, late,
+                                      registryContext(engine().RegistryIndex()));
+    tick(2);
+    EXPECT_EQ(sim().GetObjectCount(), objects);
+    EXPECT_TRUE(remoteEvents_.empty());
+    startRemote();
+    EXPECT_EQ(failureOf([&] { engine().RemoteGetPicture(file("late.jpg"), 1); }), "There are no pictures to download");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -275,12 +302,10 @@ TEST_F(EosCaptureTest, MovieIsDeletedFromTheCardOnlyAfterItsDownloadSucceeded)
               sdkFailure("EdsDownload", sdk::EDS_ERR_FILE_IO_ERROR));
     EXPECT_TRUE(simCalls("EdsDeleteDirectoryItem").empty());
     EXPECT_EQ(cardNames(), before) << "the movie must stay on the card";
-    EXPECT_EQ(failureOf([&] { engine().RemoteGetMovie(file("failed.mp4"), true); }),
-              "There are no movies to download");
+    EXPECT_FALSE(fs::exists(file("failed.mp4")));
 
-    // A good download with the delete flag takes it off the card; the SDK gives the reference
-    // back itself, so nothing is released twice.
-    recordMovie();
+    // The retry gets the same movie; with the delete flag it leaves the card, and the SDK gives
+    // the reference back itself, so nothing is released twice.
     const std::uint32_t objects = sim().GetObjectCount();
     clearSimLog();
     engine().RemoteGetMovie(file("movie.mp4"), true);
@@ -289,7 +314,7 @@ TEST_F(EosCaptureTest, MovieIsDeletedFromTheCardOnlyAfterItsDownloadSucceeded)
                                                         "EdsDownloadComplete", "EdsDeleteDirectoryItem"}));
     EXPECT_EQ(fs::file_size(file("movie.mp4")), 3000000u);
     EXPECT_EQ(sim().GetObjectCount(), objects - 1);
-    EXPECT_EQ(cardNames(), before);
+    EXPECT_EQ(cardNames(), std::vector<std::string>(before.begin(), before.end() - 1));
 }
 
 TEST_F(EosCaptureTest, CardPictureDownloadsWithMovieProgressAndStaysWithoutTheDeleteFlag)
@@ -393,7 +418,7 @@ TEST_F(EosCaptureTest, PositionsOutsideTheCollectionAreRefused)
     clearSimLog();
     EXPECT_EQ(failureOf([&] { engine().GetPicture(5, file("x.jpg")); }),
               "Requested download of picture 5 but max is only 4");
-    EXPECT_EQ(failureOf([&] { driver().DeletePicture(list, 5); }), "Requested delete of picture 5 but max is only 4");
+    EXPECT_EQ(failureOf([&] { engine().DeletePicture(list, 5); }), "Requested delete of picture 5 but max is only 4");
     EXPECT_NE(failureOf([&] { driver().GetPicture(-1, file("x.jpg"), nullptr, 0); }), "(no failure)");
     EXPECT_NE(failureOf([&] { driver().DeletePicture(list, -1); }), "(no failure)");
     EXPECT_TRUE(simLog().empty());
@@ -437,7 +462,7 @@ TEST_F(EosCaptureTest, FailedListingGivesBackWhatItHeldAndClosesTheOldOne)
               sdkFailure("EdsGetDirectoryItemInfo", sdk::EDS_ERR_DEVICE_BUSY));
     EXPECT_EQ(sim().GetObjectCount(), objects);
     // The old listing is gone with its references: no position reaches a picture any more.
-    EXPECT_EQ(failureOf([&] { driver().DeletePicture(list, 0); }), "Requested delete of picture 0 but max is only -1");
+    EXPECT_EQ(failureOf([&] { engine().DeletePicture(list, 0); }), "Requested delete of picture 0 but max is only -1");
     EXPECT_EQ(cardNames().size(), 5u);
 }
 

@@ -278,21 +278,30 @@ TEST_F(EosLiveViewTest, AFInformationTrustsTheFrameCountOnlyAsFarAsTheRecordHold
     EXPECT_EQ(info.Frames[22].Selected, 1);
     EXPECT_EQ(info.Frames[21].Selected, 0);
 
-    for (std::uint32_t claimed : {0u, 3u, 5000u}) {
-        SCOPED_TRACE(claimed);
-        const auto block = focusBlock(claimed, 600);
+    // Rows: the camera's count, what the host gets; a negative count is none.
+    const struct {
+        std::uint32_t claimed;
+        int expected;
+    } rows[] = {{0, 0}, {3, 3}, {5000, 600}, {0xFFFFFFFFu, 0}, {0x80000000u, 0}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.claimed);
+        const auto block = focusBlock(row.claimed, 600);
         ASSERT_EQ(sim().SetProperty("eos1", 0x104, block.data(), static_cast<std::uint32_t>(block.size())), 0u)
             << simError();
         engine().RemoteGetViewfinderAutofocusInfo(info);
-        const int expected = claimed == 5000 ? 600 : static_cast<int>(claimed);
         EXPECT_EQ(info.PictureSizeWidth, 6000);
         EXPECT_EQ(info.PictureSizeHeight, 4000);
-        EXPECT_EQ(info.NrOfFrames, expected);
+        EXPECT_EQ(info.NrOfFrames, row.expected);
         int valid = 0;
         for (const AFFocusFrameType &frame : info.Frames)
             valid += frame.Valid;
-        EXPECT_EQ(valid, expected);
+        EXPECT_EQ(valid, row.expected);
     }
+    // The two limits apart: 600 frames at most, and no more than the block holds.
+    EXPECT_EQ(eos::TEDSDK::FocusFrameCount(5000, 20 + 32 * 700), 600u);
+    EXPECT_EQ(eos::TEDSDK::FocusFrameCount(5000, 20 + 32 * 100 + 31), 100u);
+    EXPECT_EQ(eos::TEDSDK::FocusFrameCount(-7, 20 + 32 * 700), 0u);
+
     const auto block = focusBlock(3, 3);
     ASSERT_EQ(sim().SetProperty("eos1", 0x104, block.data(), static_cast<std::uint32_t>(block.size())), 0u);
     engine().RemoteGetViewfinderAutofocusInfo(info);

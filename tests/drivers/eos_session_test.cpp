@@ -38,8 +38,8 @@ TEST_F(EosSessionTest, ConnectInstallsHandlersOpensTheSessionAndReadsTheConnecti
     EXPECT_EQ(info.BatterySource, 2); // level 80: lithium, normal
     EXPECT_EQ(info.BatteryStatus, 1);
     EXPECT_THAT(simCallNames(),
-                ElementsAre("EdsRetain", "EdsSetObjectEventHandler", "EdsSetPropertyEventHandler",
-                            "EdsSetCameraStateEventHandler", "EdsOpenSession", "EdsGetDeviceInfo",
+                ElementsAre("EdsRetain", "EdsOpenSession", "EdsSetObjectEventHandler", "EdsSetPropertyEventHandler",
+                            "EdsSetCameraStateEventHandler", "EdsGetDeviceInfo",
                             "EdsGetPropertyData", "EdsGetPropertyData", "EdsGetPropertyData"));
     const auto reads = simCalls("EdsGetPropertyData");
     EXPECT_THAT(reads[0], HasSubstr("0x4, 0, 256,"));
@@ -68,10 +68,9 @@ TEST_F(EosSessionTest, ConnectRefusesIndicesOutsideTheEnumeration)
               }),
               "Not valid value in parameter ConnectToCamera when calling Connect. There are only 2 EOS cameras "
               "connected. Currently is parameter ConnectToCamera = 2");
-    // The engine refuses negative indices itself; the driver has its own refusal for them.
     EXPECT_EQ(failureOf<Exception>([&] {
                   ConnectInfoType info;
-                  driver().Connect(ConnectCallbacks{}, -1, info, engine().RegistryIndex());
+                  engine().Connect(CamModEOS, -1, info);
               }),
               "Not valid value in parameter ConnectToCamera when calling Connect. Value must be at least zero. "
               "Currently ConnectToCamera = -1");

@@ -339,25 +339,28 @@ void RecordingDriver::DeletePicture(ImageListType &list, int position)
 
 void RecordingDriver::KeepAlive() { record("KeepAlive"); }
 
-void RecordingDriver::RegisterTransferItem(void *object)
+bool RecordingDriver::RegisterTransferItem(void *object)
 {
     record("RegisterTransferItem");
     std::lock_guard lock(mutex_);
     transferItems.push_back(object);
+    return true;
 }
 
-void RecordingDriver::RegisterMovieItem(void *object)
+bool RecordingDriver::RegisterMovieItem(void *object)
 {
     record("RegisterMovieItem");
     std::lock_guard lock(mutex_);
     movieItems.push_back(object);
+    return true;
 }
 
-void RecordingDriver::RegisterCardItem(void *object)
+bool RecordingDriver::RegisterCardItem(void *object)
 {
     record("RegisterCardItem");
     std::lock_guard lock(mutex_);
     cardItems.push_back(object);
+    return true;
 }
 
 std::string RecordingDriver::ObjectFileName(void * /*object*/)

@@ -161,9 +161,9 @@ public:
     void GetPicture(int position, const std::string &fileName, ProgressProc progress, int registryIndex) override;
     void DeletePicture(ImageListType &list, int position) override;
     void KeepAlive() override;
-    void RegisterTransferItem(void *object) override;
-    void RegisterMovieItem(void *object) override;
-    void RegisterCardItem(void *object) override;
+    bool RegisterTransferItem(void *object) override;
+    bool RegisterMovieItem(void *object) override;
+    bool RegisterCardItem(void *object) override;
     std::string ObjectFileName(void *object) override;
     void ReleaseObject(void *object) override;
     int TransferContext() const override { return transferContext; }

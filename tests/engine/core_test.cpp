@@ -247,7 +247,7 @@ TEST_F(CoreTest, BeyondTheLegacyCamerasWithoutPTPTheLegacyDriverRefuses)
     EXPECT_EQ(engine().Connection().CameraModel, CamModNone);
 }
 
-TEST_F(CoreTest, ConnectRefusesASecondCameraBadFamiliesAndNegativeIndices)
+TEST_F(CoreTest, ConnectRefusesASecondCameraAndBadFamiliesAndLeavesNegativeIndicesToTheDriver)
 {
     connect(CamModEOS);
     ConnectInfoType info;
@@ -269,8 +269,15 @@ TEST_F(CoreTest, ConnectRefusesASecondCameraBadFamiliesAndNegativeIndices)
             EXPECT_THAT(e.what(), HasSubstr("camera type"));
         }
     }
-    EXPECT_THROW(engine().Connect(CamModEOS, -1, info), ECamException);
     EXPECT_THAT(log().namesOf("Connect"), IsEmpty());
+
+    // A negative camera number is the family driver's to refuse, in its own words.
+    engine().Connect(CamModEOS, -1, info);
+    engine().Disconnect();
+    engine().Connect(CamModPowerShot, -1, info);
+    EXPECT_EQ(ed().count("Connect"), 1);
+    EXPECT_EQ(cd().count("Connect"), 1);
+    EXPECT_EQ(pr().count("Connect"), 0);
 }
 
 TEST_F(CoreTest, EOSConnectReadsTheFirmwareAndUndoesTheConnectionWhenThatFails)

@@ -105,19 +105,17 @@ TEST_F(Housekeeping, EOSDownloadsGetNoProgressCallback)
     EXPECT_EQ(ed().lastArgs("GetPicture"), "0, pic.cr2, null, " + std::to_string(engine().RegistryIndex()));
 }
 
-TEST_F(Housekeeping, CollectionPositionsOutsideTheListAreRefusedBeforeTheDriver)
+TEST_F(Housekeeping, NegativePositionsAreRefusedBeforeTheDriverAndPositionsPastTheEndAreTheDriversToRefuse)
 {
     connect(Camera::EOS);
     ImageListType list(3);
-    EXPECT_EQ(messageOf([&] { engine().DeletePicture(list, 3); }),
-              "Picture number 3 is not in the camera collection of 3 pictures");
     EXPECT_EQ(messageOf([&] { engine().DeletePicture(list, -1); }),
               "Picture number -1 is not in the camera collection of 3 pictures");
     EXPECT_EQ(messageOf([&] { engine().GetPicture(-2, "x.jpg"); }), "Picture number -2 is not in the camera collection");
     EXPECT_TRUE(log().names().empty());
 
-    engine().DeletePicture(list, 2);
-    EXPECT_EQ(ed().lastArgs("DeletePicture"), "3, 2");
+    engine().DeletePicture(list, 3);
+    EXPECT_EQ(ed().lastArgs("DeletePicture"), "3, 3");
 }
 
 TEST_F(Housekeeping, OpeningTheCollectionReplacesTheListOnlyWhenTheDriverSucceeds)

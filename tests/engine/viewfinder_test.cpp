@@ -425,6 +425,16 @@ TEST_F(ViewfinderTest, AFrameHandlerMayDestroyTheEngine)
     EXPECT_EQ(eosScript->calls, 1);
 }
 
+TEST_F(ViewfinderTest, ATimerErrorHandlerMayDestroyTheEngine)
+{
+    eosScript->results = {0x02};
+    engine().OnTimerError = [&](const std::string &) { destroyEngine(); };
+    connectViewfinder(Camera::EOS);
+    platform::runFor(200);
+    EXPECT_EQ(box_->engine, nullptr);
+    EXPECT_EQ(eosScript->calls, 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Movie recording
 // ---------------------------------------------------------------------------------------------
@@ -446,13 +456,16 @@ TEST_F(ViewfinderTest, MovieRecordingOnEOSWithItsGates)
     EXPECT_FALSE(engine().MovieRecording());
 }
 
-TEST_F(ViewfinderTest, AlreadyRecordingIsRaisedBeforeTheCameraCheck)
+TEST_F(ViewfinderTest, TheRecordingStateEndsWithTheCamera)
 {
     connectRemote(Camera::EOS);
     engine().RemoteStartMovieRecording();
     engine().Disconnect();
-    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "Camera already in recording mode");
-    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "No camera is connected");
+    EXPECT_FALSE(engine().MovieRecording());
+    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
+    connect(Camera::EOS);
+    engine().RemoteStartMovieRecording();
+    EXPECT_TRUE(engine().MovieRecording());
 }
 
 TEST_F(ViewfinderTest, PowerShotCamerasAcceptMovieCallsAndDoNothing)

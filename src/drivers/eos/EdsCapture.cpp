@@ -7,7 +7,11 @@
 //
 // A download never loses a picture: the target file is created before anything else happens,
 // and when it cannot be created the item stays untouched at the head of its list, so the host can
-// try again with a good name. An item is deleted from the card only after its download succeeded.
+// try again with a good name. A download that fails while the camera is still there leaves the
+// item at the head of its list, not completed, for the host to try again (with only-to-PC release
+// the camera holds the only copy); only a camera that the SDK reports gone drops it. The file of a
+// failed download is removed, so nothing on disk pretends to be a whole picture. An item is
+// deleted from the card only after its download succeeded.
 // The clean-up after a download (stream, transfer context, completion, the item) always runs to
 // its end; the first failure, that of the download itself before any of the clean-up, is raised.
 #include "drivers/eos/TEDSDK.h"
@@ -108,6 +112,12 @@ std::exception_ptr attempt(Body &&body)
         return std::current_exception();
     }
     return nullptr;
+}
+
+/// Does \p code say that the camera is gone?
+bool cameraGone(EdsError code)
+{
+    return code == EDS_ERR_DEVICE_NOT_FOUND || code == EDS_ERR_COMM_DISCONNECTED;
 }
 
 /// Creates (or truncates) \p fileName for writing.
@@ -268,22 +278,32 @@ void TEDSDK::sendCommand(EdsCameraCommand command, std::int32_t param, const cha
 // Object events
 // ---------------------------------------------------------------------------------------------
 
-void TEDSDK::RegisterTransferItem(void *object)
+bool TEDSDK::registerItem(EdsItemList &list, void *object)
 {
-    std::lock_guard lock(itemsMutex_);
-    transferItems_.emplace_back(sdk_, static_cast<EdsBaseRef>(object));
+    EdsRef item(sdk_, static_cast<EdsBaseRef>(object));
+    {
+        std::lock_guard lock(itemsMutex_);
+        if (acceptingItems_) {
+            list.push_back(std::move(item));
+            return true;
+        }
+    }
+    return false; // announced while the session ended: released here, outside the lock
 }
 
-void TEDSDK::RegisterMovieItem(void *object)
+bool TEDSDK::RegisterTransferItem(void *object)
 {
-    std::lock_guard lock(itemsMutex_);
-    movieItems_.emplace_back(sdk_, static_cast<EdsBaseRef>(object));
+    return registerItem(transferItems_, object);
 }
 
-void TEDSDK::RegisterCardItem(void *object)
+bool TEDSDK::RegisterMovieItem(void *object)
 {
-    std::lock_guard lock(itemsMutex_);
-    cardItems_.emplace_back(sdk_, static_cast<EdsBaseRef>(object));
+    return registerItem(movieItems_, object);
+}
+
+bool TEDSDK::RegisterCardItem(void *object)
+{
+    return registerItem(cardItems_, object);
 }
 
 std::string TEDSDK::ObjectFileName(void *object)
@@ -322,19 +342,24 @@ EdsRef TEDSDK::takeItem(EdsItemList &list, EdsDirectoryItemRef item)
     return taken;
 }
 
-void TEDSDK::downloadItem(EdsDirectoryItemRef item, EdsStreamRef stream, int kind, int registryIndex)
+void TEDSDK::downloadItem(EdsDirectoryItemRef item, EdsStreamRef stream, int kind, int registryIndex,
+                          EdsError &failure)
 {
+    const auto check = [&](std::string_view label, EdsError code) {
+        failure = code;
+        raiseOnError(label, code);
+    };
     EdsDirectoryItemInfo info{};
-    raiseOnError("EdsGetDirectoryItemInfo", eds().EdsGetDirectoryItemInfo(item, &info));
-    raiseOnError("EdsSetProgressCallback",
-                    eds().EdsSetProgressCallback(stream, callbacks_.progress, kEdsProgressOption_Periodically,
-                                                 registryContext(registryIndex)));
+    check("EdsGetDirectoryItemInfo", eds().EdsGetDirectoryItemInfo(item, &info));
+    check("EdsSetProgressCallback", eds().EdsSetProgressCallback(stream, callbacks_.progress,
+                                                                 kEdsProgressOption_Periodically,
+                                                                 registryContext(registryIndex)));
     struct KindGuard {
         std::atomic<int> &kind;
         ~KindGuard() { kind = 0; }
     } guard{transferKind_};
     transferKind_ = kind;
-    raiseOnError("EdsDownload", eds().EdsDownload(item, info.size, stream));
+    check("EdsDownload", eds().EdsDownload(item, info.size, stream));
 }
 
 void TEDSDK::RemoteGetPicture(const std::string &fileName, int pictureType, ProgressProc /*progress*/,
@@ -346,21 +371,17 @@ void TEDSDK::RemoteGetPicture(const std::string &fileName, int pictureType, Prog
         throw ECamException("Picture type " + std::to_string(pictureType) +
                             " is not known: 0 asks for the thumbnail, 1 for the picture");
     EdsRef stream = createFileStream(*this, fileName);
-
-    const bool full = pictureType == 1;
-    Cleanup cleanup(attempt([&] {
-        if (full)
-            downloadItem(item, stream.get(), 1, registryIndex);
-        else
-            raiseOnError("EdsDownloadThumbnail", eds().EdsDownloadThumbnail(item, stream.get()));
-    }));
-    cleanup.run([&] { releaseChecked(*this, "EdsRelease", stream.release()); });
-    if (full) {
-        // A full download consumes the picture whether or not it arrived; a thumbnail download
-        // leaves it in place for the full one.
-        cleanup.run([&] { raiseOnError("EdsDownloadComplete", eds().EdsDownloadComplete(item)); });
-        cleanup.run([&] { releaseChecked(*this, "EdsRelease", takeItem(transferItems_, item).release()); });
+    if (pictureType == 1) {
+        transferAnnounced(transferItems_, item, std::move(stream), fileName, false, 1, registryIndex);
+        return;
     }
+    // A thumbnail leaves the picture in place for the full download.
+    const std::exception_ptr failed =
+        attempt([&] { raiseOnError("EdsDownloadThumbnail", eds().EdsDownloadThumbnail(item, stream.get())); });
+    Cleanup cleanup(failed);
+    cleanup.run([&] { releaseChecked(*this, "EdsRelease", stream.release()); });
+    if (failed)
+        platform::removeFile(fileName);
     cleanup.finish();
 }
 
@@ -380,14 +401,25 @@ void TEDSDK::downloadAnnounced(EdsItemList &list, const char *emptyMessage, cons
 {
     const EdsDirectoryItemRef item = headItem(list, emptyMessage);
     checkFileName(fileName);
-    EdsRef stream = createFileStream(*this, fileName);
+    transferAnnounced(list, item, createFileStream(*this, fileName), fileName, deleteAfter, 2, registryIndex);
+}
 
-    const std::exception_ptr failed = attempt([&] { downloadItem(item, stream.get(), 2, registryIndex); });
+void TEDSDK::transferAnnounced(EdsItemList &list, EdsDirectoryItemRef item, EdsRef stream,
+                               const std::string &fileName, bool deleteAfter, int kind, int registryIndex)
+{
+    EdsError code = EDS_ERR_OK;
+    const std::exception_ptr failed = attempt([&] { downloadItem(item, stream.get(), kind, registryIndex, code); });
     Cleanup cleanup(failed);
     cleanup.run([&] { releaseChecked(*this, "EdsRelease", stream.release()); });
+    if (failed) {
+        platform::removeFile(fileName);
+        if (cameraGone(code))
+            cleanup.run([&] { releaseChecked(*this, "EdsRelease", takeItem(list, item).release()); });
+        cleanup.finish();
+    }
     cleanup.run([&] { raiseOnError("EdsDownloadComplete", eds().EdsDownloadComplete(item)); });
     EdsRef owned = takeItem(list, item);
-    if (deleteAfter && !failed) {
+    if (deleteAfter) {
         cleanup.run([&] {
             // Deleting gives the reference back to the SDK; a refused delete leaves it with us.
             raiseOnError("EdsDeleteDirectoryItem", eds().EdsDeleteDirectoryItem(owned.get()));
@@ -464,8 +496,12 @@ void TEDSDK::GetPicture(int position, const std::string &fileName, ProgressProc 
     const EdsDirectoryItemRef item = collectionItem(position, "download");
     EdsRef stream = createFileStream(*this, fileName);
 
-    Cleanup cleanup(attempt([&] { downloadItem(item, stream.get(), 2, registryIndex); }));
+    EdsError code = EDS_ERR_OK;
+    const std::exception_ptr failed = attempt([&] { downloadItem(item, stream.get(), 2, registryIndex, code); });
+    Cleanup cleanup(failed);
     cleanup.run([&] { releaseChecked(*this, "EdsRelease", stream.release()); });
+    if (failed)
+        platform::removeFile(fileName);
     cleanup.run([&] { raiseOnError("EdsDownloadComplete", eds().EdsDownloadComplete(item)); });
     cleanup.finish();
 }

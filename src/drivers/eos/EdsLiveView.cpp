@@ -153,6 +153,14 @@ std::uint8_t TEDSDK::GetViewfinderAFMode()
     return codeOf(kEvfAFModes, value & 0xFF, kEvfAFModeOther);
 }
 
+std::size_t TEDSDK::FocusFrameCount(std::int32_t claimed, std::size_t blockSize)
+{
+    if (claimed <= 0 || blockSize < kFocusFramesOffset)
+        return 0;
+    const std::size_t fits = (blockSize - kFocusFramesOffset) / kFocusFrameSize;
+    return std::min({static_cast<std::size_t>(claimed), fits, static_cast<std::size_t>(kAFFocusFrameCount)});
+}
+
 void TEDSDK::GetViewfinderAFInfo(AFFocusInfoType &info)
 {
     info.PictureSizeWidth = 0;
@@ -174,10 +182,7 @@ void TEDSDK::GetViewfinderAFInfo(AFFocusInfoType &info)
 
     info.PictureSizeWidth = static_cast<std::int32_t>(wordAt(block, kFocusWidthOffset));
     info.PictureSizeHeight = static_cast<std::int32_t>(wordAt(block, kFocusHeightOffset));
-    // The camera's count is believed only as far as the record and the block hold frames.
-    const std::size_t fits = (size - kFocusFramesOffset) / kFocusFrameSize;
-    const std::size_t frames = std::min({static_cast<std::size_t>(wordAt(block, kFocusCountOffset)), fits,
-                                         static_cast<std::size_t>(kAFFocusFrameCount)});
+    const std::size_t frames = FocusFrameCount(static_cast<std::int32_t>(wordAt(block, kFocusCountOffset)), size);
     info.NrOfFrames = static_cast<std::int32_t>(frames);
     for (std::size_t i = 0; i < frames; ++i) {
         EdsFocusPoint point{};

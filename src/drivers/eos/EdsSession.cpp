@@ -78,6 +78,7 @@ void TEDSDK::DropItems() noexcept
     sdk::EdsRef volume(sdk_);
     {
         std::lock_guard lock(itemsMutex_);
+        acceptingItems_ = false;
         for (EdsItemList *list : {&transferItems_, &movieItems_, &cardItems_, &collectionItems_}) {
             for (sdk::EdsRef &item : *list)
                 dropped.push_back(std::move(item));
@@ -177,8 +178,18 @@ void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
 
     void *context = registryContext(registryIndex);
     bool sessionOpened = false;
+    bool handlersSet = false;
     ConnectInfoType data;
     try {
+        // The session first: a camera that another control holds refuses it, and that control's
+        // handlers on the same camera must then stay as they are.
+        raiseOnError("EdsOpenSession", eds.EdsOpenSession(camera));
+        sessionOpened = true;
+        {
+            std::lock_guard lock(itemsMutex_);
+            acceptingItems_ = true;
+        }
+        handlersSet = true;
         raiseOnError("EdsSetObjectEventHandler",
                         eds.EdsSetObjectEventHandler(camera, sdk::kEdsObjectEvent_All,
                                                      reinterpret_cast<sdk::EdsObjectEventHandler>(callbacks.objectEvent),
@@ -191,8 +202,6 @@ void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
                         eds.EdsSetCameraStateEventHandler(camera, sdk::kEdsStateEvent_All,
                                                           reinterpret_cast<sdk::EdsStateEventHandler>(callbacks.stateEvent),
                                                           context));
-        raiseOnError("EdsOpenSession", eds.EdsOpenSession(camera));
-        sessionOpened = true;
         data.CameraModel = CamModEOS;
 
         sdk::EdsDeviceInfo device{};
@@ -217,9 +226,11 @@ void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
         }
     } catch (...) {
         // Leave nothing behind that could call into the engine or keep the camera busy.
-        RemoveHandlers(camera);
+        if (handlersSet)
+            RemoveHandlers(camera);
         if (sessionOpened)
             eds.EdsCloseSession(camera);
+        DropItems();
         throw;
     }
 

@@ -120,9 +120,9 @@ public:
     void RemoteGetCFPicture(const std::string &fileName, bool deleteAfter, int registryIndex) override;
 
     // Object events (any thread; EdsCapture.cpp)
-    void RegisterTransferItem(void *object) override;
-    void RegisterMovieItem(void *object) override;
-    void RegisterCardItem(void *object) override;
+    bool RegisterTransferItem(void *object) override;
+    bool RegisterMovieItem(void *object) override;
+    bool RegisterCardItem(void *object) override;
     std::string ObjectFileName(void *object) override;
     void ReleaseObject(void *object) override;
     int TransferContext() const override { return transferKind_.load(); }
@@ -165,9 +165,17 @@ private:
     sdk::EdsDirectoryItemRef headItem(const EdsItemList &list, const char *emptyMessage) const;
     /// Takes \p item out of \p list; the caller owns the returned reference.
     sdk::EdsRef takeItem(EdsItemList &list, sdk::EdsDirectoryItemRef item);
+    /// Appends \p object to \p list while a session is open; otherwise releases it (false).
+    bool registerItem(EdsItemList &list, void *object);
     /// Downloads the whole of \p item into \p stream with the engine's progress callback,
     /// reporting \p kind as the transfer context while it runs.
-    void downloadItem(sdk::EdsDirectoryItemRef item, sdk::EdsStreamRef stream, int kind, int registryIndex);
+    /// \p failure receives the code of the SDK call that failed before the raise.
+    void downloadItem(sdk::EdsDirectoryItemRef item, sdk::EdsStreamRef stream, int kind, int registryIndex,
+                      sdk::EdsError &failure);
+    /// Downloads the announced \p item of \p list into \p stream (the file \p fileName) and
+    /// settles it: see the file comment of EdsCapture.cpp.
+    void transferAnnounced(EdsItemList &list, sdk::EdsDirectoryItemRef item, sdk::EdsRef stream,
+                           const std::string &fileName, bool deleteAfter, int kind, int registryIndex);
     /// RemoteGetMovie and RemoteGetCFPicture on \p list.
     void downloadAnnounced(EdsItemList &list, const char *emptyMessage, const std::string &fileName,
                            bool deleteAfter, int registryIndex);
@@ -186,6 +194,10 @@ private:
     void drivePowerZoom(int speed, std::int32_t drive);
 
 public:
+    /// The AF frames to read from a focus-information block of \p blockSize bytes whose count
+    /// says \p claimed: a negative count is none; at most 600, and no more than the block holds.
+    static std::size_t FocusFrameCount(std::int32_t claimed, std::size_t blockSize);
+
     /// The connected camera (null before Connect and after Disconnect).
     sdk::EdsCameraRef Camera() const { return camera_.get(); }
     /// The model name read at Connect (names the probe cache file).
@@ -224,6 +236,8 @@ protected:
     // Items announced by the camera and the open collection; shared with the SDK's threads and
     // guarded by itemsMutex_.
     mutable std::mutex itemsMutex_;
+    /// True from Connect to Disconnect: an item announced outside a session is given back.
+    bool acceptingItems_ = false;
     EdsItemList transferItems_;
     EdsItemList movieItems_;
     EdsItemList cardItems_;
