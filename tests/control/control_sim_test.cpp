@@ -7,6 +7,10 @@
 #include <fstream>
 #include <set>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace tbx::test {
 
 namespace fs = std::filesystem;
@@ -222,6 +226,48 @@ TEST_F(ControlSimTest, CollectionThumbnailsThroughTheStandIn)
 
     control().GetPicture(0, false, scratch_.file("IMG_0001.JPG"));
     EXPECT_GT(fs::file_size(scratch_.file("IMG_0001.JPG")), thumb.size());
+}
+
+TEST_F(ControlSimTest, NamesOutsideAsciiReachTheSameFilesWhateverTouchesThem)
+{
+    // "Ä€Š" as a host spells it: in the ANSI code page on Windows (1252: C4 80 8A), UTF-8 elsewhere.
+#ifdef _WIN32
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "the process's ANSI code page is " << GetACP() << ", not 1252";
+    const std::string name = "\xC4\x80\x8A";
+#else
+    const std::string name = "\xC3\x84\xE2\x82\xAC\xC5\xA0";
+#endif
+    const fs::path wide = scratch_.path() / fs::path(u8"\u00C4\u20AC\u0160");
+    const std::string root = scratch_.path().string() + platform::kDirSeparator + name;
+    const auto at = [&](const std::string &leaf) { return root + platform::kDirSeparator + leaf; };
+
+    control().OpenCameraEnumeration();
+    control().Connect(CamModEOS, 0);
+    control().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, at("cache"));
+    control().RemoteEnd();
+    clearSimLog();
+    control().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, true, at("cache"));
+    EXPECT_TRUE(simCalls("EdsGetPropertyDesc").empty()) << "the probe cache was not found";
+
+    control().RemoteSaveCameraRemoteParams(at(name + ".par"));
+    control().RemoteLoadCameraRemoteParams(at(name + ".par"));
+    EXPECT_TRUE(fs::exists(wide / fs::path(u8"\u00C4\u20AC\u0160.par")));
+
+    control().RemoteStartViewfinder(ViewfinderCallbackFilename, false, at("frames"));
+    run(200);
+    control().RemoteStopViewfinder();
+    ASSERT_FALSE(frameNames.empty());
+    EXPECT_TRUE(fs::is_directory(wide / "frames"));
+
+    control().RemoteTakePicture();
+    run(200);
+    control().RemoteGetPicture(at("shot.jpg"), 1);
+    EXPECT_TRUE(fs::exists(wide / "shot.jpg"));
+
+    control().OpenCameraCollection(root, true);
+    control().OpenCameraCollection_GetThumbnail(0, at("thumb.jpg"));
+    EXPECT_TRUE(fs::exists(wide / "thumb.jpg"));
 }
 
 } // namespace tbx::test

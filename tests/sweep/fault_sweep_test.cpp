@@ -1,0 +1,308 @@
+// The fault sweep. Each integration scenario of a camera family runs once cleanly with the
+// stand-in's call log on; then once for every SDK call site of that log (an SDK function within
+// one step of the scenario) with its first call in that step failing, for each of the family's
+// codes for busy, camera gone, internal error and invalid handle; and once with the camera
+// unplugged before each step. After every run the stand-in must have every object back, a step
+// that failed must have told the host which call failed (or given the system's own message), no
+// picture file may be shorter than the clean run's, and a fresh control must work.
+//
+// A family joins with a row of kFamilies. By default each scenario runs every TBX_SWEEP_STRIDE-th
+// faulted run (25 unless set), starting at an offset of its own; TBX_SWEEP_STRIDE=1 runs them all.
+#include "EosFixture.h"
+
+#include "control/TetherboxActiveX.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <optional>
+#include <random>
+#include <set>
+
+namespace tbx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+/// What a step works with: the control and the run's own folder.
+struct Host {
+    TTetherboxActiveX &control;
+    fs::path dir;
+    std::string file(const char *name) const { return (dir / name).string(); }
+};
+using Step = std::function<void(Host &)>;
+
+struct Scenario {
+    const char *name;
+    std::vector<Step> steps;
+};
+
+struct Family {
+    const char *name;
+    int cameraType;
+    const char *cameraId; ///< the stand-in's camera the scenarios use
+    std::uint32_t codes[4]; ///< busy, camera gone, internal error, invalid handle
+    std::set<std::string> notFailed; ///< calls that answer counts, not results
+    std::vector<Scenario> scenarios;
+};
+
+/// A faulted run: the SDK call that fails (empty: the camera is unplugged) before step `step`.
+struct Fault {
+    int step = 0;
+    std::string call;
+    std::uint32_t code = 0;
+};
+
+struct Outcome {
+    int failedStep = -1;
+    std::string failure;
+    std::vector<std::vector<std::string>> calls; ///< the SDK calls of each step that ran
+    std::map<std::string, std::uintmax_t> pictures;
+    std::uint32_t objectsLeft = 0;
+};
+
+// ---- The EOS family ----------------------------------------------------------------------------
+
+Step openStep = [](Host &h) { h.control.OpenCameraEnumeration(); };
+Step connectStep = [](Host &h) { h.control.Connect(CamModEOS, 0); };
+Step closeStep = [](Host &h) { h.control.CloseCameraEnumeration(); };
+Step remoteStart(int mode, bool probe)
+{
+    return [=](Host &h) { h.control.RemoteStart(mode, ReleaseDataKindTakeOnlyPicture, probe, h.dir.string()); };
+}
+Step shoot = [](Host &h) { h.control.RemoteTakePicture(); };
+Step liveView(int method)
+{
+    // Stream mode pulls and drops the frames: without a host handler no address is handed over,
+    // which a 64-bit process could not do for every frame.
+    return [=](Host &h) {
+        if (method == ViewfinderCallbackFilename)
+            h.control.OnViewfinderEvent = [](const std::string &, std::int32_t, std::int32_t, bool, std::int32_t,
+                                             std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                                             std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {};
+        h.control.RemoteStartViewfinder(method, false, method == ViewfinderCallbackFilename ? h.file("frames") : "");
+    };
+}
+Step stopLiveView = [](Host &h) { h.control.RemoteStopViewfinder(); };
+
+std::vector<Scenario> eosScenarios()
+{
+    return {
+        {"Connect", {openStep, connectStep, [](Host &h) { h.control.Disconnect(); }, closeStep}},
+        {"RemoteStartProbeThenCache",
+         {openStep, connectStep, remoteStart(ReleaseModeOnlyToPC, true), [](Host &h) { h.control.RemoteEnd(); },
+          remoteStart(ReleaseModeOnlyToPC, true), closeStep}},
+        {"Parameters",
+         {openStep, connectStep, remoteStart(ReleaseModeOnlyToPC, false),
+          [](Host &h) {
+              h.control.RemoteGetCameraCacheParameters();
+              h.control.RemoteSetRemoteParams(RemoteParamISO, h.control.RemoteGetRemoteParams(RemoteParamISO));
+          },
+          [](Host &h) { h.control.RemoteSaveCameraRemoteParams(h.file("params.bin")); },
+          [](Host &h) { h.control.RemoteLoadCameraRemoteParams(h.file("params.bin")); }, closeStep}},
+        {"ShootOnlyToPC",
+         {openStep, connectStep, remoteStart(ReleaseModeOnlyToPC, false), shoot,
+          [](Host &h) { h.control.RemoteGetPicture(h.file("thumb.jpg"), 0); },
+          [](Host &h) { h.control.RemoteGetPicture(h.file("shot.jpg"), 1); }, closeStep}},
+        {"ShootToBoth",
+         {openStep, connectStep, remoteStart(ReleaseModeBothPCAndCamera, false), shoot,
+          [](Host &h) { h.control.RemoteGetPicture(h.file("shot.jpg"), 1); }, closeStep}},
+        {"ShootOnlyToCamera",
+         {openStep, connectStep, remoteStart(ReleaseModeOnlyToCamera, false), shoot,
+          [](Host &h) { h.control.RemoteGetCFPicture(h.file("card.jpg"), true); }, closeStep}},
+        {"LiveViewFileAndMovie",
+         {openStep, connectStep, remoteStart(ReleaseModeOnlyToCamera, false), liveView(ViewfinderCallbackFilename),
+          [](Host &h) { h.control.RemoteGetViewfinderAutofocusInfo(0); },
+          [](Host &h) { h.control.RemoteStartMovieRecording(); },
+          [](Host &h) { h.control.RemoteEndMovieRecording(); }, stopLiveView,
+          [](Host &h) { h.control.RemoteGetMovie(h.file("movie.mp4"), true); }, closeStep}},
+        {"LiveViewStream", {openStep, connectStep, remoteStart(ReleaseModeOnlyToPC, false), liveView(ViewfinderCallbackStream),
+                            stopLiveView, closeStep}},
+        {"Collection",
+         {openStep, connectStep, [](Host &h) { h.control.OpenCameraCollection(h.dir.string(), true); },
+          [](Host &h) { h.control.OpenCameraCollection_GetThumbnail(0, h.file("thumbnail.jpg")); },
+          [](Host &h) { h.control.GetPicture(1, false, h.file("collected.jpg")); },
+          [](Host &h) { h.control.DeletePicture(0); }, [](Host &h) { h.control.CloseCameraCollection(); }, closeStep}},
+        {"Housekeeping",
+         {openStep, connectStep, [](Host &h) { h.control.SetOwnerName("Sweep"); },
+          [](Host &h) { h.control.GetBodyID(); }, [](Host &h) { h.control.RemoteSupported(); },
+          [](Host &h) { h.control.FormatCameraCard(); }, closeStep}},
+    };
+}
+
+const std::vector<Family> &families()
+{
+    static const std::vector<Family> rows = {
+        {"EOS", CamModEOS, "eos1",
+         {sdk::EDS_ERR_DEVICE_BUSY, sdk::EDS_ERR_COMM_DISCONNECTED, sdk::EDS_ERR_INTERNAL_ERROR,
+          sdk::EDS_ERR_INVALID_HANDLE},
+         {"EdsRetain", "EdsRelease"},
+         eosScenarios()},
+    };
+    return rows;
+}
+
+// ---- One run -----------------------------------------------------------------------------------
+
+/// Lets the stand-in's event thread deliver what it holds, then \p ms of virtual time pass.
+void settle(platform::Millis ms)
+{
+    sim().WaitIdle(kSettleLimitMs);
+    platform::runFor(ms);
+    sim().WaitIdle(kSettleLimitMs);
+}
+
+Outcome runScenario(const Family &family, const Scenario &scenario, const std::optional<Fault> &fault)
+{
+    EXPECT_EQ(sim().Reset(), 0u);
+    const std::uint32_t objects = sim().GetObjectCount();
+    const fs::path dir = fs::temp_directory_path() / ("tbx-sweep-" + std::to_string(std::random_device{}()));
+    fs::create_directories(dir);
+    Outcome out;
+    {
+        TTetherboxActiveX control;
+        control.LibraryFolder = redistFolder();
+        std::string timerError;
+        control.OnTimerError = [&](const std::string &message) {
+            if (timerError.empty())
+                timerError = message;
+        };
+        Host host{control, dir};
+        for (int i = 0; i < static_cast<int>(scenario.steps.size()) && out.failedStep < 0; ++i) {
+            if (fault && fault->step == i) {
+                if (fault->call.empty())
+                    sim().DetachCamera(family.cameraId);
+                else
+                    sim().InjectFault(fault->call.c_str(), fault->code, 1);
+            }
+            clearSimLog();
+            try {
+                scenario.steps[static_cast<std::size_t>(i)](host);
+                settle(200);
+            } catch (const std::exception &e) {
+                out.failure = e.what();
+            }
+            sim().ClearFaults();
+            out.calls.push_back(simCallNames());
+            if (out.failure.empty())
+                out.failure = timerError;
+            if (!out.failure.empty())
+                out.failedStep = i;
+        }
+    } // the control closes whatever is still open
+    settle(0);
+    out.objectsLeft = sim().GetObjectCount() - objects;
+    for (const auto &entry : fs::recursive_directory_iterator(dir)) {
+        const std::string ext = entry.path().extension().string();
+        if (entry.is_regular_file() && (ext == ".jpg" || ext == ".mp4"))
+            out.pictures[entry.path().filename().string()] = entry.file_size();
+    }
+    fs::remove_all(dir);
+    return out;
+}
+
+std::string hex8(std::uint32_t code)
+{
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+    return text;
+}
+
+// ---- The sweep ---------------------------------------------------------------------------------
+
+struct SweepCase {
+    const Family *family;
+    const Scenario *scenario;
+    int index;
+};
+
+void PrintTo(const SweepCase &c, std::ostream *out)
+{
+    *out << c.family->name << "/" << c.scenario->name;
+}
+
+class FaultSweep : public ::testing::TestWithParam<SweepCase> {
+protected:
+    void SetUp() override
+    {
+        platform::setClock(&clock_);
+        platform::setOsVersionOverride(platform::OsVersion{6, 1});
+    }
+    void TearDown() override
+    {
+        sim().ClearFaults();
+        platform::setClock(nullptr);
+        platform::clearOsVersionOverride();
+    }
+    platform::VirtualClock clock_;
+};
+
+TEST_P(FaultSweep, EveryCallSiteFailingAndEveryUnplugLeavesNothingBehind)
+{
+    const Family &family = *GetParam().family;
+    const Scenario &scenario = *GetParam().scenario;
+    const Outcome clean = runScenario(family, scenario, std::nullopt);
+    ASSERT_EQ(clean.failedStep, -1) << "the clean run failed: " << clean.failure;
+    ASSERT_EQ(clean.objectsLeft, 0u);
+
+    std::vector<Fault> faults;
+    for (int step = 0; step < static_cast<int>(clean.calls.size()); ++step) {
+        std::set<std::string> sites(clean.calls[static_cast<std::size_t>(step)].begin(),
+                                    clean.calls[static_cast<std::size_t>(step)].end());
+        for (const std::string &call : sites)
+            if (!family.notFailed.contains(call))
+                for (std::uint32_t code : family.codes)
+                    faults.push_back({step, call, code});
+        faults.push_back({step, "", 0});
+    }
+    const char *strideText = std::getenv("TBX_SWEEP_STRIDE");
+    const std::size_t stride = std::max(1, strideText != nullptr ? std::atoi(strideText) : 25);
+    std::size_t runs = 0;
+    for (std::size_t i = static_cast<std::size_t>(GetParam().index) % stride; i < faults.size(); i += stride) {
+        const Fault &fault = faults[i];
+        const std::string what = fault.call.empty() ? "unplugged before step " + std::to_string(fault.step)
+                                                    : fault.call + " failing with " + hex8(fault.code) +
+                                                          " in step " + std::to_string(fault.step);
+        SCOPED_TRACE(what);
+        const Outcome run = runScenario(family, scenario, fault);
+        ++runs;
+        EXPECT_EQ(run.objectsLeft, 0u) << "SDK objects not given back";
+        if (run.failedStep >= 0 && run.failure.find("errorcode") != std::string::npos && !fault.call.empty() &&
+            run.failedStep == fault.step) {
+            EXPECT_TRUE(run.failure.find(fault.call) != std::string::npos &&
+                        run.failure.find(hex8(fault.code)) != std::string::npos)
+                << "the host was told of another call: " << run.failure;
+        }
+        for (const auto &[name, size] : run.pictures) {
+            const auto whole = clean.pictures.find(name);
+            EXPECT_TRUE(whole != clean.pictures.end() && whole->second == size)
+                << name << " pretends to be a whole picture (" << size << " bytes)";
+        }
+        const Outcome next = runScenario(family, family.scenarios.front(), std::nullopt);
+        EXPECT_EQ(next.failedStep, -1) << "a fresh control after the run failed: " << next.failure;
+    }
+    RecordProperty("runs", static_cast<int>(runs));
+    RecordProperty("faults", static_cast<int>(faults.size()));
+    std::printf("%s/%s: %zu of %zu faulted runs\n", family.name, scenario.name, runs, faults.size());
+}
+
+std::vector<SweepCase> sweepCases()
+{
+    std::vector<SweepCase> cases;
+    for (const Family &family : families())
+        for (const Scenario &scenario : family.scenarios)
+            cases.push_back({&family, &scenario, static_cast<int>(cases.size())});
+    return cases;
+}
+
+INSTANTIATE_TEST_SUITE_P(Families, FaultSweep, ::testing::ValuesIn(sweepCases()),
+                         [](const ::testing::TestParamInfo<SweepCase> &param) {
+                             return std::string(param.param.family->name) + "_" + param.param.scenario->name;
+                         });
+
+} // namespace
+} // namespace tbx::test
