@@ -48,7 +48,9 @@ void lockServer(bool lock)
 bool canUnload()
 {
     // An engine holds the vendor libraries and may have SDK threads running into this module.
-    return g_objects.load() == 0 && g_locks.load() == 0 && !EngineRegistry::exists();
+    // Nor may a timer of ours be left on some thread: its window procedure lives in this module.
+    return g_objects.load() == 0 && g_locks.load() == 0 && !EngineRegistry::exists() &&
+           platform::threadsWithTimers() == 0;
 }
 
 ITypeLib *typeLibrary()

@@ -3,6 +3,7 @@
 #include "automation/Module.h"
 #include "automation/Registration.h"
 #include "automation/TetherboxActiveXX.h"
+#include "platform/Platform.h"
 
 #include <new>
 
@@ -60,6 +61,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
         if (reserved == nullptr) {
             releaseModuleState();
             UnregisterClassW(kWindowClass, instance);
+            tbx::platform::endModuleTimers();
         }
         return TRUE;
     default:

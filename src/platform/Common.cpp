@@ -22,6 +22,26 @@ bool removeFile(const std::string &name)
     return std::filesystem::remove(hostPath(name), ec);
 }
 
+namespace detail {
+
+namespace {
+thread_local char tLastOpenError[1024];
+} // namespace
+
+void setLastOpenError(const std::string &text) noexcept
+{
+    const std::size_t n = std::min(text.size(), sizeof tLastOpenError - 1);
+    std::memcpy(tLastOpenError, text.data(), n);
+    tLastOpenError[n] = '\0';
+}
+
+std::string lastOpenError()
+{
+    return tLastOpenError;
+}
+
+} // namespace detail
+
 // Ownership of an open library is the same on every OS; only close() differs.
 
 DynamicLibrary::~DynamicLibrary()

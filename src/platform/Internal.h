@@ -37,6 +37,12 @@ struct TimerState {
 };
 
 /// The timers of one thread.
+/// The calling thread's last failure to open a library. Kept in plain thread-local storage: a
+/// thread-local object with a destructor runs at the thread's exit, and a module unloaded then
+/// would hang the process in its runtime's clean-up.
+void setLastOpenError(const std::string &text) noexcept;
+std::string lastOpenError();
+
 struct TimerLoop {
     std::vector<std::shared_ptr<TimerState>> timers; ///< in creation order
     const Clock *clockSeen = nullptr; ///< the clock the armed timers were armed against
@@ -48,6 +54,7 @@ struct TimerLoop {
     std::int64_t fired = 0;   ///< handlers run so far
     std::uintptr_t nextNativeId = 1;
     void *native = nullptr;   ///< the OS part's per-thread data (the message window)
+    int depth = 0;            ///< dispatches and handlers running on it right now
 
     TimerLoop() = default;
     TimerLoop(const TimerLoop &) = delete;
@@ -55,8 +62,10 @@ struct TimerLoop {
     ~TimerLoop();
 };
 
-/// The calling thread's loop, created on first use; nullptr once the thread is tearing down.
+/// The calling thread's loop, created on first use.
 TimerLoop *currentLoop();
+/// Frees the calling thread's loop if it holds no timer and runs nothing.
+void releaseIfIdle() noexcept;
 
 /// Runs the handler of \a state (marking it running, swallowing exceptions) unless it is gone,
 /// disabled, already running or already fired in the current pass. Returns true when it ran.

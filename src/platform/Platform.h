@@ -197,6 +197,15 @@ private:
 /// including those run by pumps nested in them.
 int processMessages();
 
+/// The threads that hold timers of this module (or run one of its dispatches) right now.
+std::size_t threadsWithTimers() noexcept;
+
+#ifdef _WIN32
+/// Gives back what the timers registered with the OS for this module; for its unloading, when
+/// threadsWithTimers() is 0. Never waits.
+void endModuleTimers() noexcept;
+#endif
+
 /// Pumps the calling thread's messages for \a ms of clock time (0 or less: one pass). With a
 /// virtual clock, time is advanced from one due timer to the next, each due timer firing once
 /// per period in due order, and finally to the end; with the real clock, the thread waits for

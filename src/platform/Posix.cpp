@@ -21,8 +21,6 @@ namespace tbx::platform {
 
 namespace {
 
-thread_local std::string tLastOpenError;
-
 bool isRegularFile(const std::string &path)
 {
     struct stat st {};
@@ -70,7 +68,7 @@ std::optional<DynamicLibrary> DynamicLibrary::open(const std::string &path)
 {
     auto found = findFile(path);
     if (!found) {
-        tLastOpenError = path + ": no such file";
+        detail::setLastOpenError(path + ": no such file");
         return std::nullopt;
     }
     // A name without a slash would send dlopen() searching the library path instead.
@@ -79,16 +77,16 @@ std::optional<DynamicLibrary> DynamicLibrary::open(const std::string &path)
     void *handle = ::dlopen(found->c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
         const char *why = ::dlerror();
-        tLastOpenError = why ? why : *found + ": cannot be loaded";
+        detail::setLastOpenError(why ? why : *found + ": cannot be loaded");
         return std::nullopt;
     }
-    tLastOpenError.clear();
+    detail::setLastOpenError({});
     return DynamicLibrary(handle);
 }
 
 std::string DynamicLibrary::lastError()
 {
-    return tLastOpenError;
+    return detail::lastOpenError();
 }
 
 void *DynamicLibrary::symbol(const char *name) const

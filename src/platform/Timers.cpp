@@ -17,24 +17,16 @@ namespace detail {
 
 namespace {
 
+// The thread's loop lives while it holds a timer or runs a dispatch and is freed as soon as it
+// is idle, so nothing is left for the thread's exit to clean up: a thread-local object with a
+// destructor can hang a module that is unloaded while a thread ends.
 thread_local TimerLoop *tLoop = nullptr;
-thread_local bool tLoopGone = false;
 
-/// Deletes the thread's loop at thread exit; afterwards currentLoop() answers nullptr, so a
-/// timer destroyed later on this thread (a static one, say) does not touch a dead loop.
-struct LoopOwner {
-    LoopOwner() = default;
-    LoopOwner(const LoopOwner &) = delete;
-    LoopOwner &operator=(const LoopOwner &) = delete;
-    ~LoopOwner()
-    {
-        TimerLoop *loop = tLoop;
-        tLoop = nullptr;
-        tLoopGone = true;
-        delete loop;
-    }
-};
-thread_local LoopOwner tLoopOwner;
+} // namespace
+
+std::atomic<std::size_t> gLiveLoops{0};
+
+namespace {
 
 void arm(TimerLoop &loop, TimerState &state)
 {
@@ -121,14 +113,23 @@ TimerLoop::~TimerLoop()
 
 TimerLoop *currentLoop()
 {
-    if (tLoop)
-        return tLoop;
-    if (tLoopGone)
-        return nullptr;
-    tLoop = new TimerLoop;
-    (void)&tLoopOwner; // constructs the owner, which deletes the loop at thread exit
+    if (!tLoop) {
+        tLoop = new TimerLoop;
+        ++gLiveLoops;
+    }
     return tLoop;
 }
+
+void releaseIfIdle() noexcept
+{
+    TimerLoop *loop = tLoop;
+    if (loop == nullptr || loop->depth != 0 || !loop->timers.empty())
+        return;
+    tLoop = nullptr;
+    --gLiveLoops;
+    delete loop;
+}
+
 
 bool fire(TimerLoop &loop, const std::shared_ptr<TimerState> &state)
 {
@@ -139,6 +140,7 @@ bool fire(TimerLoop &loop, const std::shared_ptr<TimerState> &state)
     s.running = true;
     s.firedPass = loop.pass;
     ++loop.fired;
+    ++loop.depth; // the handler may destroy every timer: the loop stays until this returns
     try {
         if (s.handler)
             s.handler();
@@ -146,6 +148,7 @@ bool fire(TimerLoop &loop, const std::shared_ptr<TimerState> &state)
         // The last line of defence: a timer's failure must never unwind into the message pump
         // (on Windows, through the OS's dispatch). Handlers report their own failures.
     }
+    --loop.depth;
     s.running = false;
     return true;
 }
@@ -198,6 +201,7 @@ Timer::~Timer()
         detail::nativeDisarm(*loop, s);
         auto &timers = loop->timers;
         timers.erase(std::remove(timers.begin(), timers.end(), impl_->state), timers.end());
+        detail::releaseIfIdle();
     }
 }
 
@@ -241,11 +245,15 @@ Millis Timer::interval() const
     return impl_->state->interval;
 }
 
+std::size_t threadsWithTimers() noexcept
+{
+    return detail::gLiveLoops.load();
+}
+
 int processMessages()
 {
     auto *loop = detail::currentLoop();
-    if (!loop)
-        return 0;
+    ++loop->depth;
     detail::dropAbandoned(*loop);
     detail::syncClock(*loop);
     const std::int64_t before = loop->fired;
@@ -254,14 +262,27 @@ int processMessages()
     detail::nativeDispatchPending(*loop);
     detail::runDue(*loop);
     loop->pass = outer;
-    return static_cast<int>(loop->fired - before);
+    const auto fired = static_cast<int>(loop->fired - before);
+    --loop->depth;
+    detail::releaseIfIdle();
+    return fired;
 }
 
 void runFor(Millis ms)
 {
     auto *loop = detail::currentLoop();
-    if (!loop)
-        return;
+    // Holds the loop over the passes below; freed on the way out once idle.
+    struct Hold {
+        detail::TimerLoop &loop;
+        explicit Hold(detail::TimerLoop &l) : loop(l) { ++loop.depth; }
+        ~Hold()
+        {
+            --loop.depth;
+            detail::releaseIfIdle();
+        }
+        Hold(const Hold &) = delete;
+        Hold &operator=(const Hold &) = delete;
+    } hold(*loop);
     Clock &c = clock();
     const Millis end = c.now() + std::max<Millis>(ms, 0);
     if (c.isVirtual()) {

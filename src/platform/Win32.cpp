@@ -23,8 +23,6 @@ namespace tbx::platform {
 
 namespace {
 
-thread_local std::string tLastOpenError;
-
 std::string systemMessage(DWORD code)
 {
     char *text = nullptr;
@@ -79,7 +77,7 @@ bool isDirectory(const std::string &path)
 std::optional<DynamicLibrary> DynamicLibrary::open(const std::string &path)
 {
     if (!fileExists(path)) {
-        tLastOpenError = path + ": no such file";
+        detail::setLastOpenError(path + ": no such file");
         return std::nullopt;
     }
     // With a full path, the library's own folder is searched for its dependencies first (the
@@ -87,16 +85,16 @@ std::optional<DynamicLibrary> DynamicLibrary::open(const std::string &path)
     HMODULE module = LoadLibraryExA(path.c_str(), nullptr,
                                     isAbsolute(path) ? LOAD_WITH_ALTERED_SEARCH_PATH : 0);
     if (!module) {
-        tLastOpenError = path + ": " + systemMessage(GetLastError());
+        detail::setLastOpenError(path + ": " + systemMessage(GetLastError()));
         return std::nullopt;
     }
-    tLastOpenError.clear();
+    detail::setLastOpenError({});
     return DynamicLibrary(module);
 }
 
 std::string DynamicLibrary::lastError()
 {
-    return tLastOpenError;
+    return detail::lastOpenError();
 }
 
 void *DynamicLibrary::symbol(const char *name) const
@@ -249,6 +247,7 @@ void CALLBACK timerProc(HWND window, UINT, UINT_PTR id, DWORD)
         return;
     }
     detail::fire(*loop, state);
+    detail::releaseIfIdle();
 }
 
 /// Messages one processMessages() dispatches at most, so that a host posting messages from
@@ -299,6 +298,13 @@ void detail::nativeWait(Millis ms)
         return;
     MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(std::min<Millis>(ms, INFINITE - 1)),
                                 QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+}
+
+void endModuleTimers() noexcept
+{
+    // A class registered by a module outlives it; a module loaded again would find the class of
+    // its unloaded predecessor, whose window procedure is gone.
+    UnregisterClassA(kTimerWindowClass, ownModule());
 }
 
 void detail::nativeShutdown(TimerLoop &loop)

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <thread>
 
 namespace tbx::test {
 namespace {
@@ -432,6 +433,43 @@ TEST_F(SessionTest, CameraCollectionListsAndDownloadsPictures)
     ASSERT_EQ(vt->GetPicture(0, VARIANT_FALSE, file.get()), S_OK) << narrow(lastErrorDescription());
     EXPECT_GT(fs::file_size(scratch.path() / L"picture.jpg"), 0u);
     EXPECT_EQ(vt->CloseCameraCollection(), S_OK);
+}
+
+
+// ---------------------------------------------------------------------------------------------
+// Module lifetime
+// ---------------------------------------------------------------------------------------------
+
+/// A whole session of one control on the calling thread, in an apartment the caller opened.
+void runSession()
+{
+    CLSID clsid{};
+    ASSERT_EQ(CLSIDFromProgID(kProgId, &clsid), S_OK);
+    ComRef<ITetherboxActiveXX> vt;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_ITetherboxActiveXX,
+                               reinterpret_cast<void **>(vt.put())),
+              S_OK);
+    Bstr folder(fs::path(TBX_REDIST_DIR).wstring());
+    ASSERT_EQ(vt->put_LibraryFolder(folder.get()), S_OK);
+    ASSERT_EQ(vt->OpenCameraEnumeration(), S_OK);
+    ASSERT_EQ(vt->Connect(CamModEOS, 0), S_OK);
+    Bstr none(L"");
+    ASSERT_EQ(vt->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, VARIANT_FALSE, none.get()), S_OK);
+    ASSERT_EQ(vt->CloseCameraEnumeration(), S_OK);
+}
+
+TEST(ModuleLifetime, TheModuleUnloadsWhenFreedAlsoAfterASessionOnAThreadThatEnded)
+{
+    // The thread ends without closing its apartment: its last references go during its exit.
+    std::thread([] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        runSession();
+    }).join();
+    Apartment apartment;
+    runSession();
+    CoFreeUnusedLibraries();
+    EXPECT_EQ(GetModuleHandleW(L"TetherboxActiveXXControl1.ocx"), nullptr) << "the host freed it, yet it stays";
+    runSession();
 }
 
 } // namespace
