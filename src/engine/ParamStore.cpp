@@ -142,8 +142,11 @@ bool LoadRemoteParamSupportCache(const std::string &fileName, RemoteParamSupport
 
 void SaveRemoteParamSupportCache(const std::string &fileName, const RemoteParamSupportType &record)
 {
-    const auto folder = toPath(fileName).parent_path();
-    if (!folder.empty() && !platform::createDirectories(folder.string()))
+    // Cut from the host's own spelling: a path turned back into a string would not be in the
+    // host's code page any more.
+    const std::size_t cut = fileName.find_last_of("\\/");
+    const std::string folder = cut == std::string::npos ? std::string() : fileName.substr(0, cut);
+    if (!folder.empty() && !platform::createDirectories(folder))
         throw EInOutError("Could not create the folder of file " + fileName);
     std::array<std::uint8_t, kParamSupportCacheFileSize> bytes{};
     putInt32(bytes.data(), kParamSupportCacheFormat);
