@@ -172,6 +172,42 @@ std::uint32_t SimLibrary::unplug(const char *id, std::uint64_t afterBytes) {
     return kControlOk;
 }
 
+std::optional<std::uint64_t> SimLibrary::bytesBeforeUnplug(const std::shared_ptr<Camera> &camera, std::uint64_t size) {
+    if (!camera->unplugAfterBytes) return std::nullopt;
+    std::uint64_t &left = *camera->unplugAfterBytes;
+    if (left > size) {
+        left -= size;
+        return std::nullopt;
+    }
+    return left;
+}
+
+bool SimLibrary::carries(const std::shared_ptr<Camera> &camera, std::uint64_t size) {
+    if (!bytesBeforeUnplug(camera, size)) return true;
+    detach(camera);
+    return false;
+}
+
+std::shared_ptr<Item> SimLibrary::newFile(const Camera &camera, const std::string &prefix, std::uint32_t number,
+                                          const char *extension, ItemKind kind, std::uint64_t size, int width,
+                                          int height) const {
+    char name[64];
+    std::snprintf(name, sizeof name, "%s%04u.%s", prefix.c_str(), static_cast<unsigned>(number), extension);
+    auto item = std::make_shared<Item>();
+    item->name = name;
+    item->kind = kind;
+    item->requestedSize = size;
+    item->time = camera.now();
+    item->groupId = number;
+    if (width > 0) item->width = width;
+    if (height > 0) item->height = height;
+    const FamilyProfile *profile = profiles_.front();
+    for (const FamilyProfile *p : profiles_)
+        if (p->family == camera.family) profile = p;
+    if (profile->formatOf) item->format = profile->formatOf(*item);
+    return item;
+}
+
 std::uint32_t SimLibrary::getCallLog(char *buffer, std::uint32_t size, std::uint32_t *outSize) {
     return copyOut(log_.text(), buffer, size, outSize);
 }
@@ -238,7 +274,7 @@ std::uint32_t SimLibrary::waitIdle(std::uint32_t milliseconds) {
 
 std::uint32_t SimLibrary::objectCount() {
     std::lock_guard lock(mutex_);
-    return liveObjects();
+    return objects_.liveCount();
 }
 
 std::uint32_t SimLibrary::lastError(char *buffer, std::uint32_t size, std::uint32_t *outSize) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "EventPump.h"
 #include "Faults.h"
 #include "Model.h"
+#include "Objects.h"
 #include "Scenario.h"
 
 namespace tbx::sim {
@@ -46,6 +48,29 @@ public:
     void ensureLoaded();
     const std::vector<std::shared_ptr<Camera>> &cameras() const { return cameras_; }
     std::shared_ptr<Camera> findCamera(const char *id) const;
+
+    /// The objects handed to the host. Use under the lock.
+    ObjectTable &objects() { return objects_; }
+    const ObjectTable &objects() const { return objects_; }
+    /// The SDK's answer to a call of \a entryPoint that it does not serve now (before the SDK
+    /// is started, say); nothing when it serves it. Called under the lock.
+    virtual std::optional<std::uint32_t> refusal(const char *entryPoint) const {
+        (void)entryPoint;
+        return std::nullopt;
+    }
+
+    /// Counts \a size bytes between host and camera against the camera's unplug condition:
+    /// nothing when all of them pass, else how many pass before the cable goes (the count
+    /// reaching the limit unplugs). The caller delivers those and then calls detach().
+    std::optional<std::uint64_t> bytesBeforeUnplug(const std::shared_ptr<Camera> &camera, std::uint64_t size);
+    /// A whole-object transfer (a live-view frame, a thumbnail) of \a size bytes: false when
+    /// the cable goes before it is through (the camera is detached then).
+    bool carries(const std::shared_ptr<Camera> &camera, std::uint64_t size);
+    /// A new file made by the camera: "<prefix><number in 4 digits>.<extension>", with the
+    /// camera's time, \a number as its group and the object format of the camera's family;
+    /// \a size 0 and \a width, \a height 0 take the content's own.
+    std::shared_ptr<Item> newFile(const Camera &camera, const std::string &prefix, std::uint32_t number,
+                                  const char *extension, ItemKind kind, std::uint64_t size, int width, int height) const;
 
     Faults &faults() { return faults_; }
     CallLog &callLog() { return log_; }
@@ -81,7 +106,6 @@ protected:
     /// The camera's own shutter button; returns the family's SDK result (0 = done).
     virtual std::uint32_t releaseOn(const std::shared_ptr<Camera> &camera) = 0;
     virtual void propertyChangedByCamera(const std::shared_ptr<Camera> &camera, std::uint32_t property) = 0;
-    virtual std::uint32_t liveObjects() = 0;
 
     std::uint32_t error(std::uint32_t code, const std::string &text);
     /// Detaches a camera as an unplugged cable would; calls cameraDetached.
@@ -97,6 +121,7 @@ private:
     std::recursive_mutex mutex_;
     std::vector<const FamilyProfile *> profiles_;
     std::vector<std::shared_ptr<Camera>> cameras_;
+    ObjectTable objects_;
     Faults faults_;
     CallLog log_;
     EventPump pump_;

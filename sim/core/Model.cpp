@@ -251,6 +251,12 @@ bool Camera::takeBusy() {
 
 std::int64_t Camera::now() const { return hostLocalNow() + clockOffset; }
 
+std::uint32_t Camera::takeFileNumber() {
+    const std::uint32_t number = nextFileNumber;
+    nextFileNumber = number >= 9999 ? 1 : number + 1;
+    return number;
+}
+
 void Camera::updateNextFileNumber() {
     std::uint32_t highest = 0;
     for (const auto &volume : volumes) collectNumbers(volume->items, highest);

@@ -137,6 +137,8 @@ public:
     bool takeBusy();
     /// Camera time now, seconds since 1970.
     std::int64_t now() const;
+    /// The number of the next file the camera makes; counts on (after 9999 comes 1).
+    std::uint32_t takeFileNumber();
     /// Scans the volumes for the highest file number so that new files continue after it.
     void updateNextFileNumber();
 };

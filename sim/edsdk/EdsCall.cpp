@@ -45,7 +45,7 @@ EdsError getProperty(EosLibrary &lib, EdsBaseRef ref, EdsPropertyID id, EdsInt32
 }
 
 EdsError newStream(EosLibrary &lib, StreamObject *stream, EdsStreamRef *out) {
-    *out = handleOf(lib.adopt(stream));
+    *out = handleOf(lib.objects().adopt(stream));
     return kOk;
 }
 

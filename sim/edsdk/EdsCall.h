@@ -1,5 +1,5 @@
-// What every exported entry point of the EOS stand-in shares: the per-call wrapper (fault check,
-// lock, call-log line), the camera checks and the helpers of its streams and handlers. The
+// What every exported entry point of the EOS stand-in shares: the per-call wrapper, the camera
+// checks and the helpers of its streams and handlers. The
 // entry points themselves are split by area as the driver is: session, properties, transfer,
 // streams, images and live view.
 #pragma once
@@ -8,50 +8,19 @@
 #include <cstring>
 #include <string>
 
+#include "Call.h"
 #include "Content.h"
 #include "EdsExports.h"
 #include "EosLibrary.h"
 
 namespace tbx::sim::eds {
 
-/// One entry-point call: its log line, the fault check and the lock.
-class Call {
+/// One entry-point call of the EOS stand-in (see SdkCall).
+class Call : public SdkCall {
 public:
-    explicit Call(const char *name) : name_(name), line_(name), lib_(library()) { lib_.ensureLoaded(); }
-
-    Call &ref(const void *r) {
-        std::lock_guard lock(lib_.mutex());
-        line_.raw(lib_.describe(r));
-        return *this;
-    }
-    Call &ptr(const void *p, const char *what = "out") {
-        line_.ptr(p, what);
-        return *this;
-    }
-    CallLine &args() { return line_; }
-
-    template <class Body>
-    EdsError run(Body &&body) {
-        EdsError result;
-        if (auto fault = lib_.faults().take(name_)) {
-            result = *fault;
-        } else {
-            std::lock_guard lock(lib_.mutex());
-            // Before EdsInitializeSDK only the start and the end of the SDK are answered.
-            const bool lifetime = std::strcmp(name_, "EdsInitializeSDK") == 0 || std::strcmp(name_, "EdsTerminateSDK") == 0;
-            result = lib_.initialized || lifetime ? body() : kInternalError;
-        }
-        lib_.callLog().add(line_.finish(result));
-        return result;
-    }
-
-private:
-    const char *name_;
-    CallLine line_;
-    EosLibrary &lib_;
+    explicit Call(const char *name) : SdkCall(library(), name) {}
 };
 
-inline EdsBaseRef handleOf(Object *o) { return reinterpret_cast<EdsBaseRef>(o); }
 
 EdsError ready(CameraObject *object, bool needSession, bool canBeBusy);
 EdsError readyCamera(const std::shared_ptr<Camera> &camera, bool canBeBusy);

@@ -21,7 +21,7 @@ EDSAPI EdsCreateImageRef(EdsStreamRef inStreamRef, EdsImageRef *outImageRef) {
         if (EdsError e = stream->readAll(bytes)) return e;
         auto size = jpegSize(bytes.data(), bytes.size());
         if (!size) return kFileFormatUnrecognized;
-        auto *image = lib.adopt(new ImageObject);
+        auto *image = lib.objects().adopt(new ImageObject);
         image->stream = stream;
         ++stream->refs;
         image->bytes = std::move(bytes);
@@ -127,7 +127,7 @@ EDSAPI EdsCreateEvfImageRef(EdsStreamRef inStreamRef, EdsEvfImageRef *outEvfImag
         auto *stream = lib.as<StreamObject>(inStreamRef, Kind::Stream);
         if (stream == nullptr) return kInvalidHandle;
         if (outEvfImageRef == nullptr) return kInvalidPointer;
-        auto *evf = lib.adopt(new EvfObject);
+        auto *evf = lib.objects().adopt(new EvfObject);
         evf->stream = stream;
         ++stream->refs;
         *outEvfImageRef = handleOf(evf);

@@ -1,6 +1,5 @@
 // The objects behind the stand-in's references: camera lists, cameras, volumes, directory
-// items, streams, live-view images and images. Every object is reference counted and known to
-// the library, so that a stale or foreign pointer is refused instead of followed.
+// items, streams, live-view images and images, kept in the library's object table.
 #pragma once
 
 #include <cstdint>
@@ -11,6 +10,7 @@
 
 #include "EdsTypes.h"
 #include "Model.h"
+#include "Objects.h"
 
 namespace tbx::sim::eds {
 
@@ -18,16 +18,15 @@ enum class Kind { List, Camera, Volume, Item, Stream, Evf, Image };
 
 const char *kindName(Kind kind);
 
-struct Object {
+struct Object : SimObject {
     explicit Object(Kind k) : kind(k) {}
-    virtual ~Object() = default;
-    Object(const Object &) = delete;
-    Object &operator=(const Object &) = delete;
+    const char *kindName() const override { return eds::kindName(kind); }
 
     Kind kind;
-    std::uint32_t refs = 1;
-    std::uint32_t serial = 0;
 };
+
+/// The reference the host gets for an object.
+inline EdsBaseRef handleOf(Object *o) { return static_cast<EdsBaseRef>(referenceOf(o)); }
 
 struct ListObject final : Object {
     ListObject() : Object(Kind::List) {}
@@ -86,12 +85,14 @@ struct StreamObject final : Object {
 
 struct EvfObject final : Object {
     EvfObject() : Object(Kind::Evf) {}
+    std::vector<SimObject *> held() const override { return {stream}; }
     StreamObject *stream = nullptr;  ///< retained
     std::map<std::uint32_t, Property> meta;
 };
 
 struct ImageObject final : Object {
     ImageObject() : Object(Kind::Image) {}
+    std::vector<SimObject *> held() const override { return {stream}; }
     StreamObject *stream = nullptr;  ///< retained
     std::vector<std::uint8_t> bytes;
     int width = 0;

@@ -32,7 +32,7 @@ EDSAPI EdsTerminateSDK() {
     return call.run([&lib] {
         lib.pump().stop();
         for (const auto &camera : lib.cameras()) lib.state(camera) = CameraState{};
-        lib.freeAll();
+        lib.objects().freeAll();
         lib.addedHandler = nullptr;
         lib.addedContext = nullptr;
         lib.initialized = false;
@@ -60,7 +60,7 @@ extern "C" TBX_EDS_EXPORT EdsUInt32 TBX_EDS_CALL EdsRelease(EdsBaseRef inRef) {
     return call.run([&]() -> EdsUInt32 {
         Object *o = library().find(inRef);
         if (o == nullptr) return kRefError;
-        return library().release(o);
+        return library().objects().release(o);
     });
 }
 
@@ -122,7 +122,7 @@ EDSAPI EdsGetChildAtIndex(EdsBaseRef inRef, EdsInt32 inIndex, EdsBaseRef *outRef
             auto *cam = static_cast<CameraObject *>(o);
             if (EdsError e = ready(cam, true, false)) return e;
             if (index >= cam->camera->volumes.size()) return kInvalidIndex;
-            auto *vol = lib.adopt(new VolumeObject);
+            auto *vol = lib.objects().adopt(new VolumeObject);
             vol->camera = cam->camera;
             vol->volume = cam->camera->volumes[index];
             *outRef = handleOf(vol);
@@ -147,7 +147,7 @@ EDSAPI EdsGetChildAtIndex(EdsBaseRef inRef, EdsInt32 inIndex, EdsBaseRef *outRef
             }
             if (EdsError e = readyCamera(camera, false)) return e;
             if (index >= children->size()) return kInvalidIndex;
-            auto *child = lib.adopt(new ItemObject);
+            auto *child = lib.objects().adopt(new ItemObject);
             child->camera = camera;
             child->volume = volume;
             child->item = (*children)[index];
@@ -174,13 +174,13 @@ EDSAPI EdsGetParent(EdsBaseRef inRef, EdsBaseRef *outParentRef) {
         } else if (o->kind == Kind::Item) {
             auto *item = static_cast<ItemObject *>(o);
             if (auto parent = item->item->parent.lock()) {
-                auto *p = lib.adopt(new ItemObject);
+                auto *p = lib.objects().adopt(new ItemObject);
                 p->camera = item->camera;
                 p->volume = item->volume;
                 p->item = parent;
                 *outParentRef = handleOf(p);
             } else if (item->volume) {
-                auto *v = lib.adopt(new VolumeObject);
+                auto *v = lib.objects().adopt(new VolumeObject);
                 v->camera = item->camera;
                 v->volume = item->volume;
                 *outParentRef = handleOf(v);
@@ -206,7 +206,7 @@ EDSAPI EdsGetCameraList(EdsCameraListRef *outCameraListRef) {
     return call.run([&]() -> EdsError {
         if (outCameraListRef == nullptr) return kInvalidPointer;
         EosLibrary &lib = library();
-        auto *list = lib.adopt(new ListObject);
+        auto *list = lib.objects().adopt(new ListObject);
         for (const auto &camera : lib.cameras())
             if (camera->attached) list->cameras.push_back(camera);
         *outCameraListRef = handleOf(list);

@@ -81,7 +81,7 @@ EDSAPI EdsDeleteDirectoryItem(EdsDirectoryItemRef inDirItemRef) {
             top.erase(std::remove(top.begin(), top.end(), item->item), top.end());
         }
         item->item->removed = true;
-        lib.release(item);  // deleting gives up the caller's reference
+        lib.objects().release(item);  // deleting gives up the caller's reference
         return kOk;
     });
 }
@@ -106,8 +106,8 @@ EDSAPI EdsDownload(EdsDirectoryItemRef inDirItemRef, EdsUInt64 inReadSize, EdsSt
         ++item->refs;
         ++stream->refs;
         const EdsError e = lib.download(*item, inReadSize, *stream);
-        lib.release(stream);
-        lib.release(item);
+        lib.objects().release(stream);
+        lib.objects().release(item);
         return e;
     });
 }

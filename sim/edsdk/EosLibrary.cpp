@@ -59,44 +59,24 @@ EosLibrary::~EosLibrary() {
     pump().stop();
 #endif
     std::lock_guard lock(mutex());
-    freeAll();
+    objects().freeAll();
 }
 
-Object *EosLibrary::find(EdsBaseRef ref) const {
-    auto *o = reinterpret_cast<Object *>(ref);
-    return o != nullptr && live_.count(o) != 0 ? o : nullptr;
-}
-
-std::string EosLibrary::describe(const void *ref) const {
-    if (ref == nullptr) return "null";
-    Object *o = find(reinterpret_cast<EdsBaseRef>(const_cast<void *>(ref)));
-    if (o == nullptr) return "invalid";
-    return std::string(kindName(o->kind)) + "#" + std::to_string(o->serial);
-}
-
-std::uint32_t EosLibrary::release(Object *object) {
-    if (object->refs > 1) return --object->refs;
-    object->refs = 0;
-    live_.erase(object);
-    if (auto *evf = dynamic_cast<EvfObject *>(object); evf && evf->stream && live_.count(evf->stream)) release(evf->stream);
-    if (auto *image = dynamic_cast<ImageObject *>(object); image && image->stream && live_.count(image->stream))
-        release(image->stream);
-    delete object;
-    return 0;
-}
-
-void EosLibrary::freeAll() {
-    for (Object *o : live_) delete o;
-    live_.clear();
+std::optional<std::uint32_t> EosLibrary::refusal(const char *entryPoint) const {
+    if (initialized || std::strcmp(entryPoint, "EdsInitializeSDK") == 0 || std::strcmp(entryPoint, "EdsTerminateSDK") == 0)
+        return std::nullopt;
+    return kInternalError;
 }
 
 CameraObject *EosLibrary::cameraObject(const std::shared_ptr<Camera> &camera) {
-    for (Object *o : live_)
-        if (o->kind == Kind::Camera && static_cast<CameraObject *>(o)->camera == camera) {
-            ++o->refs;
-            return static_cast<CameraObject *>(o);
-        }
-    auto *made = adopt(new CameraObject);
+    if (SimObject *o = objects().findIf([&](const SimObject &candidate) {
+            const auto &object = static_cast<const Object &>(candidate);
+            return object.kind == Kind::Camera && static_cast<const CameraObject &>(object).camera == camera;
+        })) {
+        ++o->refs;
+        return static_cast<CameraObject *>(static_cast<Object *>(o));
+    }
+    auto *made = objects().adopt(new CameraObject);
     made->camera = camera;
     return made;
 }
@@ -238,9 +218,8 @@ EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUIn
             st.recording = true;
         } else if (newValue == 0 && st.recording) {
             st.recording = false;
-            const std::uint32_t number = camera->nextFileNumber;
-            camera->nextFileNumber = number >= 9999 ? 1 : number + 1;
-            auto item = newFile(camera, camera->release.moviePrefix, number, "MP4", ItemKind::Movie, camera->release.movieSize,
+            const std::uint32_t number = camera->takeFileNumber();
+            auto item = newFile(*camera, camera->release.moviePrefix, number, "MP4", ItemKind::Movie, camera->release.movieSize,
                                 0, 0);
             auto volume = camera->volumes.front();
             volume->folder(camera->release.folder, true)->children.push_back(item);
@@ -256,23 +235,6 @@ EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUIn
 // ---------------------------------------------------------------------------------------------
 // Commands and releases
 // ---------------------------------------------------------------------------------------------
-
-std::shared_ptr<Item> EosLibrary::newFile(const std::shared_ptr<Camera> &camera, const std::string &prefix,
-                                          std::uint32_t number, const char *extension, ItemKind kind, std::uint64_t size,
-                                          int width, int height) {
-    char name[64];
-    std::snprintf(name, sizeof name, "%s%04u.%s", prefix.c_str(), static_cast<unsigned>(number), extension);
-    auto item = std::make_shared<Item>();
-    item->name = name;
-    item->kind = kind;
-    item->requestedSize = size;
-    item->time = camera->now();
-    item->groupId = number;
-    if (width > 0) item->width = width;
-    if (height > 0) item->height = height;
-    item->format = eosProfile().formatOf(*item);
-    return item;
-}
 
 EdsError EosLibrary::release(const std::shared_ptr<Camera> &camera, bool autofocus) {
     CameraState &st = state(camera);
@@ -293,20 +255,19 @@ EdsError EosLibrary::release(const std::shared_ptr<Camera> &camera, bool autofoc
         if (sizeCode == 1 || sizeCode == 5 || sizeCode == 6) return full * 2 / 3;
         return full / 2;
     };
-    const std::uint32_t number = camera->nextFileNumber;
-    camera->nextFileNumber = number >= 9999 ? 1 : number + 1;
+    const std::uint32_t number = camera->takeFileNumber();
     std::vector<std::shared_ptr<Item>> files;
     if (mainFormat == 2 || mainFormat == 6)
-        files.push_back(newFile(camera, camera->release.filePrefix, number, mainFormat == 6 ? "CR3" : "CR2", ItemKind::Raw,
+        files.push_back(newFile(*camera, camera->release.filePrefix, number, mainFormat == 6 ? "CR3" : "CR2", ItemKind::Raw,
                                 camera->release.rawSize, 0, 0));
     if (mainFormat == 1)
-        files.push_back(newFile(camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0, scaled(mainSize, true),
+        files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0, scaled(mainSize, true),
                                 scaled(mainSize, false)));
     if (secondFormat == 1)
-        files.push_back(newFile(camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0,
+        files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0,
                                 scaled(secondSize, true), scaled(secondSize, false)));
     if (files.empty())
-        files.push_back(newFile(camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0, camera->pictureWidth,
+        files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0, camera->pictureWidth,
                                 camera->pictureHeight));
     for (auto &item : files) {
         if (toCard) {
@@ -459,16 +420,6 @@ EdsError EosLibrary::liveViewFrame(const std::shared_ptr<Camera> &camera, EvfObj
     return kOk;
 }
 
-bool EosLibrary::carries(const std::shared_ptr<Camera> &camera, std::uint64_t size) {
-    if (!camera->unplugAfterBytes) return true;
-    if (*camera->unplugAfterBytes > size) {
-        *camera->unplugAfterBytes -= size;
-        return true;
-    }
-    unplugNow(camera);
-    return false;
-}
-
 EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObject &stream) {
     const std::shared_ptr<Camera> camera = object.camera;
     CameraState &st = state(camera);
@@ -484,15 +435,9 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
     int lastPercent = -1;
     while (done < size) {
         std::uint64_t block = std::min(kTransferBlock, size - done);
-        bool unplug = false;
-        if (camera->unplugAfterBytes) {
-            if (*camera->unplugAfterBytes <= block) {
-                block = *camera->unplugAfterBytes;
-                unplug = true;
-            } else {
-                *camera->unplugAfterBytes -= block;
-            }
-        }
+        const std::optional<std::uint64_t> beforeUnplug = bytesBeforeUnplug(camera, block);
+        const bool unplug = beforeUnplug.has_value();
+        if (unplug) block = *beforeUnplug;
         std::uint64_t written = 0;
         if (block > 0) {
             const EdsError e = stream.write(content.data() + offset + done, block, &written);
@@ -501,7 +446,7 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
         done += written;
         if (unplug) {
             st.downloaded.erase(key);
-            unplugNow(camera);
+            detach(camera);
             return kCommDisconnected;
         }
         if (stream.progress != nullptr && stream.progressOption == 2) {
@@ -569,16 +514,16 @@ void EosLibrary::postObject(const std::shared_ptr<Camera> &camera, EdsUInt32 eve
             context = it->second.objectContext;
             // The reference belongs to the handler, which releases it.
             if (item) {
-                auto *object = adopt(new ItemObject);
+                auto *object = objects().adopt(new ItemObject);
                 object->camera = camera;
                 object->volume = volume;
                 object->item = item;
-                ref = reinterpret_cast<EdsBaseRef>(static_cast<Object *>(object));
+                ref = handleOf(object);
             } else if (volume) {
-                auto *object = adopt(new VolumeObject);
+                auto *object = objects().adopt(new VolumeObject);
                 object->camera = camera;
                 object->volume = volume;
-                ref = reinterpret_cast<EdsBaseRef>(static_cast<Object *>(object));
+                ref = handleOf(object);
             }
         }
         handler(event, ref, context);

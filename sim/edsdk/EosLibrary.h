@@ -6,7 +6,6 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "EdsObjects.h"
@@ -46,24 +45,17 @@ public:
     EosLibrary();
     ~EosLibrary() override;
 
-    // Objects.
-    template <class T>
-    T *adopt(T *object) {
-        object->serial = ++serial_;
-        live_.insert(object);
-        return object;
-    }
-    Object *find(EdsBaseRef ref) const;
+    // Objects (in the table of SimLibrary::objects()).
+    Object *find(EdsBaseRef ref) const { return static_cast<Object *>(objects().find(ref)); }
     template <class T>
     T *as(EdsBaseRef ref, Kind kind) const {
         Object *o = find(ref);
         return o != nullptr && o->kind == kind ? static_cast<T *>(o) : nullptr;
     }
-    std::string describe(const void *ref) const;
-    /// Drops one reference; frees the object (and what it holds) at zero. Returns the new count.
-    std::uint32_t release(Object *object);
-    void freeAll();
     CameraObject *cameraObject(const std::shared_ptr<Camera> &camera);
+
+    /// Before EdsInitializeSDK only the start and the end of the SDK are answered.
+    std::optional<std::uint32_t> refusal(const char *entryPoint) const override;
 
     CameraState &state(const std::shared_ptr<Camera> &camera);
     std::atomic<bool> initialized{false};
@@ -86,11 +78,6 @@ public:
     void postObject(const std::shared_ptr<Camera> &camera, EdsUInt32 event, std::shared_ptr<Volume> volume,
                     std::shared_ptr<Item> item);
     void postState(const std::shared_ptr<Camera> &camera, EdsUInt32 event, EdsUInt32 data);
-    void unplugNow(const std::shared_ptr<Camera> &camera) { detach(camera); }
-    /// Counts \a size bytes of a whole-object transfer (a live-view frame, a thumbnail) against
-    /// the unplug condition; false when the cable goes before they are through (the camera is
-    /// unplugged then).
-    bool carries(const std::shared_ptr<Camera> &camera, std::uint64_t size);
 
 protected:
     void camerasReplaced() override;
@@ -99,15 +86,10 @@ protected:
     std::uint32_t fireEventOn(const std::shared_ptr<Camera> &camera, std::uint32_t event, std::uint32_t param) override;
     std::uint32_t releaseOn(const std::shared_ptr<Camera> &camera) override;
     void propertyChangedByCamera(const std::shared_ptr<Camera> &camera, std::uint32_t property) override;
-    std::uint32_t liveObjects() override { return static_cast<std::uint32_t>(live_.size()); }
 
 private:
-    std::shared_ptr<Item> newFile(const std::shared_ptr<Camera> &camera, const std::string &prefix, std::uint32_t number,
-                                  const char *extension, ItemKind kind, std::uint64_t size, int width, int height);
     void focusInfo(const std::shared_ptr<Camera> &camera, Property &out);
 
-    std::set<Object *> live_;
-    std::uint32_t serial_ = 0;
     std::map<std::shared_ptr<Camera>, CameraState> states_;
 };
 
