@@ -87,6 +87,13 @@ void nativeDispatchPending(TimerLoop &loop);
 void nativeWait(Millis ms);
 /// Releases the per-thread OS data at thread exit.
 void nativeShutdown(TimerLoop &loop);
+/// Tells the OS part that \a loop is now the calling thread's loop (nullptr: it has none). Where the
+/// OS offers a thread-exit hook without a module's runtime behind it (POSIX thread keys), the loop of
+/// a thread that ends while still holding timers is freed there; on Windows nothing may run at a
+/// thread's exit (a module unloaded then would hang), so such a loop stays until the process ends.
+void nativeTrackThreadLoop(TimerLoop *loop) noexcept;
+/// Frees \a loop, the loop of a thread that is ending. Called by the OS part's thread-exit hook.
+void discardEndingThreadLoop(TimerLoop *loop) noexcept;
 
 // ---- Byte parsing shared by the version readers ----------------------------------------------
 

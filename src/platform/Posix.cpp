@@ -6,6 +6,7 @@
 
 #include <dirent.h>
 #include <dlfcn.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 
@@ -180,6 +181,30 @@ void detail::nativeWait(Millis ms)
 }
 
 void detail::nativeShutdown(TimerLoop &) {}
+
+namespace {
+
+/// The thread key whose destructor frees the loop of a thread that ends while holding timers
+/// (a timer it created and never destroyed, or destroyed from another thread).
+pthread_key_t threadLoopKey()
+{
+    static const pthread_key_t key = [] {
+        pthread_key_t k{};
+        if (pthread_key_create(&k, [](void *loop) {
+                detail::discardEndingThreadLoop(static_cast<detail::TimerLoop *>(loop));
+            }) != 0)
+            std::abort();
+        return k;
+    }();
+    return key;
+}
+
+} // namespace
+
+void detail::nativeTrackThreadLoop(TimerLoop *loop) noexcept
+{
+    pthread_setspecific(threadLoopKey(), loop);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Local time and paths

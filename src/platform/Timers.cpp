@@ -116,8 +116,20 @@ TimerLoop *currentLoop()
     if (!tLoop) {
         tLoop = new TimerLoop;
         ++gLiveLoops;
+        nativeTrackThreadLoop(tLoop);
     }
     return tLoop;
+}
+
+void discardEndingThreadLoop(TimerLoop *loop) noexcept
+{
+    if (loop == nullptr)
+        return;
+    if (tLoop == loop)
+        tLoop = nullptr;
+    nativeTrackThreadLoop(nullptr);
+    --gLiveLoops;
+    delete loop;
 }
 
 void releaseIfIdle() noexcept

@@ -313,6 +313,10 @@ void detail::nativeShutdown(TimerLoop &loop)
         DestroyWindow(static_cast<HWND>(std::exchange(loop.native, nullptr)));
 }
 
+// Nothing of ours runs at a thread's exit (see Internal.h): the loop of a thread that ends while
+// holding timers is not freed, and DllCanUnloadNow keeps the module loaded while it exists.
+void detail::nativeTrackThreadLoop(TimerLoop *) noexcept {}
+
 // ---------------------------------------------------------------------------------------------
 // Local time and paths
 // ---------------------------------------------------------------------------------------------
