@@ -70,11 +70,13 @@ protected:
         for (const std::string &arg : args)
             command += " " + quoted(arg);
         if (input == kInterrupt) {
-            // At most a second of polling for the prompt; tbx blocks on the pipe until then.
+            // At most a second of polling for the prompt; tbx blocks on the pipe until then. The pipe
+            // stays open until tbx has ended, as a terminal's input does: a sanitizer's runtime may
+            // hand the signal to tbx only after an end of input would already have been read.
             command = "cd " + quoted(dir_.string()) + " && rm -f .fifo && mkfifo .fifo && (" + command +
                       " <.fifo >.stdout 2>.stderr & pid=$!; exec 3>.fifo; i=0; "
                       "while ! grep -q 'Type yes' .stderr && [ $i -lt 100 ]; do sleep 0.01; i=$((i+1)); done; "
-                      "kill -INT $pid; exec 3>&-; wait $pid)";
+                      "kill -INT $pid; wait $pid; status=$?; exec 3>&-; exit $status)";
         } else {
             std::ofstream(dir_ / ".stdin") << input;
             command += " <.stdin >.stdout 2>.stderr";
