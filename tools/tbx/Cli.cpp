@@ -573,6 +573,16 @@ void Session::checkInterrupt()
         throw Failure(kExitInterrupted, "Interrupted");
 }
 
+/// A Ctrl-C at a prompt ends the read, but some runtimes (a sanitizer's, for one) run the signal's
+/// handler a moment after the read returned. Looks for it for up to 100 ms of real time, so that
+/// the caller does not take an interrupted read for an end of input.
+void Session::checkInterruptAfterRead()
+{
+    for (int i = 0; i < 20 && interrupted == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    checkInterrupt();
+}
+
 void Session::letSdkRun()
 {
     if (!virtualClock_)

@@ -156,6 +156,8 @@ public:
     /// when the camera went away.
     /// Raises kExitInterrupted after Ctrl-C.
     static void checkInterrupt();
+    /// checkInterrupt() after a read at a prompt ended without an answer.
+    static void checkInterruptAfterRead();
     /// Raises kExitCamera when the camera went away (it closed the session).
     void checkCamera() const;
     bool pumpUntil(const std::function<bool()> &done, const std::function<long()> &progress = {});

@@ -1009,7 +1009,7 @@ void cmdFormat(Session &s, std::istream &in)
         std::string answer;
         const bool answered = static_cast<bool>(std::getline(in, answer));
         if (!answered)
-            s.checkInterrupt(); // Ctrl-C at the prompt is an interruption, not a "no"
+            s.checkInterruptAfterRead(); // Ctrl-C at the prompt is an interruption, not a "no"
         if (lower(answer) != "yes" && lower(answer) != "y")
             throw Failure(kExitDeclined, "The card was not formatted");
     }
