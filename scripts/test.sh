@@ -49,22 +49,7 @@ wine_started=0
 stop_wine() {
     if [ $wine_started = 1 ]; then
         "$ROOT/scripts/wine-prefix.sh" stop
-        # Whether 32-bit Windows programs can run here, decided once for the whole run (the Wine
-# wrappers of every test inherit the answer).
-TBX_ROOT=$ROOT
-# shellcheck source=../cmake/wine-env.sh
-. "$ROOT/cmake/wine-env.sh"
-no_win32_reason=""
-if [[ " ${presets[*]} " == *" mingw-"* ]] && ! tbx_can_run_win32; then
-    if [ "${TBX_NO_WIN32:-0}" = 1 ]; then
-        no_win32_reason="TBX_NO_WIN32=1 is set"
-    else
-        no_win32_reason="this machine cannot run 32-bit programs"
-    fi
-    echo "test.sh: $no_win32_reason: the mingw-i686 build is compiled and linked, its tests are NOT run"
-fi
-
-wine_started=0
+        wine_started=0
     fi
 }
 trap stop_wine EXIT
