@@ -37,9 +37,6 @@ inline std::vector<std::string> callLogLines(const std::string &text)
 }
 
 /// The entry point a call-log line names: "EdsRelease(0x1) -> 0x0" gives "EdsRelease".
-inline std::string callName(const std::string &line)
-{
-    return line.substr(0, line.find('('));
-}
+inline std::string callName(const std::string &line) { return line.substr(0, line.find('(')); }
 
 } // namespace tbx::sim

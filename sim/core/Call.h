@@ -14,12 +14,14 @@ public:
     SdkCall(SimLibrary &library, const char *name) : name_(name), line_(name), lib_(library) { lib_.ensureLoaded(); }
 
     /// Logs a reference argument as "kind#serial", "null" or "invalid".
-    SdkCall &ref(const void *r) {
+    SdkCall &ref(const void *r)
+    {
         std::lock_guard lock(lib_.mutex());
         line_.raw(lib_.objects().describe(r));
         return *this;
     }
-    SdkCall &ptr(const void *p, const char *what = "out") {
+    SdkCall &ptr(const void *p, const char *what = "out")
+    {
         line_.ptr(p, what);
         return *this;
     }
@@ -28,7 +30,8 @@ public:
     /// Answers an injected fault, or the library's refusal, or runs \a body under the lock; logs
     /// the line with the result.
     template <class Body>
-    auto run(Body &&body) -> decltype(body()) {
+    auto run(Body &&body) -> decltype(body())
+    {
         using Result = decltype(body());
         Result result;
         if (auto fault = lib_.faults().take(name_)) {
@@ -50,4 +53,4 @@ private:
     SimLibrary &lib_;
 };
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

@@ -55,4 +55,4 @@ private:
 
 std::string hexText(std::uint32_t value);
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

@@ -61,14 +61,18 @@ constexpr Glyph kFont[] = {
     {')', {0x08, 0x04, 0x02, 0x02, 0x02, 0x04, 0x08}},
 };
 
-const Glyph *glyphOf(char c) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+const Glyph *glyphOf(char c)
+{
+    if (c >= 'a' && c <= 'z')
+        c = static_cast<char>(c - 'a' + 'A');
     for (const auto &g : kFont)
-        if (g.c == c) return &g;
+        if (g.c == c)
+            return &g;
     return nullptr;
 }
 
-std::uint32_t nextRandom(std::uint32_t &state) {
+std::uint32_t nextRandom(std::uint32_t &state)
+{
     // xorshift32: deterministic filler, not cryptography.
     state ^= state << 13;
     state ^= state >> 17;
@@ -76,36 +80,45 @@ std::uint32_t nextRandom(std::uint32_t &state) {
     return state;
 }
 
-void fillRandom(std::vector<std::uint8_t> &out, std::size_t from, std::uint32_t seed) {
+void fillRandom(std::vector<std::uint8_t> &out, std::size_t from, std::uint32_t seed)
+{
     std::uint32_t state = seed | 1u;
-    for (std::size_t i = from; i < out.size(); ++i) out[i] = static_cast<std::uint8_t>(nextRandom(state) >> 24);
+    for (std::size_t i = from; i < out.size(); ++i)
+        out[i] = static_cast<std::uint8_t>(nextRandom(state) >> 24);
 }
 
-void put32be(std::vector<std::uint8_t> &out, std::size_t at, std::uint32_t v) {
-    if (at + 4 > out.size()) return;
+void put32be(std::vector<std::uint8_t> &out, std::size_t at, std::uint32_t v)
+{
+    if (at + 4 > out.size())
+        return;
     out[at] = static_cast<std::uint8_t>(v >> 24);
     out[at + 1] = static_cast<std::uint8_t>(v >> 16);
     out[at + 2] = static_cast<std::uint8_t>(v >> 8);
     out[at + 3] = static_cast<std::uint8_t>(v);
 }
 
-void putText(std::vector<std::uint8_t> &out, std::size_t at, const char *text) {
-    for (std::size_t i = 0; text[i] != 0 && at + i < out.size(); ++i) out[at + i] = static_cast<std::uint8_t>(text[i]);
+void putText(std::vector<std::uint8_t> &out, std::size_t at, const char *text)
+{
+    for (std::size_t i = 0; text[i] != 0 && at + i < out.size(); ++i)
+        out[at + i] = static_cast<std::uint8_t>(text[i]);
 }
 
-void appendBytes(void *context, void *data, int size) {
+void appendBytes(void *context, void *data, int size)
+{
     auto *out = static_cast<std::vector<std::uint8_t> *>(context);
     const auto *bytes = static_cast<const std::uint8_t *>(data);
     out->insert(out->end(), bytes, bytes + size);
 }
 
-}  // namespace
+} // namespace
 
 RgbImage::RgbImage(int w, int h)
     : width(std::max(w, 1)), height(std::max(h, 1)),
-      pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0) {}
+      pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0)
+{}
 
-void RgbImage::fill(int x, int y, int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+void RgbImage::fill(int x, int y, int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b)
+{
     int x0 = std::clamp(x, 0, width), x1 = std::clamp(x + w, 0, width);
     int y0 = std::clamp(y, 0, height), y1 = std::clamp(y + h, 0, height);
     for (int yy = y0; yy < y1; ++yy) {
@@ -118,20 +131,23 @@ void RgbImage::fill(int x, int y, int w, int h, std::uint8_t r, std::uint8_t g, 
     }
 }
 
-void drawText(RgbImage &image, int x, int y, int scale, const std::string &text, std::uint8_t r,
-              std::uint8_t g, std::uint8_t b) {
+void drawText(RgbImage &image, int x, int y, int scale, const std::string &text, std::uint8_t r, std::uint8_t g,
+              std::uint8_t b)
+{
     int cx = x;
     for (char c : text) {
         if (const Glyph *glyph = glyphOf(c)) {
             for (int row = 0; row < 7; ++row)
                 for (int col = 0; col < 5; ++col)
-                    if (glyph->rows[row] & (0x10 >> col)) image.fill(cx + col * scale, y + row * scale, scale, scale, r, g, b);
+                    if (glyph->rows[row] & (0x10 >> col))
+                        image.fill(cx + col * scale, y + row * scale, scale, scale, r, g, b);
         }
         cx += 6 * scale;
     }
 }
 
-RgbImage testPattern(int width, int height, std::uint32_t seed, std::uint64_t phase, const std::string &caption) {
+RgbImage testPattern(int width, int height, std::uint32_t seed, std::uint64_t phase, const std::string &caption)
+{
     RgbImage image(width, height);
     static constexpr std::uint8_t kBars[8][3] = {{235, 235, 235}, {235, 235, 16}, {16, 235, 235}, {16, 235, 16},
                                                  {235, 16, 235},  {235, 16, 16},  {16, 16, 235},  {16, 16, 16}};
@@ -158,7 +174,8 @@ RgbImage testPattern(int width, int height, std::uint32_t seed, std::uint64_t ph
     return image;
 }
 
-std::vector<std::uint8_t> encodeJpeg(const RgbImage &image, int quality, std::size_t padTo) {
+std::vector<std::uint8_t> encodeJpeg(const RgbImage &image, int quality, std::size_t padTo)
+{
     std::vector<std::uint8_t> out;
     out.reserve(static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) / 4 + 1024);
     stbi_write_jpg_to_func(appendBytes, &out, image.width, image.height, 3, image.pixels.data(), quality);
@@ -169,7 +186,8 @@ std::vector<std::uint8_t> encodeJpeg(const RgbImage &image, int quality, std::si
         std::size_t missing = padTo - out.size();
         while (missing > 0) {
             std::size_t seg = std::min<std::size_t>(missing, 65537);
-            if (missing - seg > 0 && missing - seg < 4) seg -= 4;
+            if (missing - seg > 0 && missing - seg < 4)
+                seg -= 4;
             const auto len = static_cast<std::uint16_t>(seg - 2);
             pad.push_back(0xFF);
             pad.push_back(0xFE);
@@ -183,7 +201,8 @@ std::vector<std::uint8_t> encodeJpeg(const RgbImage &image, int quality, std::si
     return out;
 }
 
-Histogram histogramOf(const RgbImage &image) {
+Histogram histogramOf(const RgbImage &image)
+{
     Histogram h;
     for (std::size_t i = 0; i + 2 < image.pixels.size(); i += 3) {
         unsigned r = image.pixels[i], g = image.pixels[i + 1], b = image.pixels[i + 2];
@@ -195,33 +214,41 @@ Histogram histogramOf(const RgbImage &image) {
     return h;
 }
 
-std::optional<std::pair<int, int>> jpegSize(const std::uint8_t *data, std::size_t size) {
-    if (data == nullptr || size < 4 || data[0] != 0xFF || data[1] != 0xD8) return std::nullopt;
+std::optional<std::pair<int, int>> jpegSize(const std::uint8_t *data, std::size_t size)
+{
+    if (data == nullptr || size < 4 || data[0] != 0xFF || data[1] != 0xD8)
+        return std::nullopt;
     std::size_t at = 2;
     while (at + 4 <= size) {
-        if (data[at] != 0xFF) return std::nullopt;
+        if (data[at] != 0xFF)
+            return std::nullopt;
         std::uint8_t marker = data[at + 1];
         if (marker == 0xFF) {
             ++at;
             continue;
         }
         std::size_t len = static_cast<std::size_t>(data[at + 2]) << 8 | data[at + 3];
-        if (len < 2 || at + 2 + len > size) return std::nullopt;
+        if (len < 2 || at + 2 + len > size)
+            return std::nullopt;
         bool sof = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
         if (sof) {
-            if (len < 7) return std::nullopt;
+            if (len < 7)
+                return std::nullopt;
             int h = data[at + 5] << 8 | data[at + 6];
             int w = data[at + 7] << 8 | data[at + 8];
-            if (w == 0 || h == 0) return std::nullopt;
+            if (w == 0 || h == 0)
+                return std::nullopt;
             return std::make_pair(w, h);
         }
-        if (marker == 0xDA || marker == 0xD9) return std::nullopt;
+        if (marker == 0xDA || marker == 0xD9)
+            return std::nullopt;
         at += 2 + len;
     }
     return std::nullopt;
 }
 
-std::vector<std::uint8_t> rawFileBytes(std::uint64_t size, std::uint32_t seed, bool isoMedia) {
+std::vector<std::uint8_t> rawFileBytes(std::uint64_t size, std::uint32_t seed, bool isoMedia)
+{
     std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
     fillRandom(out, 0, seed);
     if (isoMedia) {
@@ -231,7 +258,8 @@ std::vector<std::uint8_t> rawFileBytes(std::uint64_t size, std::uint32_t seed, b
         putText(out, 16, "crx isom");
     } else {
         putText(out, 0, "II*");
-        if (out.size() > 3) out[3] = 0;
+        if (out.size() > 3)
+            out[3] = 0;
         if (out.size() > 8) {
             out[4] = 0x10;
             out[5] = out[6] = out[7] = 0;
@@ -241,7 +269,8 @@ std::vector<std::uint8_t> rawFileBytes(std::uint64_t size, std::uint32_t seed, b
     return out;
 }
 
-std::vector<std::uint8_t> movieFileBytes(std::uint64_t size, std::uint32_t seed) {
+std::vector<std::uint8_t> movieFileBytes(std::uint64_t size, std::uint32_t seed)
+{
     std::vector<std::uint8_t> out(static_cast<std::size_t>(size));
     fillRandom(out, 0, seed);
     put32be(out, 0, 24);
@@ -251,19 +280,23 @@ std::vector<std::uint8_t> movieFileBytes(std::uint64_t size, std::uint32_t seed)
     return out;
 }
 
-std::optional<RgbImage> decodeJpeg(const std::uint8_t *data, std::size_t size) {
-    if (data == nullptr || size == 0 || size > 0x7FFFFFFF) return std::nullopt;
+std::optional<RgbImage> decodeJpeg(const std::uint8_t *data, std::size_t size)
+{
+    if (data == nullptr || size == 0 || size > 0x7FFFFFFF)
+        return std::nullopt;
     int w = 0, h = 0, channels = 0;
     stbi_uc *pixels = stbi_load_from_memory(data, static_cast<int>(size), &w, &h, &channels, 3);
-    if (pixels == nullptr) return std::nullopt;
+    if (pixels == nullptr)
+        return std::nullopt;
     RgbImage image(w, h);
     std::memcpy(image.pixels.data(), pixels, image.pixels.size());
     stbi_image_free(pixels);
     return image;
 }
 
-std::uint32_t seedOf(const std::string &text) {
-    std::uint32_t h = 2166136261u;  // FNV-1a
+std::uint32_t seedOf(const std::string &text)
+{
+    std::uint32_t h = 2166136261u; // FNV-1a
     for (unsigned char c : text) {
         h ^= c;
         h *= 16777619u;
@@ -271,4 +304,4 @@ std::uint32_t seedOf(const std::string &text) {
     return h == 0 ? 1u : h;
 }
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

@@ -15,7 +15,7 @@ namespace tbx::sim {
 struct RgbImage {
     int width = 0;
     int height = 0;
-    std::vector<std::uint8_t> pixels;  // width * height * 3, rows top down
+    std::vector<std::uint8_t> pixels; // width * height * 3, rows top down
 
     RgbImage(int w, int h);
     void fill(int x, int y, int w, int h, std::uint8_t r, std::uint8_t g, std::uint8_t b);
@@ -23,12 +23,11 @@ struct RgbImage {
 
 /// Draws \a text (digits, upper-case letters and " .:-_/#+()") with a 5x7 font, each dot
 /// \a scale pixels wide. Other characters are drawn as blanks.
-void drawText(RgbImage &image, int x, int y, int scale, const std::string &text, std::uint8_t r,
-              std::uint8_t g, std::uint8_t b);
+void drawText(RgbImage &image, int x, int y, int scale, const std::string &text, std::uint8_t r, std::uint8_t g,
+              std::uint8_t b);
 
 /// Colour bars shifted by \a phase, a moving marker and \a caption on a dark band.
-RgbImage testPattern(int width, int height, std::uint32_t seed, std::uint64_t phase,
-                     const std::string &caption);
+RgbImage testPattern(int width, int height, std::uint32_t seed, std::uint64_t phase, const std::string &caption);
 
 /// Baseline JPEG of \a image. When \a padTo is larger than the encoded size, comment segments
 /// are inserted after the start marker until the file has exactly that size.
@@ -51,9 +50,9 @@ std::vector<std::uint8_t> movieFileBytes(std::uint64_t size, std::uint32_t seed)
 /// A stable seed from a text (file names, camera ids).
 std::uint32_t seedOf(const std::string &text);
 
-}  // namespace tbx::sim
+} // namespace tbx::sim
 
 namespace tbx::sim {
 /// Decodes a JPEG into RGB; empty when the data is not a JPEG the decoder understands.
 std::optional<RgbImage> decodeJpeg(const std::uint8_t *data, std::size_t size);
-}  // namespace tbx::sim
+} // namespace tbx::sim

@@ -54,4 +54,4 @@ private:
     bool busy_ = false;
 };
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

@@ -2,7 +2,8 @@
 
 namespace tbx::sim {
 
-void Faults::inject(const std::string &entryPoint, std::uint32_t code, std::int32_t count) {
+void Faults::inject(const std::string &entryPoint, std::uint32_t code, std::int32_t count)
+{
     std::lock_guard lock(mutex_);
     if (count == 0 || count < kAlways) {
         faults_.erase(entryPoint);
@@ -11,23 +12,28 @@ void Faults::inject(const std::string &entryPoint, std::uint32_t code, std::int3
     faults_[entryPoint] = Fault{code, count};
 }
 
-void Faults::clear() {
+void Faults::clear()
+{
     std::lock_guard lock(mutex_);
     faults_.clear();
 }
 
-std::optional<std::uint32_t> Faults::take(const std::string &entryPoint) {
+std::optional<std::uint32_t> Faults::take(const std::string &entryPoint)
+{
     std::lock_guard lock(mutex_);
     auto it = faults_.find(entryPoint);
-    if (it == faults_.end()) return std::nullopt;
+    if (it == faults_.end())
+        return std::nullopt;
     std::uint32_t code = it->second.code;
-    if (it->second.remaining != kAlways && --it->second.remaining <= 0) faults_.erase(it);
+    if (it->second.remaining != kAlways && --it->second.remaining <= 0)
+        faults_.erase(it);
     return code;
 }
 
-bool Faults::armed(const std::string &entryPoint) const {
+bool Faults::armed(const std::string &entryPoint) const
+{
     std::lock_guard lock(mutex_);
     return faults_.count(entryPoint) != 0;
 }
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

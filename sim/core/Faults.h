@@ -32,4 +32,4 @@ private:
     std::map<std::string, Fault, std::less<>> faults_;
 };
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

@@ -22,12 +22,12 @@ namespace tbx::sim {
 /// Results of the control API.
 enum ControlResult : std::uint32_t {
     kControlOk = 0,
-    kControlBadArgument = 1,  ///< a null pointer, an unknown name, a value out of range
-    kControlNotFound = 2,     ///< no camera with that id
-    kControlScenario = 3,     ///< the scenario or camera description was rejected
-    kControlState = 4,        ///< not possible now (camera detached, SDK not started, ...)
-    kControlBufferSmall = 5,  ///< the text did not fit; the needed size was returned
-    kControlFailed = 6,       ///< the camera refused (the SDK's code is in the last error text)
+    kControlBadArgument = 1, ///< a null pointer, an unknown name, a value out of range
+    kControlNotFound = 2,    ///< no camera with that id
+    kControlScenario = 3,    ///< the scenario or camera description was rejected
+    kControlState = 4,       ///< not possible now (camera detached, SDK not started, ...)
+    kControlBufferSmall = 5, ///< the text did not fit; the needed size was returned
+    kControlFailed = 6,      ///< the camera refused (the SDK's code is in the last error text)
 };
 
 /// The environment variable that names a scenario file (or holds scenario JSON).
@@ -54,7 +54,8 @@ public:
     const ObjectTable &objects() const { return objects_; }
     /// The SDK's answer to a call of \a entryPoint that it does not serve now (before the SDK
     /// is started, say); nothing when it serves it. Called under the lock.
-    virtual std::optional<std::uint32_t> refusal(const char *entryPoint) const {
+    virtual std::optional<std::uint32_t> refusal(const char *entryPoint) const
+    {
         (void)entryPoint;
         return std::nullopt;
     }
@@ -70,7 +71,8 @@ public:
     /// camera's time, \a number as its group and the object format of the camera's family;
     /// \a size 0 and \a width, \a height 0 take the content's own.
     std::shared_ptr<Item> newFile(const Camera &camera, const std::string &prefix, std::uint32_t number,
-                                  const char *extension, ItemKind kind, std::uint64_t size, int width, int height) const;
+                                  const char *extension, ItemKind kind, std::uint64_t size, int width,
+                                  int height) const;
 
     Faults &faults() { return faults_; }
     CallLog &callLog() { return log_; }
@@ -91,7 +93,8 @@ public:
     std::uint32_t fireEvent(const char *id, std::uint32_t event, std::uint32_t param);
     std::uint32_t releaseShutter(const char *id);
     std::uint32_t setProperty(const char *id, std::uint32_t property, const void *data, std::uint32_t size);
-    std::uint32_t getProperty(const char *id, std::uint32_t property, void *data, std::uint32_t size, std::uint32_t *outSize);
+    std::uint32_t getProperty(const char *id, std::uint32_t property, void *data, std::uint32_t size,
+                              std::uint32_t *outSize);
     std::uint32_t waitIdle(std::uint32_t milliseconds);
     std::uint32_t objectCount();
     std::uint32_t lastError(char *buffer, std::uint32_t size, std::uint32_t *outSize);
@@ -102,7 +105,8 @@ protected:
     virtual void cameraAttached(const std::shared_ptr<Camera> &camera) = 0;
     virtual void cameraDetached(const std::shared_ptr<Camera> &camera) = 0;
     /// Fires a family event code; kControlBadArgument when the code is not one of the family's.
-    virtual std::uint32_t fireEventOn(const std::shared_ptr<Camera> &camera, std::uint32_t event, std::uint32_t param) = 0;
+    virtual std::uint32_t fireEventOn(const std::shared_ptr<Camera> &camera, std::uint32_t event,
+                                      std::uint32_t param) = 0;
     /// The camera's own shutter button; returns the family's SDK result (0 = done).
     virtual std::uint32_t releaseOn(const std::shared_ptr<Camera> &camera) = 0;
     virtual void propertyChangedByCamera(const std::shared_ptr<Camera> &camera, std::uint32_t property) = 0;
@@ -135,44 +139,57 @@ private:
 /// terminator) goes to \a outSize; kControlBufferSmall when it does not fit.
 std::uint32_t copyOut(const std::string &text, char *buffer, std::uint32_t size, std::uint32_t *outSize);
 
-}  // namespace tbx::sim
+} // namespace tbx::sim
 
 /// Defines the exported control functions of a simulated library. \a CALL is the library's
 /// calling convention, \a EXPORT its export attribute and \a LIBRARY an expression giving the
 /// library's SimLibrary.
-#define TBX_SIM_CONTROL_EXPORTS(EXPORT, CALL, LIBRARY)                                                            \
-    extern "C" {                                                                                                  \
-    EXPORT std::uint32_t CALL TbxSim_LoadScenario(const char *textOrPath) { return (LIBRARY).loadScenario(textOrPath); } \
-    EXPORT std::uint32_t CALL TbxSim_Reset(void) { return (LIBRARY).reset(); }                                   \
-    EXPORT std::uint32_t CALL TbxSim_AttachCamera(const char *idOrJson) { return (LIBRARY).attachCamera(idOrJson); } \
-    EXPORT std::uint32_t CALL TbxSim_DetachCamera(const char *id) { return (LIBRARY).detachCamera(id); }          \
-    EXPORT std::uint32_t CALL TbxSim_InjectFault(const char *entryPoint, std::uint32_t code, std::int32_t count) { \
-        return (LIBRARY).injectFault(entryPoint, code, count);                                                    \
-    }                                                                                                             \
-    EXPORT std::uint32_t CALL TbxSim_ClearFaults(void) { return (LIBRARY).clearFaults(); }                       \
-    EXPORT std::uint32_t CALL TbxSim_SetBusy(const char *id, std::int32_t calls) { return (LIBRARY).setBusy(id, calls); } \
-    EXPORT std::uint32_t CALL TbxSim_Unplug(const char *id, std::uint64_t afterBytes) {                          \
-        return (LIBRARY).unplug(id, afterBytes);                                                                  \
-    }                                                                                                             \
-    EXPORT std::uint32_t CALL TbxSim_GetCallLog(char *buffer, std::uint32_t size, std::uint32_t *outSize) {      \
-        return (LIBRARY).getCallLog(buffer, size, outSize);                                                       \
-    }                                                                                                             \
-    EXPORT std::uint32_t CALL TbxSim_ClearCallLog(void) { return (LIBRARY).clearCallLog(); }                     \
-    EXPORT std::uint32_t CALL TbxSim_FireEvent(const char *id, std::uint32_t event, std::uint32_t param) {       \
-        return (LIBRARY).fireEvent(id, event, param);                                                             \
-    }                                                                                                             \
-    EXPORT std::uint32_t CALL TbxSim_ReleaseShutter(const char *id) { return (LIBRARY).releaseShutter(id); }     \
-    EXPORT std::uint32_t CALL TbxSim_SetProperty(const char *id, std::uint32_t property, const void *data,       \
-                                                 std::uint32_t size) {                                            \
-        return (LIBRARY).setProperty(id, property, data, size);                                                   \
-    }                                                                                                             \
-    EXPORT std::uint32_t CALL TbxSim_GetProperty(const char *id, std::uint32_t property, void *data,             \
-                                                 std::uint32_t size, std::uint32_t *outSize) {                    \
-        return (LIBRARY).getProperty(id, property, data, size, outSize);                                          \
-    }                                                                                                             \
+#define TBX_SIM_CONTROL_EXPORTS(EXPORT, CALL, LIBRARY)                                                                 \
+    extern "C" {                                                                                                       \
+    EXPORT std::uint32_t CALL TbxSim_LoadScenario(const char *textOrPath)                                              \
+    {                                                                                                                  \
+        return (LIBRARY).loadScenario(textOrPath);                                                                     \
+    }                                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_Reset(void) { return (LIBRARY).reset(); }                                         \
+    EXPORT std::uint32_t CALL TbxSim_AttachCamera(const char *idOrJson) { return (LIBRARY).attachCamera(idOrJson); }   \
+    EXPORT std::uint32_t CALL TbxSim_DetachCamera(const char *id) { return (LIBRARY).detachCamera(id); }               \
+    EXPORT std::uint32_t CALL TbxSim_InjectFault(const char *entryPoint, std::uint32_t code, std::int32_t count)       \
+    {                                                                                                                  \
+        return (LIBRARY).injectFault(entryPoint, code, count);                                                         \
+    }                                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_ClearFaults(void) { return (LIBRARY).clearFaults(); }                             \
+    EXPORT std::uint32_t CALL TbxSim_SetBusy(const char *id, std::int32_t calls)                                       \
+    {                                                                                                                  \
+        return (LIBRARY).setBusy(id, calls);                                                                           \
+    }                                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_Unplug(const char *id, std::uint64_t afterBytes)                                  \
+    {                                                                                                                  \
+        return (LIBRARY).unplug(id, afterBytes);                                                                       \
+    }                                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_GetCallLog(char *buffer, std::uint32_t size, std::uint32_t *outSize)              \
+    {                                                                                                                  \
+        return (LIBRARY).getCallLog(buffer, size, outSize);                                                            \
+    }                                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_ClearCallLog(void) { return (LIBRARY).clearCallLog(); }                           \
+    EXPORT std::uint32_t CALL TbxSim_FireEvent(const char *id, std::uint32_t event, std::uint32_t param)               \
+    {                                                                                                                  \
+        return (LIBRARY).fireEvent(id, event, param);                                                                  \
+    }                                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_ReleaseShutter(const char *id) { return (LIBRARY).releaseShutter(id); }           \
+    EXPORT std::uint32_t CALL TbxSim_SetProperty(const char *id, std::uint32_t property, const void *data,             \
+                                                 std::uint32_t size)                                                   \
+    {                                                                                                                  \
+        return (LIBRARY).setProperty(id, property, data, size);                                                        \
+    }                                                                                                                  \
+    EXPORT std::uint32_t CALL TbxSim_GetProperty(const char *id, std::uint32_t property, void *data,                   \
+                                                 std::uint32_t size, std::uint32_t *outSize)                           \
+    {                                                                                                                  \
+        return (LIBRARY).getProperty(id, property, data, size, outSize);                                               \
+    }                                                                                                                  \
     EXPORT std::uint32_t CALL TbxSim_WaitIdle(std::uint32_t milliseconds) { return (LIBRARY).waitIdle(milliseconds); } \
-    EXPORT std::uint32_t CALL TbxSim_GetObjectCount(void) { return (LIBRARY).objectCount(); }                    \
-    EXPORT std::uint32_t CALL TbxSim_GetLastError(char *buffer, std::uint32_t size, std::uint32_t *outSize) {    \
-        return (LIBRARY).lastError(buffer, size, outSize);                                                        \
-    }                                                                                                             \
+    EXPORT std::uint32_t CALL TbxSim_GetObjectCount(void) { return (LIBRARY).objectCount(); }                          \
+    EXPORT std::uint32_t CALL TbxSim_GetLastError(char *buffer, std::uint32_t size, std::uint32_t *outSize)            \
+    {                                                                                                                  \
+        return (LIBRARY).lastError(buffer, size, outSize);                                                             \
+    }                                                                                                                  \
     }

@@ -24,12 +24,12 @@ class Item {
 public:
     std::string name;
     ItemKind kind = ItemKind::Other;
-    std::uint64_t requestedSize = 0;  ///< RAW/movie/other: exact size; JPEG: padded up to it
-    std::uint32_t format = 0;         ///< the family's object-format code
-    std::int64_t time = 0;            ///< seconds since 1970, camera local time
+    std::uint64_t requestedSize = 0; ///< RAW/movie/other: exact size; JPEG: padded up to it
+    std::uint32_t format = 0;        ///< the family's object-format code
+    std::int64_t time = 0;           ///< seconds since 1970, camera local time
     std::uint32_t attributes = 0;
     std::uint32_t groupId = 0;
-    int width = 1200;                 ///< JPEG pictures
+    int width = 1200; ///< JPEG pictures
     int height = 800;
     std::vector<std::shared_ptr<Item>> children;
     std::weak_ptr<Item> parent;
@@ -69,13 +69,13 @@ struct Property {
     std::vector<std::uint8_t> value;
     bool readable = true;
     bool writable = true;
-    bool text = false;               ///< a zero-terminated string
-    std::size_t maxSize = 0;         ///< strings: capacity with the terminator (0: any)
+    bool text = false;       ///< a zero-terminated string
+    std::size_t maxSize = 0; ///< strings: capacity with the terminator (0: any)
     std::vector<std::int32_t> allowed;
-    bool hasDesc = false;            ///< the allowed list is offered to the host
-    std::optional<std::pair<std::int64_t, std::int64_t>> range;  ///< each 32-bit word within
-    std::map<std::int32_t, std::vector<std::uint8_t>> byParam;   ///< values chosen by a parameter
-    std::uint32_t unlockKey = 0;     ///< non-zero: a limited property, usable once unlocked
+    bool hasDesc = false;                                       ///< the allowed list is offered to the host
+    std::optional<std::pair<std::int64_t, std::int64_t>> range; ///< each 32-bit word within
+    std::map<std::int32_t, std::vector<std::uint8_t>> byParam;  ///< values chosen by a parameter
+    std::uint32_t unlockKey = 0;                                ///< non-zero: a limited property, usable once unlocked
     bool unlocked = false;
 
     static Property u32(std::uint32_t type, std::uint32_t v, bool writable = true);
@@ -96,11 +96,11 @@ struct LiveViewConfig {
     int width = 640;
     int height = 424;
     int quality = 75;
-    int notReadyFrames = 1;  ///< frames answered "not ready" after live view starts
+    int notReadyFrames = 1; ///< frames answered "not ready" after live view starts
 };
 
 struct ReleaseConfig {
-    bool afFailure = false;      ///< an AF release fails to focus
+    bool afFailure = false; ///< an AF release fails to focus
     std::uint64_t rawSize = 1500000;
     std::uint64_t movieSize = 3000000;
     std::string filePrefix = "IMG_";
@@ -122,12 +122,12 @@ public:
     ReleaseConfig release;
     int pictureWidth = 1200;
     int pictureHeight = 800;
-    std::int64_t clockOffset = 0;  ///< camera time minus host local time, seconds
+    std::int64_t clockOffset = 0; ///< camera time minus host local time, seconds
     bool powerZoom = false;
     std::uint32_t nextFileNumber = 1;
 
     // Conditions set by the control API.
-    std::int32_t busyCalls = 0;  ///< calls still answered busy (-1: until cleared)
+    std::int32_t busyCalls = 0; ///< calls still answered busy (-1: until cleared)
     std::optional<std::uint64_t> unplugAfterBytes;
 
     Property *property(std::uint32_t propertyId);
@@ -151,4 +151,4 @@ std::int64_t hostLocalNow();
 /// Breaks seconds since 1970 into year, month (1-12), day, hour, minute, second.
 void splitTime(std::int64_t seconds, int parts[6]);
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

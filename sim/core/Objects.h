@@ -35,7 +35,8 @@ public:
 
     /// Takes \a object into the table with the next serial number.
     template <class T>
-    T *adopt(T *object) {
+    T *adopt(T *object)
+    {
         object->serial = ++serial_;
         live_.insert(object);
         return object;
@@ -52,9 +53,11 @@ public:
     std::uint32_t liveCount() const { return static_cast<std::uint32_t>(live_.size()); }
     /// The first live object for which \a match is true, or nullptr.
     template <class Match>
-    SimObject *findIf(Match &&match) const {
+    SimObject *findIf(Match &&match) const
+    {
         for (SimObject *o : live_)
-            if (match(*o)) return o;
+            if (match(*o))
+                return o;
         return nullptr;
     }
 
@@ -66,4 +69,4 @@ private:
 /// The reference value of an object, as the host sees it.
 inline void *referenceOf(SimObject *object) { return object; }
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

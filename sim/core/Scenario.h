@@ -17,12 +17,12 @@ namespace tbx::sim {
 
 /// What a simulated library tells the scenario reader about its camera family.
 struct FamilyProfile {
-    std::string family;                                       ///< "EOS", ...
-    std::function<void(Camera &)> defaults;                   ///< device record, properties
-    std::function<std::optional<std::uint32_t>(const std::string &)> propertyId;  ///< by name
-    std::function<std::optional<std::uint32_t>(const std::string &)> dataType;    ///< by name
-    std::function<std::uint32_t(const Item &)> formatOf;      ///< object-format code of a file
-    std::function<std::uint32_t(const std::string &)> storageType;  ///< "SD", "CF", ...
+    std::string family;                                                          ///< "EOS", ...
+    std::function<void(Camera &)> defaults;                                      ///< device record, properties
+    std::function<std::optional<std::uint32_t>(const std::string &)> propertyId; ///< by name
+    std::function<std::optional<std::uint32_t>(const std::string &)> dataType;   ///< by name
+    std::function<std::uint32_t(const Item &)> formatOf;                         ///< object-format code of a file
+    std::function<std::uint32_t(const std::string &)> storageType;               ///< "SD", "CF", ...
     /// Settles what depends on the device record once the camera is read (may be empty).
     std::function<void(Camera &, bool qualityGiven)> settle;
 };
@@ -59,4 +59,4 @@ std::shared_ptr<Camera> parseCamera(const std::string &json, const std::vector<c
 /// a file to read. Throws ScenarioError when the file cannot be read.
 std::string scenarioText(const std::string &textOrPath);
 
-}  // namespace tbx::sim
+} // namespace tbx::sim

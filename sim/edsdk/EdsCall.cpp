@@ -5,53 +5,70 @@
 namespace tbx::sim::eds {
 
 /// The camera behind a camera reference, checked for attachment, session and busy state.
-EdsError ready(CameraObject *object, bool needSession, bool canBeBusy) {
-    if (object == nullptr) return kInvalidHandle;
-    if (!object->camera->attached) return kCommDisconnected;
-    if (needSession && !library().state(object->camera).sessionOpen) return kSessionNotOpen;
-    if (canBeBusy && object->camera->takeBusy()) return kDeviceBusy;
+EdsError ready(CameraObject *object, bool needSession, bool canBeBusy)
+{
+    if (object == nullptr)
+        return kInvalidHandle;
+    if (!object->camera->attached)
+        return kCommDisconnected;
+    if (needSession && !library().state(object->camera).sessionOpen)
+        return kSessionNotOpen;
+    if (canBeBusy && object->camera->takeBusy())
+        return kDeviceBusy;
     return kOk;
 }
 
-EdsError readyCamera(const std::shared_ptr<Camera> &camera, bool canBeBusy) {
-    if (!camera->attached) return kCommDisconnected;
-    if (!library().state(camera).sessionOpen) return kSessionNotOpen;
-    if (canBeBusy && camera->takeBusy()) return kDeviceBusy;
+EdsError readyCamera(const std::shared_ptr<Camera> &camera, bool canBeBusy)
+{
+    if (!camera->attached)
+        return kCommDisconnected;
+    if (!library().state(camera).sessionOpen)
+        return kSessionNotOpen;
+    if (canBeBusy && camera->takeBusy())
+        return kDeviceBusy;
     return kOk;
 }
 
-void copyName(char *target, const std::string &text) {
+void copyName(char *target, const std::string &text)
+{
     const std::size_t n = std::min<std::size_t>(text.size(), 255);
     std::memcpy(target, text.data(), n);
     target[n] = 0;
 }
 
-EdsError getProperty(EosLibrary &lib, EdsBaseRef ref, EdsPropertyID id, EdsInt32 param, Property &out) {
+EdsError getProperty(EosLibrary &lib, EdsBaseRef ref, EdsPropertyID id, EdsInt32 param, Property &out)
+{
     Object *o = lib.find(ref);
-    if (o == nullptr) return kInvalidHandle;
+    if (o == nullptr)
+        return kInvalidHandle;
     if (o->kind == Kind::Camera) {
         auto *cam = static_cast<CameraObject *>(o);
-        if (EdsError e = ready(cam, true, true)) return e;
+        if (EdsError e = ready(cam, true, true))
+            return e;
         return lib.readProperty(cam->camera, id, param, out);
     }
     if (o->kind == Kind::Evf) {
         auto *evf = static_cast<EvfObject *>(o);
         auto it = evf->meta.find(id);
-        if (it == evf->meta.end()) return kPropertiesUnavailable;
+        if (it == evf->meta.end())
+            return kPropertiesUnavailable;
         out = it->second;
         return kOk;
     }
     return kNotSupported;
 }
 
-EdsError newStream(EosLibrary &lib, StreamObject *stream, EdsStreamRef *out) {
+EdsError newStream(EosLibrary &lib, StreamObject *stream, EdsStreamRef *out)
+{
     *out = handleOf(lib.objects().adopt(stream));
     return kOk;
 }
 
-EdsError openFile(EosLibrary &lib, const std::string &utf8Name, const EdsWChar *wideName, EdsFileCreateDisposition disposition,
-                  EdsAccess access, EdsStreamRef *out) {
-    if (disposition < 0 || disposition > 4 || access < 0 || access > 2) return kInvalidParameter;
+EdsError openFile(EosLibrary &lib, const std::string &utf8Name, const EdsWChar *wideName,
+                  EdsFileCreateDisposition disposition, EdsAccess access, EdsStreamRef *out)
+{
+    if (disposition < 0 || disposition > 4 || access < 0 || access > 2)
+        return kInvalidParameter;
     auto exists = [&] {
 #if defined(_WIN32)
         std::FILE *f = wideName ? _wfopen(wideName, L"rb") : std::fopen(utf8Name.c_str(), "rb");
@@ -59,11 +76,14 @@ EdsError openFile(EosLibrary &lib, const std::string &utf8Name, const EdsWChar *
         (void)wideName;
         std::FILE *f = std::fopen(utf8Name.c_str(), "rb");
 #endif
-        if (f) std::fclose(f);
+        if (f)
+            std::fclose(f);
         return f != nullptr;
     }();
-    if (disposition == 0 && exists) return kFileAlreadyExists;  // create new
-    if ((disposition == 2 || disposition == 4) && !exists) return kFileNotFound;
+    if (disposition == 0 && exists)
+        return kFileAlreadyExists; // create new
+    if ((disposition == 2 || disposition == 4) && !exists)
+        return kFileNotFound;
     const bool truncate = disposition == 1 || disposition == 4 || !exists;
     const char *mode = truncate ? "w+b" : (access == 0 ? "rb" : "r+b");
 #if defined(_WIN32)
@@ -77,7 +97,8 @@ EdsError openFile(EosLibrary &lib, const std::string &utf8Name, const EdsWChar *
 #else
     std::FILE *file = std::fopen(utf8Name.c_str(), mode);
 #endif
-    if (file == nullptr) return kFileOpenError;
+    if (file == nullptr)
+        return kFileOpenError;
     auto *stream = new StreamObject;
     stream->type = StreamObject::Type::File;
     stream->file = file;
@@ -91,7 +112,8 @@ EdsError openFile(EosLibrary &lib, const std::string &utf8Name, const EdsWChar *
     return newStream(lib, stream, out);
 }
 
-std::string utf8Of(const EdsWChar *text) {
+std::string utf8Of(const EdsWChar *text)
+{
     std::string out;
     for (const EdsWChar *p = text; *p != 0 && out.size() < 4096; ++p) {
         auto c = static_cast<std::uint32_t>(*p);
@@ -114,4 +136,4 @@ std::string utf8Of(const EdsWChar *text) {
     return out;
 }
 
-}  // namespace tbx::sim::eds
+} // namespace tbx::sim::eds

@@ -5,7 +5,7 @@
 #include "EdsTypes.h"
 #include "sdk/EdsdkExports.h"
 
-#define TBX_SIM_EDS_DECLARE(name, ordinal, x86Bytes, result, parameters)                                \
+#define TBX_SIM_EDS_DECLARE(name, ordinal, x86Bytes, result, parameters)                                               \
     extern "C" TBX_EDS_EXPORT result TBX_EDS_CALL name parameters;
 TBX_EDSDK_EXPORTS(TBX_SIM_EDS_DECLARE)
 #undef TBX_SIM_EDS_DECLARE

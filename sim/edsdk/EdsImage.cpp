@@ -10,5 +10,8 @@ __declspec(dllexport)
 #else
 __attribute__((visibility("default")))
 #endif
-unsigned TbxSim_EdsImageVersion(void) { return (13u << 24) | (10u << 16); }
+    unsigned TbxSim_EdsImageVersion(void)
+{
+    return (13u << 24) | (10u << 16);
+}
 }

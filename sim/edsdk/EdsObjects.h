@@ -47,7 +47,7 @@ struct VolumeObject final : Object {
 struct ItemObject final : Object {
     ItemObject() : Object(Kind::Item) {}
     std::shared_ptr<Camera> camera;
-    std::shared_ptr<Volume> volume;  ///< empty for a picture that waits for the host
+    std::shared_ptr<Volume> volume; ///< empty for a picture that waits for the host
     std::shared_ptr<Item> item;
 };
 
@@ -86,17 +86,17 @@ struct StreamObject final : Object {
 struct EvfObject final : Object {
     EvfObject() : Object(Kind::Evf) {}
     std::vector<SimObject *> held() const override { return {stream}; }
-    StreamObject *stream = nullptr;  ///< retained
+    StreamObject *stream = nullptr; ///< retained
     std::map<std::uint32_t, Property> meta;
 };
 
 struct ImageObject final : Object {
     ImageObject() : Object(Kind::Image) {}
     std::vector<SimObject *> held() const override { return {stream}; }
-    StreamObject *stream = nullptr;  ///< retained
+    StreamObject *stream = nullptr; ///< retained
     std::vector<std::uint8_t> bytes;
     int width = 0;
     int height = 0;
 };
 
-}  // namespace tbx::sim::eds
+} // namespace tbx::sim::eds

@@ -12,7 +12,8 @@ using namespace tbx::sim::eds;
 // SDK lifetime
 // -------------------------------------------------------------------------------------------------
 
-EDSAPI EdsInitializeSDK() {
+EDSAPI EdsInitializeSDK()
+{
     Call call("EdsInitializeSDK");
     return call.run([] {
         EosLibrary &lib = library();
@@ -24,14 +25,17 @@ EDSAPI EdsInitializeSDK() {
     });
 }
 
-EDSAPI EdsTerminateSDK() {
+EDSAPI EdsTerminateSDK()
+{
     EosLibrary &lib = library();
     // The event thread may wait for the lock to deliver: stop it before taking the lock.
-    if (!lib.pump().onWorker()) lib.pump().stop();
+    if (!lib.pump().onWorker())
+        lib.pump().stop();
     Call call("EdsTerminateSDK");
     return call.run([&lib] {
         lib.pump().stop();
-        for (const auto &camera : lib.cameras()) lib.state(camera) = CameraState{};
+        for (const auto &camera : lib.cameras())
+            lib.state(camera) = CameraState{};
         lib.objects().freeAll();
         lib.addedHandler = nullptr;
         lib.addedContext = nullptr;
@@ -44,53 +48,64 @@ EDSAPI EdsTerminateSDK() {
 // Objects and tree
 // -------------------------------------------------------------------------------------------------
 
-extern "C" TBX_EDS_EXPORT EdsUInt32 TBX_EDS_CALL EdsRetain(EdsBaseRef inRef) {
+extern "C" TBX_EDS_EXPORT EdsUInt32 TBX_EDS_CALL EdsRetain(EdsBaseRef inRef)
+{
     Call call("EdsRetain");
     call.ref(inRef);
     return call.run([&]() -> EdsUInt32 {
         Object *o = library().find(inRef);
-        if (o == nullptr || o->refs >= 0xFFFF) return kRefError;
+        if (o == nullptr || o->refs >= 0xFFFF)
+            return kRefError;
         return ++o->refs;
     });
 }
 
-extern "C" TBX_EDS_EXPORT EdsUInt32 TBX_EDS_CALL EdsRelease(EdsBaseRef inRef) {
+extern "C" TBX_EDS_EXPORT EdsUInt32 TBX_EDS_CALL EdsRelease(EdsBaseRef inRef)
+{
     Call call("EdsRelease");
     call.ref(inRef);
     return call.run([&]() -> EdsUInt32 {
         Object *o = library().find(inRef);
-        if (o == nullptr) return kRefError;
+        if (o == nullptr)
+            return kRefError;
         return library().objects().release(o);
     });
 }
 
-EDSAPI EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *outCount) {
+EDSAPI EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *outCount)
+{
     Call call("EdsGetChildCount");
     call.ref(inRef).ptr(outCount);
     return call.run([&]() -> EdsError {
         Object *o = library().find(inRef);
-        if (o == nullptr) return kInvalidHandle;
-        if (outCount == nullptr) return kInvalidPointer;
+        if (o == nullptr)
+            return kInvalidHandle;
+        if (outCount == nullptr)
+            return kInvalidPointer;
         switch (o->kind) {
         case Kind::List:
             *outCount = static_cast<EdsUInt32>(static_cast<ListObject *>(o)->cameras.size());
             return kOk;
         case Kind::Camera: {
             auto *cam = static_cast<CameraObject *>(o);
-            if (EdsError e = ready(cam, true, false)) return e;
+            if (EdsError e = ready(cam, true, false))
+                return e;
             *outCount = static_cast<EdsUInt32>(cam->camera->volumes.size());
             return kOk;
         }
         case Kind::Volume: {
             auto *vol = static_cast<VolumeObject *>(o);
-            if (EdsError e = readyCamera(vol->camera, false)) return e;
+            if (EdsError e = readyCamera(vol->camera, false))
+                return e;
             *outCount = static_cast<EdsUInt32>(vol->volume->items.size());
             return kOk;
         }
         case Kind::Item: {
             auto *item = static_cast<ItemObject *>(o);
-            if (EdsError e = readyCamera(item->camera, false)) return e;
-            if (!item->item->isFolder()) return kNotSupported;
+            if (EdsError e = readyCamera(item->camera, false))
+                return e;
+            if (!item->item->isFolder())
+                return kNotSupported;
             *outCount = static_cast<EdsUInt32>(item->item->children.size());
             return kOk;
         }
@@ -100,28 +115,35 @@ EDSAPI EdsGetChildCount(EdsBaseRef inRef, EdsUInt32 *outCount) {
     });
 }
 
-EDSAPI EdsGetChildAtIndex(EdsBaseRef inRef, EdsInt32 inIndex, EdsBaseRef *outRef) {
+EDSAPI EdsGetChildAtIndex(EdsBaseRef inRef, EdsInt32 inIndex, EdsBaseRef *outRef)
+{
     Call call("EdsGetChildAtIndex");
     call.ref(inRef).args().dec(inIndex).ptr(outRef);
     return call.run([&]() -> EdsError {
         EosLibrary &lib = library();
         Object *o = lib.find(inRef);
-        if (o == nullptr) return kInvalidHandle;
-        if (outRef == nullptr) return kInvalidPointer;
+        if (o == nullptr)
+            return kInvalidHandle;
+        if (outRef == nullptr)
+            return kInvalidPointer;
         *outRef = nullptr;
-        if (inIndex < 0) return kInvalidIndex;
+        if (inIndex < 0)
+            return kInvalidIndex;
         const auto index = static_cast<std::size_t>(inIndex);
         switch (o->kind) {
         case Kind::List: {
             auto *list = static_cast<ListObject *>(o);
-            if (index >= list->cameras.size()) return kInvalidIndex;
+            if (index >= list->cameras.size())
+                return kInvalidIndex;
             *outRef = handleOf(lib.cameraObject(list->cameras[index]));
             return kOk;
         }
         case Kind::Camera: {
             auto *cam = static_cast<CameraObject *>(o);
-            if (EdsError e = ready(cam, true, false)) return e;
-            if (index >= cam->camera->volumes.size()) return kInvalidIndex;
+            if (EdsError e = ready(cam, true, false))
+                return e;
+            if (index >= cam->camera->volumes.size())
+                return kInvalidIndex;
             auto *vol = lib.objects().adopt(new VolumeObject);
             vol->camera = cam->camera;
             vol->volume = cam->camera->volumes[index];
@@ -140,13 +162,16 @@ EDSAPI EdsGetChildAtIndex(EdsBaseRef inRef, EdsInt32 inIndex, EdsBaseRef *outRef
                 children = &vol->volume->items;
             } else {
                 auto *item = static_cast<ItemObject *>(o);
-                if (!item->item->isFolder()) return kNotSupported;
+                if (!item->item->isFolder())
+                    return kNotSupported;
                 camera = item->camera;
                 volume = item->volume;
                 children = &item->item->children;
             }
-            if (EdsError e = readyCamera(camera, false)) return e;
-            if (index >= children->size()) return kInvalidIndex;
+            if (EdsError e = readyCamera(camera, false))
+                return e;
+            if (index >= children->size())
+                return kInvalidIndex;
             auto *child = lib.objects().adopt(new ItemObject);
             child->camera = camera;
             child->volume = volume;
@@ -160,14 +185,17 @@ EDSAPI EdsGetChildAtIndex(EdsBaseRef inRef, EdsInt32 inIndex, EdsBaseRef *outRef
     });
 }
 
-EDSAPI EdsGetParent(EdsBaseRef inRef, EdsBaseRef *outParentRef) {
+EDSAPI EdsGetParent(EdsBaseRef inRef, EdsBaseRef *outParentRef)
+{
     Call call("EdsGetParent");
     call.ref(inRef).ptr(outParentRef);
     return call.run([&]() -> EdsError {
         EosLibrary &lib = library();
         Object *o = lib.find(inRef);
-        if (o == nullptr) return kInvalidHandle;
-        if (outParentRef == nullptr) return kInvalidPointer;
+        if (o == nullptr)
+            return kInvalidHandle;
+        if (outParentRef == nullptr)
+            return kInvalidPointer;
         *outParentRef = nullptr;
         if (o->kind == Kind::Volume) {
             *outParentRef = handleOf(lib.cameraObject(static_cast<VolumeObject *>(o)->camera));
@@ -188,7 +216,8 @@ EDSAPI EdsGetParent(EdsBaseRef inRef, EdsBaseRef *outParentRef) {
                 *outParentRef = handleOf(lib.cameraObject(item->camera));
             }
         } else if (o->kind == Kind::Evf || o->kind == Kind::Image) {
-            StreamObject *s = o->kind == Kind::Evf ? static_cast<EvfObject *>(o)->stream : static_cast<ImageObject *>(o)->stream;
+            StreamObject *s = o->kind == Kind::Evf ? static_cast<EvfObject *>(o)->stream
+                                                   : static_cast<ImageObject *>(o)->stream;
             ++s->refs;
             *outParentRef = handleOf(s);
         }
@@ -200,28 +229,35 @@ EDSAPI EdsGetParent(EdsBaseRef inRef, EdsBaseRef *outParentRef) {
 // Cameras and sessions
 // -------------------------------------------------------------------------------------------------
 
-EDSAPI EdsGetCameraList(EdsCameraListRef *outCameraListRef) {
+EDSAPI EdsGetCameraList(EdsCameraListRef *outCameraListRef)
+{
     Call call("EdsGetCameraList");
     call.args().ptr(outCameraListRef);
     return call.run([&]() -> EdsError {
-        if (outCameraListRef == nullptr) return kInvalidPointer;
+        if (outCameraListRef == nullptr)
+            return kInvalidPointer;
         EosLibrary &lib = library();
         auto *list = lib.objects().adopt(new ListObject);
         for (const auto &camera : lib.cameras())
-            if (camera->attached) list->cameras.push_back(camera);
+            if (camera->attached)
+                list->cameras.push_back(camera);
         *outCameraListRef = handleOf(list);
         return kOk;
     });
 }
 
-EDSAPI EdsGetDeviceInfo(EdsCameraRef inCameraRef, EdsDeviceInfo *outDeviceInfo) {
+EDSAPI EdsGetDeviceInfo(EdsCameraRef inCameraRef, EdsDeviceInfo *outDeviceInfo)
+{
     Call call("EdsGetDeviceInfo");
     call.ref(inCameraRef).ptr(outDeviceInfo);
     return call.run([&]() -> EdsError {
         auto *cam = library().as<CameraObject>(inCameraRef, Kind::Camera);
-        if (cam == nullptr) return kInvalidHandle;
-        if (outDeviceInfo == nullptr) return kInvalidPointer;
-        if (EdsError e = ready(cam, false, false)) return e;
+        if (cam == nullptr)
+            return kInvalidHandle;
+        if (outDeviceInfo == nullptr)
+            return kInvalidPointer;
+        if (EdsError e = ready(cam, false, false))
+            return e;
         std::memset(outDeviceInfo, 0, sizeof *outDeviceInfo);
         copyName(outDeviceInfo->szPortName, cam->camera->portName);
         copyName(outDeviceInfo->szDeviceDescription, cam->camera->description);
@@ -230,25 +266,30 @@ EDSAPI EdsGetDeviceInfo(EdsCameraRef inCameraRef, EdsDeviceInfo *outDeviceInfo) 
     });
 }
 
-EDSAPI EdsOpenSession(EdsCameraRef inCameraRef) {
+EDSAPI EdsOpenSession(EdsCameraRef inCameraRef)
+{
     Call call("EdsOpenSession");
     call.ref(inCameraRef);
     return call.run([&]() -> EdsError {
         auto *cam = library().as<CameraObject>(inCameraRef, Kind::Camera);
-        if (EdsError e = ready(cam, false, true)) return e;
+        if (EdsError e = ready(cam, false, true))
+            return e;
         CameraState &st = library().state(cam->camera);
-        if (st.sessionOpen) return kSessionAlreadyOpen;
+        if (st.sessionOpen)
+            return kSessionAlreadyOpen;
         st.sessionOpen = true;
         return kOk;
     });
 }
 
-EDSAPI EdsCloseSession(EdsCameraRef inCameraRef) {
+EDSAPI EdsCloseSession(EdsCameraRef inCameraRef)
+{
     Call call("EdsCloseSession");
     call.ref(inCameraRef);
     return call.run([&]() -> EdsError {
         auto *cam = library().as<CameraObject>(inCameraRef, Kind::Camera);
-        if (EdsError e = ready(cam, true, false)) return e;
+        if (EdsError e = ready(cam, true, false))
+            return e;
         CameraState &st = library().state(cam->camera);
         st.sessionOpen = false;
         st.recording = false;
@@ -260,22 +301,26 @@ EDSAPI EdsCloseSession(EdsCameraRef inCameraRef) {
 // Commands
 // -------------------------------------------------------------------------------------------------
 
-EDSAPI EdsSendCommand(EdsCameraRef inCameraRef, EdsCameraCommand inCommand, EdsInt32 inParam) {
+EDSAPI EdsSendCommand(EdsCameraRef inCameraRef, EdsCameraCommand inCommand, EdsInt32 inParam)
+{
     Call call("EdsSendCommand");
     call.ref(inCameraRef).args().hex(inCommand).hex(static_cast<EdsUInt32>(inParam));
     return call.run([&]() -> EdsError {
         auto *cam = library().as<CameraObject>(inCameraRef, Kind::Camera);
-        if (EdsError e = ready(cam, true, true)) return e;
+        if (EdsError e = ready(cam, true, true))
+            return e;
         return library().command(cam->camera, inCommand, inParam);
     });
 }
 
-EDSAPI EdsSendStatusCommand(EdsCameraRef inCameraRef, EdsCameraStatusCommand inStatusCommand, EdsInt32 inParam) {
+EDSAPI EdsSendStatusCommand(EdsCameraRef inCameraRef, EdsCameraStatusCommand inStatusCommand, EdsInt32 inParam)
+{
     Call call("EdsSendStatusCommand");
     call.ref(inCameraRef).args().hex(inStatusCommand).dec(inParam);
     return call.run([&]() -> EdsError {
         auto *cam = library().as<CameraObject>(inCameraRef, Kind::Camera);
-        if (EdsError e = ready(cam, true, true)) return e;
+        if (EdsError e = ready(cam, true, true))
+            return e;
         CameraState &st = library().state(cam->camera);
         switch (inStatusCommand) {
         case kStatusUiLock:
@@ -293,13 +338,20 @@ EDSAPI EdsSendStatusCommand(EdsCameraRef inCameraRef, EdsCameraStatusCommand inS
     });
 }
 
-EDSAPI EdsSetCapacity(EdsCameraRef inCameraRef, EdsCapacity inCapacity) {
+EDSAPI EdsSetCapacity(EdsCameraRef inCameraRef, EdsCapacity inCapacity)
+{
     Call call("EdsSetCapacity");
-    call.ref(inCameraRef).args().dec(inCapacity.numberOfFreeClusters).dec(inCapacity.bytesPerSector).dec(inCapacity.reset);
+    call.ref(inCameraRef)
+        .args()
+        .dec(inCapacity.numberOfFreeClusters)
+        .dec(inCapacity.bytesPerSector)
+        .dec(inCapacity.reset);
     return call.run([&]() -> EdsError {
         auto *cam = library().as<CameraObject>(inCameraRef, Kind::Camera);
-        if (EdsError e = ready(cam, true, true)) return e;
-        if (inCapacity.numberOfFreeClusters < 0 || inCapacity.bytesPerSector <= 0) return kInvalidParameter;
+        if (EdsError e = ready(cam, true, true))
+            return e;
+        if (inCapacity.numberOfFreeClusters < 0 || inCapacity.bytesPerSector <= 0)
+            return kInvalidParameter;
         library().state(cam->camera).hostCapacity = static_cast<std::uint64_t>(inCapacity.numberOfFreeClusters) *
                                                     static_cast<std::uint64_t>(inCapacity.bytesPerSector);
         library().postProperty(cam->camera, kPropertyEventChanged, kPropAvailableShots);
@@ -311,7 +363,8 @@ EDSAPI EdsSetCapacity(EdsCameraRef inCameraRef, EdsCapacity inCapacity) {
 // Event handlers
 // -------------------------------------------------------------------------------------------------
 
-EDSAPI EdsSetCameraAddedHandler(EdsCameraAddedHandler inCameraAddedHandler, EdsVoid *inContext) {
+EDSAPI EdsSetCameraAddedHandler(EdsCameraAddedHandler inCameraAddedHandler, EdsVoid *inContext)
+{
     Call call("EdsSetCameraAddedHandler");
     call.args().ptr(reinterpret_cast<const void *>(inCameraAddedHandler), "fn").ptr(inContext, "ctx");
     return call.run([&]() -> EdsError {
@@ -322,40 +375,57 @@ EDSAPI EdsSetCameraAddedHandler(EdsCameraAddedHandler inCameraAddedHandler, EdsV
 }
 
 EDSAPI EdsSetPropertyEventHandler(EdsCameraRef inCameraRef, EdsPropertyEvent inEvent,
-                                  EdsPropertyEventHandler inPropertyEventHandler, EdsVoid *inContext) {
+                                  EdsPropertyEventHandler inPropertyEventHandler, EdsVoid *inContext)
+{
     Call call("EdsSetPropertyEventHandler");
-    call.ref(inCameraRef).args().hex(inEvent).ptr(reinterpret_cast<const void *>(inPropertyEventHandler), "fn").ptr(inContext, "ctx");
+    call.ref(inCameraRef)
+        .args()
+        .hex(inEvent)
+        .ptr(reinterpret_cast<const void *>(inPropertyEventHandler), "fn")
+        .ptr(inContext, "ctx");
     return call.run([&] {
         return setHandler(inCameraRef, inEvent, kPropertyEventAll, inPropertyEventHandler, inContext,
                           &CameraState::propertyHandler, &CameraState::propertyEvent, &CameraState::propertyContext);
     });
 }
 
-EDSAPI EdsSetObjectEventHandler(EdsCameraRef inCameraRef, EdsObjectEvent inEvent, EdsObjectEventHandler inObjectEventHandler,
-                                EdsVoid *inContext) {
+EDSAPI EdsSetObjectEventHandler(EdsCameraRef inCameraRef, EdsObjectEvent inEvent,
+                                EdsObjectEventHandler inObjectEventHandler, EdsVoid *inContext)
+{
     Call call("EdsSetObjectEventHandler");
-    call.ref(inCameraRef).args().hex(inEvent).ptr(reinterpret_cast<const void *>(inObjectEventHandler), "fn").ptr(inContext, "ctx");
+    call.ref(inCameraRef)
+        .args()
+        .hex(inEvent)
+        .ptr(reinterpret_cast<const void *>(inObjectEventHandler), "fn")
+        .ptr(inContext, "ctx");
     return call.run([&] {
-        return setHandler(inCameraRef, inEvent, kObjectEventAll, inObjectEventHandler, inContext, &CameraState::objectHandler,
-                          &CameraState::objectEvent, &CameraState::objectContext);
+        return setHandler(inCameraRef, inEvent, kObjectEventAll, inObjectEventHandler, inContext,
+                          &CameraState::objectHandler, &CameraState::objectEvent, &CameraState::objectContext);
     });
 }
 
-EDSAPI EdsSetCameraStateEventHandler(EdsCameraRef inCameraRef, EdsStateEvent inEvent, EdsStateEventHandler inStateEventHandler,
-                                     EdsVoid *inContext) {
+EDSAPI EdsSetCameraStateEventHandler(EdsCameraRef inCameraRef, EdsStateEvent inEvent,
+                                     EdsStateEventHandler inStateEventHandler, EdsVoid *inContext)
+{
     Call call("EdsSetCameraStateEventHandler");
-    call.ref(inCameraRef).args().hex(inEvent).ptr(reinterpret_cast<const void *>(inStateEventHandler), "fn").ptr(inContext, "ctx");
+    call.ref(inCameraRef)
+        .args()
+        .hex(inEvent)
+        .ptr(reinterpret_cast<const void *>(inStateEventHandler), "fn")
+        .ptr(inContext, "ctx");
     return call.run([&] {
-        return setHandler(inCameraRef, inEvent, kStateEventAll, inStateEventHandler, inContext, &CameraState::stateHandler,
-                          &CameraState::stateEvent, &CameraState::stateContext);
+        return setHandler(inCameraRef, inEvent, kStateEventAll, inStateEventHandler, inContext,
+                          &CameraState::stateHandler, &CameraState::stateEvent, &CameraState::stateContext);
     });
 }
 
-EDSAPI EdsGetEvent() {
+EDSAPI EdsGetEvent()
+{
     EosLibrary &lib = library();
     // In "getEvent" delivery the queued callbacks run here, on the caller's thread, without
     // the library lock (they call the SDK themselves).
-    if (lib.initialized && lib.pump().mode() == EventPump::Mode::Manual) lib.pump().drain();
+    if (lib.initialized && lib.pump().mode() == EventPump::Mode::Manual)
+        lib.pump().drain();
     Call call("EdsGetEvent");
     return call.run([] { return kOk; });
 }

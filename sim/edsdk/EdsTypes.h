@@ -32,12 +32,12 @@ typedef EdsBaseRef EdsCameraListRef, EdsCameraRef, EdsVolumeRef, EdsDirectoryIte
     EdsEvfImageRef;
 typedef std::uint32_t EdsPropertyID, EdsCameraCommand, EdsCameraStatusCommand, EdsPropertyEvent, EdsObjectEvent,
     EdsStateEvent;
-typedef std::int32_t EdsDataType, EdsAccess, EdsSeekOrigin, EdsFileCreateDisposition, EdsProgressOption,
-    EdsImageSource, EdsTargetImageType, EdsFileAttributes;
+typedef std::int32_t EdsDataType, EdsAccess, EdsSeekOrigin, EdsFileCreateDisposition, EdsProgressOption, EdsImageSource,
+    EdsTargetImageType, EdsFileAttributes;
 #if defined(_WIN32)
-typedef wchar_t EdsWChar;  // UTF-16 on Windows
+typedef wchar_t EdsWChar; // UTF-16 on Windows
 #else
-typedef wchar_t EdsWChar;  // the platform's wide character elsewhere
+typedef wchar_t EdsWChar; // the platform's wide character elsewhere
 #endif
 
 #pragma pack(push, 8)
@@ -133,10 +133,9 @@ typedef EdsError(TBX_EDS_CALL *EdsCameraAddedHandler)(EdsVoid *inContext);
 typedef EdsError(TBX_EDS_CALL *EdsPropertyEventHandler)(EdsPropertyEvent inEvent, EdsPropertyID inPropertyID,
                                                         EdsUInt32 inParam, EdsVoid *inContext);
 typedef EdsError(TBX_EDS_CALL *EdsObjectEventHandler)(EdsObjectEvent inEvent, EdsBaseRef inRef, EdsVoid *inContext);
-typedef EdsError(TBX_EDS_CALL *EdsStateEventHandler)(EdsStateEvent inEvent, EdsUInt32 inEventData,
-                                                     EdsVoid *inContext);
+typedef EdsError(TBX_EDS_CALL *EdsStateEventHandler)(EdsStateEvent inEvent, EdsUInt32 inEventData, EdsVoid *inContext);
 
-}  // extern "C"
+} // extern "C"
 
 static_assert(sizeof(EdsDeviceInfo) == 520);
 static_assert(sizeof(EdsVolumeInfo) == 280);
@@ -331,4 +330,4 @@ enum : EdsUInt32 {
     kEvfOutputPc = 2,
 };
 
-}  // namespace tbx::sim::eds
+} // namespace tbx::sim::eds

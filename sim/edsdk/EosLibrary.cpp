@@ -16,44 +16,56 @@ constexpr std::int32_t kCoordWidth = 6000;
 constexpr std::int32_t kCoordHeight = 4000;
 constexpr std::uint64_t kTransferBlock = 64 * 1024;
 
-std::vector<std::uint8_t> bytesOf(const void *data, std::size_t size) {
+std::vector<std::uint8_t> bytesOf(const void *data, std::size_t size)
+{
     const auto *b = static_cast<const std::uint8_t *>(data);
     return {b, b + size};
 }
 
 template <class T>
-Property record(EdsUInt32 type, const T &value) {
+Property record(EdsUInt32 type, const T &value)
+{
     return Property::block(type, bytesOf(&value, sizeof value), false);
 }
 
-Property histogram(const std::array<std::uint32_t, 256> &counts) {
+Property histogram(const std::array<std::uint32_t, 256> &counts)
+{
     return Property::block(kTypeByteBlock, bytesOf(counts.data(), counts.size() * 4), false);
 }
 
-EdsTime timeRecord(std::int64_t seconds) {
+EdsTime timeRecord(std::int64_t seconds)
+{
     int parts[6];
     splitTime(seconds, parts);
-    return EdsTime{static_cast<EdsUInt32>(parts[0]), static_cast<EdsUInt32>(parts[1]), static_cast<EdsUInt32>(parts[2]),
-                   static_cast<EdsUInt32>(parts[3]), static_cast<EdsUInt32>(parts[4]), static_cast<EdsUInt32>(parts[5]), 0};
+    return EdsTime{static_cast<EdsUInt32>(parts[0]),
+                   static_cast<EdsUInt32>(parts[1]),
+                   static_cast<EdsUInt32>(parts[2]),
+                   static_cast<EdsUInt32>(parts[3]),
+                   static_cast<EdsUInt32>(parts[4]),
+                   static_cast<EdsUInt32>(parts[5]),
+                   0};
 }
 
-EdsUInt32 u32Of(const Camera &camera, EdsUInt32 id, EdsUInt32 fallback) {
+EdsUInt32 u32Of(const Camera &camera, EdsUInt32 id, EdsUInt32 fallback)
+{
     auto it = camera.properties.find(id);
     return it == camera.properties.end() ? fallback : it->second.asU32();
 }
 
 bool liveViewToPc(const Camera &camera) { return (u32Of(camera, kPropEvfOutputDevice, 0) & kEvfOutputPc) != 0; }
 
-}  // namespace
+} // namespace
 
-EosLibrary &library() {
+EosLibrary &library()
+{
     static EosLibrary instance;
     return instance;
 }
 
 EosLibrary::EosLibrary() : SimLibrary({&eosProfile()}) {}
 
-EosLibrary::~EosLibrary() {
+EosLibrary::~EosLibrary()
+{
 #if !defined(_WIN32)
     // On Windows the event thread cannot be joined while the library unloads (see EventPump).
     pump().stop();
@@ -62,13 +74,16 @@ EosLibrary::~EosLibrary() {
     objects().freeAll();
 }
 
-std::optional<std::uint32_t> EosLibrary::refusal(const char *entryPoint) const {
-    if (initialized || std::strcmp(entryPoint, "EdsInitializeSDK") == 0 || std::strcmp(entryPoint, "EdsTerminateSDK") == 0)
+std::optional<std::uint32_t> EosLibrary::refusal(const char *entryPoint) const
+{
+    if (initialized || std::strcmp(entryPoint, "EdsInitializeSDK") == 0 ||
+        std::strcmp(entryPoint, "EdsTerminateSDK") == 0)
         return std::nullopt;
     return kInternalError;
 }
 
-CameraObject *EosLibrary::cameraObject(const std::shared_ptr<Camera> &camera) {
+CameraObject *EosLibrary::cameraObject(const std::shared_ptr<Camera> &camera)
+{
     if (SimObject *o = objects().findIf([&](const SimObject &candidate) {
             const auto &object = static_cast<const Object &>(candidate);
             return object.kind == Kind::Camera && static_cast<const CameraObject &>(object).camera == camera;
@@ -87,11 +102,13 @@ CameraState &EosLibrary::state(const std::shared_ptr<Camera> &camera) { return s
 // Properties
 // ---------------------------------------------------------------------------------------------
 
-void EosLibrary::focusInfo(const std::shared_ptr<Camera> &camera, Property &out) {
+void EosLibrary::focusInfo(const std::shared_ptr<Camera> &camera, Property &out)
+{
     // A block given through the control API (any non-zero byte) is reported as it stands, so a
     // test can hand the host odd AF data (no frames, more frames than fit).
     if (const Property *given = camera->property(kPropFocusInfo);
-        given != nullptr && std::any_of(given->value.begin(), given->value.end(), [](std::uint8_t b) { return b != 0; })) {
+        given != nullptr &&
+        std::any_of(given->value.begin(), given->value.end(), [](std::uint8_t b) { return b != 0; })) {
         out = *given;
         return;
     }
@@ -114,10 +131,13 @@ void EosLibrary::focusInfo(const std::shared_ptr<Camera> &camera, Property &out)
     out = record(kTypeFocusInfo, *info);
 }
 
-EdsError EosLibrary::readProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 id, EdsInt32 param, Property &out) {
+EdsError EosLibrary::readProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 id, EdsInt32 param, Property &out)
+{
     Property *p = camera->property(id);
-    if (p == nullptr || !p->readable || (id == kPropPowerZoomSpeed && !camera->powerZoom)) return kPropertiesUnavailable;
-    if (p->unlockKey != 0 && !p->unlocked) return kPropertiesUnavailable;
+    if (p == nullptr || !p->readable || (id == kPropPowerZoomSpeed && !camera->powerZoom))
+        return kPropertiesUnavailable;
+    if (p->unlockKey != 0 && !p->unlocked)
+        return kPropertiesUnavailable;
     switch (id) {
     case kPropDateTime:
         out = record(kTypeTime, timeRecord(camera->now()));
@@ -139,15 +159,19 @@ EdsError EosLibrary::readProperty(const std::shared_ptr<Camera> &camera, EdsUInt
             room = state(camera).hostCapacity;
         else if (!camera->volumes.empty())
             room = camera->volumes.front()->freeBytes();
-        out = Property::u32(kTypeUInt32, static_cast<EdsUInt32>(std::min<std::uint64_t>(room / perShot, 999999)), false);
+        out = Property::u32(kTypeUInt32, static_cast<EdsUInt32>(std::min<std::uint64_t>(room / perShot, 999999)),
+                            false);
         return kOk;
     }
     case kPropPictureStyleDesc: {
         out = *p;
-        const auto style = static_cast<EdsInt32>(param != 0 ? param : static_cast<EdsInt32>(u32Of(*camera, kPropPictureStyle, 0)));
+        const auto style = static_cast<EdsInt32>(
+            param != 0 ? param : static_cast<EdsInt32>(u32Of(*camera, kPropPictureStyle, 0)));
         auto it = p->byParam.find(style);
-        if (it != p->byParam.end()) out.value = it->second;
-        else if (param != 0) return kInvalidParameter;
+        if (it != p->byParam.end())
+            out.value = it->second;
+        else if (param != 0)
+            return kInvalidParameter;
         return kOk;
     }
     default:
@@ -156,32 +180,43 @@ EdsError EosLibrary::readProperty(const std::shared_ptr<Camera> &camera, EdsUInt
     }
 }
 
-EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 id, EdsInt32 param, const void *data,
-                                   EdsUInt32 size) {
+EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 id, EdsInt32 param,
+                                   const void *data, EdsUInt32 size)
+{
     CameraState &st = state(camera);
-    if (id == kPropPowerZoomSpeed && !camera->powerZoom) return kPropertiesUnavailable;
+    if (id == kPropPowerZoomSpeed && !camera->powerZoom)
+        return kPropertiesUnavailable;
     Property *p = camera->property(id);
-    if (p == nullptr) return kPropertiesUnavailable;
+    if (p == nullptr)
+        return kPropertiesUnavailable;
     EdsUInt32 newValue = 0;
-    if (size == 4) std::memcpy(&newValue, data, 4);
+    if (size == 4)
+        std::memcpy(&newValue, data, 4);
     switch (id) {
     case kPropRecord:
-        if (size != 4) return kInvalidLength;
+        if (size != 4)
+            return kInvalidLength;
         if (newValue == 4 && !st.recording) {
-            if (camera->volumes.empty()) return kDeviceNoDisk;
-            if (u32Of(*camera, kPropEvfMode, 0) == 0) return kNotSupported;
+            if (camera->volumes.empty())
+                return kDeviceNoDisk;
+            if (u32Of(*camera, kPropEvfMode, 0) == 0)
+                return kNotSupported;
         }
         break;
     case kPropEvfZoomPosition: {
-        if (size != 8) return kInvalidLength;
+        if (size != 8)
+            return kInvalidLength;
         EdsPoint point;
         std::memcpy(&point, data, 8);
-        if (point.x < 0 || point.y < 0 || point.x >= kCoordWidth || point.y >= kCoordHeight) return kInvalidParameter;
+        if (point.x < 0 || point.y < 0 || point.x >= kCoordWidth || point.y >= kCoordHeight)
+            return kInvalidParameter;
         break;
     }
     case kPropPictureStyleDesc:
-        if (param == 0) param = static_cast<EdsInt32>(u32Of(*camera, kPropPictureStyle, 0));
-        if (!p->byParam.count(param)) return kInvalidParameter;
+        if (param == 0)
+            param = static_cast<EdsInt32>(u32Of(*camera, kPropPictureStyle, 0));
+        if (!p->byParam.count(param))
+            return kInvalidParameter;
         break;
     default:
         break;
@@ -219,8 +254,8 @@ EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUIn
         } else if (newValue == 0 && st.recording) {
             st.recording = false;
             const std::uint32_t number = camera->takeFileNumber();
-            auto item = newFile(*camera, camera->release.moviePrefix, number, "MP4", ItemKind::Movie, camera->release.movieSize,
-                                0, 0);
+            auto item = newFile(*camera, camera->release.moviePrefix, number, "MP4", ItemKind::Movie,
+                                camera->release.movieSize, 0, 0);
             auto volume = camera->volumes.front();
             volume->folder(camera->release.folder, true)->children.push_back(item);
             item->parent = volume->folder(camera->release.folder, false);
@@ -228,7 +263,8 @@ EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUIn
             postObject(camera, kObjectEventDirItemCreated, volume, item);
         }
     }
-    if (before != after) postProperty(camera, kPropertyEventChanged, id);
+    if (before != after)
+        postProperty(camera, kPropertyEventChanged, id);
     return kOk;
 }
 
@@ -236,14 +272,18 @@ EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUIn
 // Commands and releases
 // ---------------------------------------------------------------------------------------------
 
-EdsError EosLibrary::release(const std::shared_ptr<Camera> &camera, bool autofocus) {
+EdsError EosLibrary::release(const std::shared_ptr<Camera> &camera, bool autofocus)
+{
     CameraState &st = state(camera);
     const EdsUInt32 saveTo = u32Of(*camera, kPropSaveTo, kSaveToCamera);
     const bool toCard = saveTo == kSaveToCamera || saveTo == kSaveToBoth;
     std::shared_ptr<Volume> volume = camera->volumes.empty() ? nullptr : camera->volumes.front();
-    if (toCard && !volume) return kTakePictureNoCardNg;
-    if (toCard && volume->writeProtected) return kTakePictureCardProtectNg;
-    if (autofocus && camera->release.afFailure && u32Of(*camera, kPropAfMode, 0) != 3) return kTakePictureAfNg;
+    if (toCard && !volume)
+        return kTakePictureNoCardNg;
+    if (toCard && volume->writeProtected)
+        return kTakePictureCardProtectNg;
+    if (autofocus && camera->release.afFailure && u32Of(*camera, kPropAfMode, 0) != 3)
+        return kTakePictureAfNg;
     st.afDone = autofocus || st.afDone;
 
     const EdsUInt32 quality = u32Of(*camera, kPropImageQuality, 0x0013FF0F);
@@ -251,24 +291,26 @@ EdsError EosLibrary::release(const std::shared_ptr<Camera> &camera, bool autofoc
     const EdsUInt32 secondSize = (quality >> 8) & 0xF, secondFormat = (quality >> 4) & 0xF;
     auto scaled = [&](EdsUInt32 sizeCode, bool wide) {
         const int full = wide ? camera->pictureWidth : camera->pictureHeight;
-        if (sizeCode == 0) return full;
-        if (sizeCode == 1 || sizeCode == 5 || sizeCode == 6) return full * 2 / 3;
+        if (sizeCode == 0)
+            return full;
+        if (sizeCode == 1 || sizeCode == 5 || sizeCode == 6)
+            return full * 2 / 3;
         return full / 2;
     };
     const std::uint32_t number = camera->takeFileNumber();
     std::vector<std::shared_ptr<Item>> files;
     if (mainFormat == 2 || mainFormat == 6)
-        files.push_back(newFile(*camera, camera->release.filePrefix, number, mainFormat == 6 ? "CR3" : "CR2", ItemKind::Raw,
-                                camera->release.rawSize, 0, 0));
+        files.push_back(newFile(*camera, camera->release.filePrefix, number, mainFormat == 6 ? "CR3" : "CR2",
+                                ItemKind::Raw, camera->release.rawSize, 0, 0));
     if (mainFormat == 1)
-        files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0, scaled(mainSize, true),
-                                scaled(mainSize, false)));
+        files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0,
+                                scaled(mainSize, true), scaled(mainSize, false)));
     if (secondFormat == 1)
         files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0,
                                 scaled(secondSize, true), scaled(secondSize, false)));
     if (files.empty())
-        files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0, camera->pictureWidth,
-                                camera->pictureHeight));
+        files.push_back(newFile(*camera, camera->release.filePrefix, number, "JPG", ItemKind::Jpeg, 0,
+                                camera->pictureWidth, camera->pictureHeight));
     for (auto &item : files) {
         if (toCard) {
             auto folder = volume->folder(camera->release.folder, true);
@@ -289,7 +331,8 @@ EdsError EosLibrary::release(const std::shared_ptr<Camera> &camera, bool autofoc
     return kOk;
 }
 
-EdsError EosLibrary::command(const std::shared_ptr<Camera> &camera, EdsUInt32 cmd, EdsInt32 param) {
+EdsError EosLibrary::command(const std::shared_ptr<Camera> &camera, EdsUInt32 cmd, EdsInt32 param)
+{
     CameraState &st = state(camera);
     const auto uparam = static_cast<EdsUInt32>(param);
     switch (cmd) {
@@ -301,37 +344,46 @@ EdsError EosLibrary::command(const std::shared_ptr<Camera> &camera, EdsUInt32 cm
         st.bulb = true;
         return kOk;
     case kCmdBulbEnd:
-        if (!st.bulb) return kOk;
+        if (!st.bulb)
+            return kOk;
         st.bulb = false;
         return release(camera, false);
     case kCmdPressShutterButton: {
-        if (uparam != 0 && uparam != 1 && uparam != 3 && uparam != 0x10001 && uparam != 0x10003) return kInvalidParameter;
+        if (uparam != 0 && uparam != 1 && uparam != 3 && uparam != 0x10001 && uparam != 0x10003)
+            return kInvalidParameter;
         const EdsUInt32 previous = st.button;
         st.button = uparam;
         if (uparam == 1) {
-            if (camera->release.afFailure && u32Of(*camera, kPropAfMode, 0) != 3) return kTakePictureAfNg;
+            if (camera->release.afFailure && u32Of(*camera, kPropAfMode, 0) != 3)
+                return kTakePictureAfNg;
             st.afDone = true;
         }
-        if ((uparam & 0xFF) == 3 && (previous & 0xFF) != 3) return release(camera, uparam == 3);
+        if ((uparam & 0xFF) == 3 && (previous & 0xFF) != 3)
+            return release(camera, uparam == 3);
         return kOk;
     }
     case kCmdDoEvfAf:
-        if (uparam > 1) return kInvalidParameter;
+        if (uparam > 1)
+            return kInvalidParameter;
         if (uparam == 1) {
-            if (camera->release.afFailure) return kTakePictureAfNg;
+            if (camera->release.afFailure)
+                return kTakePictureAfNg;
             st.afDone = true;
         }
         return kOk;
     case kCmdDriveLensEvf:
         if (uparam != 1 && uparam != 2 && uparam != 3 && uparam != 0x8001 && uparam != 0x8002 && uparam != 0x8003)
             return kInvalidParameter;
-        if (!liveViewToPc(*camera)) return kNotSupported;
+        if (!liveViewToPc(*camera))
+            return kNotSupported;
         st.afDone = false;
         return kOk;
     case kCmdDoClickWbEvf: {
         const auto x = static_cast<std::int32_t>(uparam >> 16), y = static_cast<std::int32_t>(uparam & 0xFFFF);
-        if (x >= kCoordWidth || y >= kCoordHeight) return kInvalidParameter;
-        if (!liveViewToPc(*camera)) return kNotSupported;
+        if (x >= kCoordWidth || y >= kCoordHeight)
+            return kInvalidParameter;
+        if (!liveViewToPc(*camera))
+            return kNotSupported;
         postProperty(camera, kPropertyEventChanged, kPropEvfWhiteBalance);
         return kOk;
     }
@@ -342,17 +394,22 @@ EdsError EosLibrary::command(const std::shared_ptr<Camera> &camera, EdsUInt32 cm
     case kCmdSetModeDialDisable:
         return kOk;
     case kCmdDrivePowerZoom: {
-        if (!camera->powerZoom) return kNotSupported;
-        if (uparam != 0 && uparam != 1 && uparam != 2 && uparam != 0x11 && uparam != 0x12) return kInvalidParameter;
-        if (uparam == 0) return kOk;
+        if (!camera->powerZoom)
+            return kNotSupported;
+        if (uparam != 0 && uparam != 1 && uparam != 2 && uparam != 0x11 && uparam != 0x12)
+            return kInvalidParameter;
+        if (uparam == 0)
+            return kOk;
         const bool tele = (uparam & 0xF) == 2;
         const std::uint32_t step = (uparam & 0x10) ? 5 : 10;
         st.zoomPosition = tele ? std::min<std::uint32_t>(100, st.zoomPosition + step)
                                : (st.zoomPosition > step ? st.zoomPosition - step : 0);
         // Bits: controllable, attached, battery ok; 3..4 the end reached; 16+ the speed.
         EdsUInt32 info = 0x1 | 0x20 | 0x40 | (u32Of(*camera, kPropPowerZoomSpeed, 1) << 16);
-        if (st.zoomPosition == 100) info |= 0x08;
-        if (st.zoomPosition == 0) info |= 0x10;
+        if (st.zoomPosition == 100)
+            info |= 0x08;
+        if (st.zoomPosition == 0)
+            info |= 0x10;
         postState(camera, kStateEventPowerZoomInfoChanged, info);
         return kOk;
     }
@@ -365,9 +422,11 @@ EdsError EosLibrary::command(const std::shared_ptr<Camera> &camera, EdsUInt32 cm
 // Live view and transfers
 // ---------------------------------------------------------------------------------------------
 
-EdsError EosLibrary::liveViewFrame(const std::shared_ptr<Camera> &camera, EvfObject &evf) {
+EdsError EosLibrary::liveViewFrame(const std::shared_ptr<Camera> &camera, EvfObject &evf)
+{
     CameraState &st = state(camera);
-    if (!liveViewToPc(*camera)) return kObjectNotReady;
+    if (!liveViewToPc(*camera))
+        return kObjectNotReady;
     if (st.notReadyLeft > 0) {
         --st.notReadyLeft;
         return kObjectNotReady;
@@ -377,18 +436,23 @@ EdsError EosLibrary::liveViewFrame(const std::shared_ptr<Camera> &camera, EvfObj
     char caption[96];
     std::snprintf(caption, sizeof caption, "LIVE VIEW #%06llu X%u", static_cast<unsigned long long>(st.frame),
                   static_cast<unsigned>(zoom));
-    const RgbImage image = testPattern(camera->liveView.width, camera->liveView.height, seedOf(camera->id), st.frame, caption);
+    const RgbImage image = testPattern(camera->liveView.width, camera->liveView.height, seedOf(camera->id), st.frame,
+                                       caption);
     const std::vector<std::uint8_t> frame = encodeJpeg(image, camera->liveView.quality);
-    if (!carries(camera, frame.size())) return kCommDisconnected;
+    if (!carries(camera, frame.size()))
+        return kCommDisconnected;
     const EdsError e = evf.stream->replace(frame);
-    if (e != kOk) return e;
+    if (e != kOk)
+        return e;
 
     EdsPoint position{0, 0};
-    if (Property *p = camera->property(kPropEvfZoomPosition); p && p->value.size() == 8) std::memcpy(&position, p->value.data(), 8);
+    if (Property *p = camera->property(kPropEvfZoomPosition); p && p->value.size() == 8)
+        std::memcpy(&position, p->value.data(), 8);
     const EdsInt32 z = zoom == 0 ? 1 : static_cast<EdsInt32>(zoom);
     const EdsSize coord{kCoordWidth, kCoordHeight};
     EdsRect zoomRect{position, {kCoordWidth / z, kCoordHeight / z}};
-    if (z == 1) zoomRect.point = {0, 0};
+    if (z == 1)
+        zoomRect.point = {0, 0};
     zoomRect.point.x = std::min(zoomRect.point.x, kCoordWidth - zoomRect.size.width);
     zoomRect.point.y = std::min(zoomRect.point.y, kCoordHeight - zoomRect.size.height);
     const Histogram h = histogramOf(image);
@@ -420,7 +484,8 @@ EdsError EosLibrary::liveViewFrame(const std::shared_ptr<Camera> &camera, EvfObj
     return kOk;
 }
 
-EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObject &stream) {
+EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObject &stream)
+{
     const std::shared_ptr<Camera> camera = object.camera;
     CameraState &st = state(camera);
     const std::vector<std::uint8_t> &content = object.item->content();
@@ -428,8 +493,10 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
     const Item *key = object.item.get();
     // A copy: a progress callback may complete or cancel the transfer and drop the entry.
     const std::uint64_t offset = st.downloaded.count(key) ? st.downloaded[key] : 0;
-    if (size == 0 || offset + size > total) return kInvalidLength;
-    if (offset + size < total && size % 512 != 0) return kInvalidParameter;
+    if (size == 0 || offset + size > total)
+        return kInvalidLength;
+    if (offset + size < total && size % 512 != 0)
+        return kInvalidParameter;
 
     std::uint64_t done = 0;
     int lastPercent = -1;
@@ -437,11 +504,13 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
         std::uint64_t block = std::min(kTransferBlock, size - done);
         const std::optional<std::uint64_t> beforeUnplug = bytesBeforeUnplug(camera, block);
         const bool unplug = beforeUnplug.has_value();
-        if (unplug) block = *beforeUnplug;
+        if (unplug)
+            block = *beforeUnplug;
         std::uint64_t written = 0;
         if (block > 0) {
             const EdsError e = stream.write(content.data() + offset + done, block, &written);
-            if (e != kOk) return e;
+            if (e != kOk)
+                return e;
         }
         done += written;
         if (unplug) {
@@ -480,9 +549,10 @@ EdsError EosLibrary::download(ItemObject &object, std::uint64_t size, StreamObje
 
 namespace {
 bool wants(EdsUInt32 installed, EdsUInt32 all, EdsUInt32 event) { return installed == all || installed == event; }
-}  // namespace
+} // namespace
 
-void EosLibrary::postProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 event, EdsUInt32 property) {
+void EosLibrary::postProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 event, EdsUInt32 property)
+{
     pump().post([this, camera, event, property] {
         EdsPropertyEventHandler handler = nullptr;
         void *context = nullptr;
@@ -500,7 +570,8 @@ void EosLibrary::postProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 e
 }
 
 void EosLibrary::postObject(const std::shared_ptr<Camera> &camera, EdsUInt32 event, std::shared_ptr<Volume> volume,
-                            std::shared_ptr<Item> item) {
+                            std::shared_ptr<Item> item)
+{
     pump().post([this, camera, event, volume, item] {
         EdsObjectEventHandler handler = nullptr;
         void *context = nullptr;
@@ -508,7 +579,8 @@ void EosLibrary::postObject(const std::shared_ptr<Camera> &camera, EdsUInt32 eve
         {
             std::lock_guard lock(mutex());
             auto it = states_.find(camera);
-            if (it == states_.end() || !it->second.objectHandler || !wants(it->second.objectEvent, kObjectEventAll, event))
+            if (it == states_.end() || !it->second.objectHandler ||
+                !wants(it->second.objectEvent, kObjectEventAll, event))
                 return;
             handler = it->second.objectHandler;
             context = it->second.objectContext;
@@ -530,7 +602,8 @@ void EosLibrary::postObject(const std::shared_ptr<Camera> &camera, EdsUInt32 eve
     });
 }
 
-void EosLibrary::postState(const std::shared_ptr<Camera> &camera, EdsUInt32 event, EdsUInt32 data) {
+void EosLibrary::postState(const std::shared_ptr<Camera> &camera, EdsUInt32 event, EdsUInt32 data)
+{
     pump().post([this, camera, event, data] {
         EdsStateEventHandler handler = nullptr;
         void *context = nullptr;
@@ -548,7 +621,8 @@ void EosLibrary::postState(const std::shared_ptr<Camera> &camera, EdsUInt32 even
 
 void EosLibrary::camerasReplaced() { states_.clear(); }
 
-void EosLibrary::cameraAttached(const std::shared_ptr<Camera> &) {
+void EosLibrary::cameraAttached(const std::shared_ptr<Camera> &)
+{
     pump().post([this] {
         EdsCameraAddedHandler handler = nullptr;
         void *context = nullptr;
@@ -557,13 +631,16 @@ void EosLibrary::cameraAttached(const std::shared_ptr<Camera> &) {
             handler = addedHandler;
             context = addedContext;
         }
-        if (handler) handler(context);
+        if (handler)
+            handler(context);
     });
 }
 
-void EosLibrary::cameraDetached(const std::shared_ptr<Camera> &camera) {
+void EosLibrary::cameraDetached(const std::shared_ptr<Camera> &camera)
+{
     auto it = states_.find(camera);
-    if (it == states_.end()) return;
+    if (it == states_.end())
+        return;
     CameraState &st = it->second;
     st.sessionOpen = false;
     st.recording = false;
@@ -572,7 +649,8 @@ void EosLibrary::cameraDetached(const std::shared_ptr<Camera> &camera) {
     postState(camera, kStateEventShutdown, 0);
 }
 
-std::uint32_t EosLibrary::fireEventOn(const std::shared_ptr<Camera> &camera, std::uint32_t event, std::uint32_t param) {
+std::uint32_t EosLibrary::fireEventOn(const std::shared_ptr<Camera> &camera, std::uint32_t event, std::uint32_t param)
+{
     if (event >= 0x101 && event <= 0x1FF) {
         postProperty(camera, event, param);
         return kControlOk;
@@ -581,8 +659,10 @@ std::uint32_t EosLibrary::fireEventOn(const std::shared_ptr<Camera> &camera, std
         CameraState &st = state(camera);
         std::shared_ptr<Volume> volume = camera->volumes.empty() ? nullptr : camera->volumes.front();
         const bool aboutItem = event >= kObjectEventDirItemCreated && event <= 0x20A;
-        if (aboutItem && !st.lastItem) return error(kControlState, "the camera has made no file yet to report");
-        if (!aboutItem && !volume) return error(kControlState, "the camera has no volume to report");
+        if (aboutItem && !st.lastItem)
+            return error(kControlState, "the camera has made no file yet to report");
+        if (!aboutItem && !volume)
+            return error(kControlState, "the camera has no volume to report");
         postObject(camera, event, volume, aboutItem ? st.lastItem : nullptr);
         return kControlOk;
     }
@@ -590,13 +670,15 @@ std::uint32_t EosLibrary::fireEventOn(const std::shared_ptr<Camera> &camera, std
         postState(camera, event, param);
         return kControlOk;
     }
-    return error(kControlBadArgument, "event " + hexText(event) + " is no property (0x1xx), object (0x2xx) or state (0x3xx) event");
+    return error(kControlBadArgument,
+                 "event " + hexText(event) + " is no property (0x1xx), object (0x2xx) or state (0x3xx) event");
 }
 
 std::uint32_t EosLibrary::releaseOn(const std::shared_ptr<Camera> &camera) { return release(camera, true); }
 
-void EosLibrary::propertyChangedByCamera(const std::shared_ptr<Camera> &camera, std::uint32_t property) {
+void EosLibrary::propertyChangedByCamera(const std::shared_ptr<Camera> &camera, std::uint32_t property)
+{
     postProperty(camera, kPropertyEventChanged, property);
 }
 
-}  // namespace tbx::sim::eds
+} // namespace tbx::sim::eds

@@ -33,10 +33,10 @@ struct CameraState {
     EdsUInt32 button = 0;
     int notReadyLeft = 0;
     std::uint64_t frame = 0;
-    std::uint64_t hostCapacity = 0;  ///< bytes the host said it can take
-    std::uint32_t zoomPosition = 20;  ///< power zoom, 0 (wide) to 100 (tele)
-    std::vector<std::shared_ptr<Item>> pending;  ///< pictures waiting for the host
-    std::map<const Item *, std::uint64_t> downloaded;  ///< bytes delivered per item so far
+    std::uint64_t hostCapacity = 0;                   ///< bytes the host said it can take
+    std::uint32_t zoomPosition = 20;                  ///< power zoom, 0 (wide) to 100 (tele)
+    std::vector<std::shared_ptr<Item>> pending;       ///< pictures waiting for the host
+    std::map<const Item *, std::uint64_t> downloaded; ///< bytes delivered per item so far
     std::shared_ptr<Item> lastItem;
 };
 
@@ -48,7 +48,8 @@ public:
     // Objects (in the table of SimLibrary::objects()).
     Object *find(EdsBaseRef ref) const { return static_cast<Object *>(objects().find(ref)); }
     template <class T>
-    T *as(EdsBaseRef ref, Kind kind) const {
+    T *as(EdsBaseRef ref, Kind kind) const
+    {
         Object *o = find(ref);
         return o != nullptr && o->kind == kind ? static_cast<T *>(o) : nullptr;
     }
@@ -95,4 +96,4 @@ private:
 
 EosLibrary &library();
 
-}  // namespace tbx::sim::eds
+} // namespace tbx::sim::eds

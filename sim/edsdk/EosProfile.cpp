@@ -65,12 +65,13 @@ constexpr Named kPropertyNames[] = {
 };
 
 constexpr Named kTypeNames[] = {
-    {"Bool", kTypeBool},         {"String", kTypeString},       {"Int32", kTypeInt32},
-    {"UInt32", kTypeUInt32},     {"ByteBlock", kTypeByteBlock}, {"Point", kTypePoint},
-    {"Rect", kTypeRect},         {"Int32_Array", kTypeInt32Array}, {"UInt32_Array", kTypeUInt32Array},
+    {"Bool", kTypeBool},     {"String", kTypeString},          {"Int32", kTypeInt32},
+    {"UInt32", kTypeUInt32}, {"ByteBlock", kTypeByteBlock},    {"Point", kTypePoint},
+    {"Rect", kTypeRect},     {"Int32_Array", kTypeInt32Array}, {"UInt32_Array", kTypeUInt32Array},
 };
 
-std::vector<std::uint8_t> wordsOf(std::initializer_list<std::int32_t> values) {
+std::vector<std::uint8_t> wordsOf(std::initializer_list<std::int32_t> values)
+{
     std::vector<std::uint8_t> out(values.size() * 4);
     std::size_t at = 0;
     for (std::int32_t v : values) {
@@ -81,23 +82,27 @@ std::vector<std::uint8_t> wordsOf(std::initializer_list<std::int32_t> values) {
 }
 
 // Exposure codes in third stops: a full stop is 8 units, its thirds are at +3 and +5.
-std::vector<std::int32_t> thirds(std::int32_t first, std::int32_t last) {
+std::vector<std::int32_t> thirds(std::int32_t first, std::int32_t last)
+{
     std::vector<std::int32_t> out;
     for (std::int32_t stop = first; stop <= last; stop += 8)
         for (std::int32_t third : {0, 3, 5})
-            if (stop + third <= last) out.push_back(stop + third);
+            if (stop + third <= last)
+                out.push_back(stop + third);
     return out;
 }
 
 std::vector<std::uint8_t> styleDesc(std::int32_t contrast, std::uint32_t sharpness, std::int32_t saturation,
-                                    std::int32_t colorTone, std::uint32_t filter, std::uint32_t toning) {
+                                    std::int32_t colorTone, std::uint32_t filter, std::uint32_t toning)
+{
     EdsPictureStyleDesc d{contrast, sharpness, saturation, colorTone, filter, toning, 2, 2};
     std::vector<std::uint8_t> out(sizeof d);
     std::memcpy(out.data(), &d, sizeof d);
     return out;
 }
 
-void eosDefaults(Camera &c) {
+void eosDefaults(Camera &c)
+{
     c.description = "Canon EOS 90D";
     c.portName = "USB:SIM-EOS-0001";
     c.subType = 1;
@@ -113,9 +118,10 @@ void eosDefaults(Camera &c) {
     p[kPropCurrentStorage] = Property::string(kTypeString, "SD", 32, false);
     p[kPropCurrentFolder] = Property::string(kTypeString, "100CANON", 32, false);
     p[kPropBodyIdEx] = Property::string(kTypeString, "083021000123", 32, false);
-    p[kPropImageQuality] = Property::u32(kTypeUInt32, 0x0013FF0F).list(
-        {0x0013FF0F, 0x0012FF0F, 0x0113FF0F, 0x0112FF0F, 0x0E13FF0F, 0x0E12FF0F, 0x0F13FF0F, 0x0064FF0F,
-         0x0164FF0F, 0x00640013, 0x00640012, 0x00640113, 0x00640E13});
+    p[kPropImageQuality] = Property::u32(kTypeUInt32, 0x0013FF0F)
+                               .list({0x0013FF0F, 0x0012FF0F, 0x0113FF0F, 0x0112FF0F, 0x0E13FF0F, 0x0E12FF0F,
+                                      0x0F13FF0F, 0x0064FF0F, 0x0164FF0F, 0x00640013, 0x00640012, 0x00640113,
+                                      0x00640E13});
     p[kPropFocusInfo] = Property::block(kTypeFocusInfo, std::vector<std::uint8_t>(sizeof(EdsFocusInfo)), false);
     p[kPropWhiteBalance] = Property::i32(kTypeInt32, 0).list({0, 1, 2, 3, 4, 5, 6, 8, 9});
     p[kPropColorTemperature] = Property::u32(kTypeUInt32, 5200);
@@ -123,7 +129,8 @@ void eosDefaults(Camera &c) {
     p[kPropWhiteBalanceShift] = Property::block(kTypeInt32Array, wordsOf({0, 0}), true);
     p[kPropWhiteBalanceShift].range = std::make_pair(-9, 9);
     p[kPropColorSpace] = Property::u32(kTypeUInt32, 1).list({1, 2});
-    p[kPropPictureStyle] = Property::u32(kTypeUInt32, 0x81).list({0x87, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x88, 0x21, 0x22, 0x23});
+    p[kPropPictureStyle] = Property::u32(kTypeUInt32, 0x81)
+                               .list({0x87, 0x81, 0x82, 0x83, 0x84, 0x85, 0x86, 0x88, 0x21, 0x22, 0x23});
     {
         Property desc = Property::block(kTypePictureStyleDesc, styleDesc(0, 4, 0, 0, 0xFFFFFFFF, 0xFFFFFFFF), true);
         for (std::int32_t style : {0x87, 0x81, 0x82, 0x83, 0x84, 0x86, 0x88, 0x21, 0x22, 0x23})
@@ -134,8 +141,9 @@ void eosDefaults(Camera &c) {
     p[kPropAeMode] = Property::u32(kTypeUInt32, 3).list({0, 1, 2, 3, 4, 9, 22});
     p[kPropAeModeSelect] = Property::u32(kTypeUInt32, 3).list({0, 1, 2, 3, 4, 9, 22});
     p[kPropDriveMode] = Property::u32(kTypeUInt32, 0).list({0, 1, 4, 5, 16, 17});
-    p[kPropIsoSpeed] = Property::u32(kTypeUInt32, 0x48).list(
-        {0, 0x40, 0x48, 0x4B, 0x4D, 0x50, 0x53, 0x55, 0x58, 0x5B, 0x5D, 0x60, 0x63, 0x65, 0x68, 0x6B, 0x6D, 0x70, 0x78});
+    p[kPropIsoSpeed] = Property::u32(kTypeUInt32, 0x48)
+                           .list({0, 0x40, 0x48, 0x4B, 0x4D, 0x50, 0x53, 0x55, 0x58, 0x5B, 0x5D, 0x60, 0x63, 0x65, 0x68,
+                                  0x6B, 0x6D, 0x70, 0x78});
     p[kPropMeteringMode] = Property::u32(kTypeUInt32, 3).list({1, 3, 4, 5});
     p[kPropAfMode] = Property::u32(kTypeUInt32, 0).list({0, 1, 2});
     p[kPropAv] = Property::u32(kTypeUInt32, 0x30).list(thirds(0x28, 0x50));
@@ -147,7 +155,8 @@ void eosDefaults(Camera &c) {
     {
         // -5 to +5 in third stops: negative values are the byte's two's complement.
         std::vector<std::int32_t> compensation;
-        for (std::int32_t v : thirds(-40, 40)) compensation.push_back(v & 0xFF);
+        for (std::int32_t v : thirds(-40, 40))
+            compensation.push_back(v & 0xFF);
         p[kPropExposureCompensation] = Property::u32(kTypeUInt32, 0).list(compensation);
     }
     p[kPropAvailableShots] = Property::u32(kTypeUInt32, 0, false);
@@ -156,7 +165,7 @@ void eosDefaults(Camera &c) {
     p[kPropLensStatus] = Property::u32(kTypeUInt32, 1, false);
     p[kPropArtist] = Property::string(kTypeString, "", 64, true);
     p[kPropCopyright] = Property::string(kTypeString, "", 64, true);
-    p[kPropPowerZoomSpeed] = Property::u32(kTypeUInt32, 1);  // offered only with the power-zoom adapter
+    p[kPropPowerZoomSpeed] = Property::u32(kTypeUInt32, 1); // offered only with the power-zoom adapter
     p[kPropPowerZoomSpeed].range = std::make_pair(0, 100);
     p[kPropEvfOutputDevice] = Property::u32(kTypeUInt32, 0);
     p[kPropEvfOutputDevice].range = std::make_pair(0, 3);
@@ -183,17 +192,21 @@ void eosDefaults(Camera &c) {
 
 // Older bodies (device sub-type 0) pack the image quality without the 0xFF0F filler, use RAW
 // format 2, and offer no list of values: hosts find them by trying.
-void eosSettle(Camera &c, bool qualityGiven) {
-    if (c.subType != 0 || qualityGiven) return;
+void eosSettle(Camera &c, bool qualityGiven)
+{
+    if (c.subType != 0 || qualityGiven)
+        return;
     Property *quality = c.property(kPropImageQuality);
-    if (quality == nullptr) return;
+    if (quality == nullptr)
+        return;
     quality->setU32(0x00130000);
     quality->list({0x00130000, 0x00120000, 0x01130000, 0x01120000, 0x02130000, 0x02120000, 0x00240000, 0x00240013,
                    0x00240012, 0x00240113},
                   false);
 }
 
-std::uint32_t eosFormat(const Item &item) {
+std::uint32_t eosFormat(const Item &item)
+{
     switch (item.kind) {
     case ItemKind::Jpeg:
         return kFormatJpeg;
@@ -209,25 +222,34 @@ std::uint32_t eosFormat(const Item &item) {
     }
 }
 
-std::uint32_t eosStorage(const std::string &name) {
-    if (name == "CF") return 1;
-    if (name == "SD") return 2;
-    if (name == "HD") return 4;
-    if (name == "CFast") return 5;
-    if (name == "CFe") return 7;
+std::uint32_t eosStorage(const std::string &name)
+{
+    if (name == "CF")
+        return 1;
+    if (name == "SD")
+        return 2;
+    if (name == "HD")
+        return 4;
+    if (name == "CFast")
+        return 5;
+    if (name == "CFe")
+        return 7;
     return 0;
 }
 
 template <std::size_t N>
-std::optional<std::uint32_t> lookup(const Named (&table)[N], const std::string &name) {
+std::optional<std::uint32_t> lookup(const Named (&table)[N], const std::string &name)
+{
     for (const auto &entry : table)
-        if (name == entry.name) return entry.id;
+        if (name == entry.name)
+            return entry.id;
     return std::nullopt;
 }
 
-}  // namespace
+} // namespace
 
-const FamilyProfile &eosProfile() {
+const FamilyProfile &eosProfile()
+{
     static const FamilyProfile profile{
         "EOS",
         eosDefaults,
@@ -240,4 +262,4 @@ const FamilyProfile &eosProfile() {
     return profile;
 }
 
-}  // namespace tbx::sim::eds
+} // namespace tbx::sim::eds

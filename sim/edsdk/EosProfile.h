@@ -7,4 +7,4 @@
 namespace tbx::sim::eds {
 
 const FamilyProfile &eosProfile();
-}  // namespace tbx::sim::eds
+} // namespace tbx::sim::eds
