@@ -136,6 +136,9 @@ struct EngineHooks {
     /// Queues a probe-progress percentage (kind 7) for the engine at \p registryIndex. Safe on any
     /// thread; dropped when no engine or no handler is there.
     void (*probeProgress)(int registryIndex, int percent) noexcept = nullptr;
+    /// The legacy PowerShot cameras' records, which the PTP driver thins out when its SDK reports
+    /// a camera of that list too.
+    CameraRecordList *legacyRecords = nullptr;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -261,6 +264,8 @@ public:
 
 protected:
     CameraRecordList &records();
+    /// The legacy PowerShot records (EngineHooks::legacyRecords); null when the engine gave none.
+    CameraRecordList *legacyRecords() const { return hooks_.legacyRecords; }
     /// Queues probe progress through the engine (kind 7).
     void reportProbeProgress(int percent) const;
 

@@ -234,7 +234,7 @@ TTetherbox::TTetherbox(DriverArray drivers) : drivers_(std::move(drivers))
     TimerPS2Viewfinder = std::make_unique<platform::Timer>([this] { TimerPS2ViewfinderTimer(); },
                                                            PS2ViewfinderRefreshInterval, false);
     registryIndex_ = EngineRegistry::add(this);
-    const EngineHooks hooks{&TTetherbox::QueueProbeProgress};
+    const EngineHooks hooks{&TTetherbox::QueueProbeProgress, &records_[SlotLegacy]};
     for (int slot = 0; slot < kDriverSlotCount; ++slot)
         driver(slot).Attach(registryIndex_, records_[static_cast<std::size_t>(slot)], hooks);
 }

@@ -1,0 +1,102 @@
+// An in-process PRSDK for the PTP driver's own tests: properties with values and descriptions, a
+// device-information dataset, results to fail with, and a log of the calls that change the camera.
+#pragma once
+
+#include "drivers/prsdk/TPRSDK.h"
+#include "platform/Errors.h"
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tbx::prtest {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline void put(Bytes &out, std::uint32_t value, std::size_t size)
+{
+    for (std::size_t i = 0; i < size; ++i)
+        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+inline void putArray(Bytes &out, const std::vector<std::uint16_t> &codes)
+{
+    put(out, static_cast<std::uint32_t>(codes.size()), 4);
+    for (std::uint16_t code : codes)
+        put(out, code, 2);
+}
+
+/// A device-information dataset listing \p operations and \p properties.
+inline Bytes deviceInfo(const std::vector<std::uint16_t> &operations, const std::vector<std::uint16_t> &properties)
+{
+    Bytes out;
+    put(out, 100, 2);
+    put(out, 11, 4);
+    put(out, 100, 2);
+    out.push_back(0); // empty extension description
+    put(out, 0, 2);
+    putArray(out, operations);
+    putArray(out, {0xC008});
+    putArray(out, properties);
+    putArray(out, {});
+    putArray(out, {0x3801});
+    for (int i = 0; i < 4; ++i)
+        out.push_back(0);
+    return out;
+}
+
+/// A property description with an enumeration (form 2) or a range (form 1) of \p values.
+inline Bytes propertyDesc(std::uint16_t code, std::size_t size, std::uint32_t current,
+                          const std::vector<std::uint32_t> &values, std::uint8_t form = 2)
+{
+    Bytes out;
+    put(out, code, 2);
+    put(out, size == 1 ? 2 : 4, 2);
+    out.push_back(1);
+    put(out, current, size);
+    put(out, current, size);
+    out.push_back(form);
+    if (form == 2)
+        put(out, static_cast<std::uint32_t>(values.size()), 2);
+    for (std::uint32_t value : values)
+        put(out, value, size);
+    return out;
+}
+
+struct FakeCamera {
+    std::map<std::uint16_t, Bytes> values;
+    std::map<std::uint16_t, Bytes> descs;
+    Bytes info = deviceInfo({0x9008, 0x900B, 0x9014}, {});
+    /// Entry point name -> result it returns instead of working.
+    std::map<std::string, std::uint32_t> failures;
+    /// "name" or "name code=value" for each call that changes the camera or reads a description.
+    std::vector<std::string> log;
+    std::vector<sdk::PrDeviceInfoTable> devices;
+    bool loaded = false;
+
+    void setValue(std::uint16_t code, std::uint32_t value, std::size_t size)
+    {
+        Bytes bytes;
+        put(bytes, value, size);
+        values[code] = bytes;
+    }
+    std::uint32_t fail(const char *name) const
+    {
+        const auto it = failures.find(name);
+        return it == failures.end() ? 0 : it->second;
+    }
+    static void addDevice(FakeCamera &camera, const std::u16string &model)
+    {
+        sdk::PrDeviceInfoTable device{};
+        std::memcpy(device.ModelName, model.data(), model.size() * 2);
+        camera.devices.push_back(device);
+    }
+};
+
+inline FakeCamera *g_camera = nullptr;
+
+/// The fake's entry points, over g_camera.
+const prsdk::PrSdk &fakeSdk();
+
+} // namespace tbx::prtest
