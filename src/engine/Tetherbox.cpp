@@ -395,7 +395,7 @@ void TTetherbox::closeQuietly()
     // Best effort: the camera may already be gone, and closing must still end the SDKs.
     if (viewfinderMode_) {
         try {
-            viewfinderMode_ = false;
+            endViewfinder();
             setEOSViewfinderTimer(false);
             setPS2ViewfinderTimer(false);
             if (family() != CamModNone)
@@ -510,7 +510,7 @@ void TTetherbox::Connect(int family, int index, ConnectInfoType &info)
 int TTetherbox::Disconnect()
 {
     // Whatever the family, nothing of the viewfinder or of a PTP download outlives the camera.
-    viewfinderMode_ = false;
+    endViewfinder();
     singleFrame_ = false;
     movieRecording_ = false;
     setEOSViewfinderTimer(false);

@@ -11,6 +11,7 @@
 
 #include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -347,6 +348,9 @@ private:
     void endFamily(int family);
     void enumerateFamily(int family);
     void closeQuietly();
+    /// Leaves viewfinder mode and waits for a frame being handed to the host on an SDK thread
+    /// (not for one the calling thread is delivering), so no frame follows.
+    void endViewfinder();
 
     // Event path
     void pollTick();
@@ -386,6 +390,11 @@ private:
     bool movieRecording_ = false;
     bool singleFrame_ = false;
     std::atomic<bool> useSDKThread_{false};
+    /// PTP frames handed to the host on the SDK's thread right now; the viewfinder ends only
+    /// once none is (endViewfinder). Guards the switch of viewfinderMode_ against a delivery.
+    std::mutex directFrameMutex_;
+    std::condition_variable directFrameDone_;
+    int directFrames_ = 0;
     bool ptpDisabled_ = false;
     bool sdkStarted_[4] = {};
     std::atomic<ReleaseModeType> releaseMode_{ReleaseModeOnlyToPC};

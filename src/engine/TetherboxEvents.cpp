@@ -14,6 +14,8 @@
 
 #include <climits>
 #include <cstring>
+#include <span>
+#include <utility>
 
 namespace tbx {
 
@@ -504,40 +506,58 @@ std::uint32_t TBX_STDCALL TTetherbox::LegacyViewfinderCallback(void *buffer, std
     return EngineAccess::withEngine(context, [&](TTetherbox &e) { e.queueFrame(buffer, size); });
 }
 
+namespace {
+/// The engine whose PTP frame the calling thread is handing to the host, if any.
+thread_local const TTetherbox *tlsDirectFrameEngine = nullptr;
+} // namespace
+
 std::uint32_t TBX_STDCALL TTetherbox::PTPViewfinderCallback(std::uint32_t /*camera*/, std::uint32_t context,
                                                                  std::uint32_t size, void *buffer)
 {
-    // A frame for the SDK's own thread is prepared while the registry keeps the engine alive but
-    // handed to the host afterwards, so a host handler that destroys the control or waits for the
-    // owner thread never waits for itself; nothing of the engine is touched after that.
-    TNotifyViewfinderEvent direct;
-    JpegBlob frame;
-    ViewfinderPositionType metadata;
-    EngineAccess::withEngine(context, [&](TTetherbox &e) {
+    // A frame for the SDK's own thread is handed to the host while the registry still holds the
+    // engine and while it counts as being delivered: destroying the engine, stopping the
+    // viewfinder or disconnecting waits for it, and no frame starts after them.
+    return EngineAccess::withEngine(context, [&](TTetherbox &e) {
         {
             std::lock_guard lock(e.metadataMutex_);
             e.metadata_.Valid = 0;
         }
-        if (!e.viewfinderMode_ || !e.OnViewfinderEvent.assigned())
-            return;
         if (!e.useSDKThread_) {
-            e.queueFrame(buffer, size);
+            if (e.viewfinderMode_ && e.OnViewfinderEvent.assigned())
+                e.queueFrame(buffer, size);
             return;
         }
         if (buffer == nullptr || size == 0 || size > kMaxFrameBytes)
             return;
-        const auto *bytes = static_cast<const std::uint8_t *>(buffer);
-        frame.assign(bytes, bytes + size);
-        metadata = e.ViewfinderMetadata();
-        direct = e.OnViewfinderEvent.get();
-    });
-    if (direct) {
+        TNotifyViewfinderEvent direct;
+        {
+            std::lock_guard lock(e.directFrameMutex_);
+            if (!e.viewfinderMode_ || !e.OnViewfinderEvent.assigned())
+                return;
+            direct = e.OnViewfinderEvent.get();
+            ++e.directFrames_;
+        }
+        const TTetherbox *outer = std::exchange(tlsDirectFrameEngine, &e);
         try {
-            direct(std::span<const std::uint8_t>(frame), metadata);
+            const auto *bytes = static_cast<const std::uint8_t *>(buffer);
+            direct(std::span<const std::uint8_t>(bytes, size), e.ViewfinderMetadata());
         } catch (...) {
         }
-    }
-    return 0;
+        tlsDirectFrameEngine = outer;
+        {
+            std::lock_guard lock(e.directFrameMutex_);
+            --e.directFrames_;
+        }
+        e.directFrameDone_.notify_all();
+    });
+}
+
+void TTetherbox::endViewfinder()
+{
+    std::unique_lock lock(directFrameMutex_);
+    viewfinderMode_ = false;
+    const int own = tlsDirectFrameEngine == this ? 1 : 0;
+    directFrameDone_.wait(lock, [&] { return directFrames_ <= own; });
 }
 
 // ---------------------------------------------------------------------------------------------

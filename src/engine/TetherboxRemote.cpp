@@ -181,14 +181,27 @@ void TTetherbox::remoteGetPTPPicture(const std::string &fileName)
         if (ptpFile_ == nullptr)
             throw EInOutError("Cannot create file \"" + fileName + "\"");
     }
+    // Nothing on disk may pretend to be a whole picture: a failed download, one the SDK ended
+    // without its final empty block, and one that could not be written leave no file behind.
     try {
         driver(SlotPTP).RemoteGetPTPPicture(record, &TTetherbox::PTPTransferCallback, registryIndex_);
     } catch (...) {
         closePTPFile();
+        platform::removeFile(fileName);
         throw;
+    }
+    bool ended;
+    {
+        std::lock_guard lock(ptpMutex_);
+        ended = ptpFile_ == nullptr; // the final empty block closed it
     }
     closePTPFile();
     std::lock_guard lock(ptpMutex_);
+    if (!ended || ptpWriteFailed_)
+        platform::removeFile(fileName);
+    if (!ended)
+        throw ECamException("The camera ended the transfer before the whole picture arrived; \"" + fileName +
+                            "\" was not written");
     if (ptpWriteFailed_)
         throw EInOutError("Could not write the picture to file \"" + fileName + "\"");
     const auto it = std::find_if(pendingPTP_.begin(), pendingPTP_.end(),

@@ -115,7 +115,7 @@ void TTetherbox::RemoteStopViewfinder()
     setPS2ViewfinderTimer(false);
     if (!viewfinderMode_)
         return;
-    viewfinderMode_ = false;
+    endViewfinder();
     singleFrame_ = false;
     switch (requireCamera()) {
     case CamModPowerShot:

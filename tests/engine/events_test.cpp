@@ -260,7 +260,7 @@ TEST_F(PTPTransferTest, BlocksGoIntoTheFileWhichIsClosedAtTheEnd)
     EXPECT_EQ(contents(), "JFIF-DATA");
 }
 
-TEST_F(PTPTransferTest, AFailedDownloadClosesTheFileAndKeepsTheTransferForAnotherTry)
+TEST_F(PTPTransferTest, AnUnfinishedDownloadLeavesNoFileAndKeepsTheTransferForAnotherTry)
 {
     announce(0x12);
     pr().onCall("RemoteGetPTPPicture", [&] {
@@ -268,12 +268,20 @@ TEST_F(PTPTransferTest, AFailedDownloadClosesTheFileAndKeepsTheTransferForAnothe
         throw ECamException("PR_RC_GetReleasedData failed");
     });
     EXPECT_THROW(engine().RemoteGetPicture(file_.string(), 1), ECamException);
-    EXPECT_EQ(contents(), "PART");
+    EXPECT_FALSE(std::filesystem::exists(file_));
     EXPECT_EQ(engine().PendingPTPTransferCount(), 1u);
 
-    // The next try fetches the same object; a driver that never sends the terminating block
-    // still leaves a closed, complete file.
-    pr().onCall("RemoteGetPTPPicture", [&] { block(100, "WHOLE"); });
+    // Without the final empty block the picture may be cut short: no file pretends otherwise.
+    pr().onCall("RemoteGetPTPPicture", [&] { block(60, "HALF"); });
+    EXPECT_THROW(engine().RemoteGetPicture(file_.string(), 1), ECamException);
+    EXPECT_FALSE(std::filesystem::exists(file_));
+    EXPECT_EQ(engine().PendingPTPTransferCount(), 1u);
+
+    // The next try fetches the same object.
+    pr().onCall("RemoteGetPTPPicture", [&] {
+        block(100, "WHOLE");
+        block(100, "");
+    });
     engine().RemoteGetPicture(file_.string(), 1);
     EXPECT_EQ(pr().ptpRecord->objectHandle(), 0x12u);
     EXPECT_EQ(contents(), "WHOLE");
@@ -702,6 +710,58 @@ TEST_F(EventsTest, PTPFramesCanBeDeliveredOnTheSDKThreadWhenTheHostAsks)
     };
     EXPECT_EQ(TTetherbox::PTPViewfinderCallback(1, context(), 4, frame.data()), 0u);
 }
+
+} // namespace
+} // namespace tbx::test
+
+namespace tbx::test {
+namespace {
+
+/// How the owner thread ends the viewfinder while a frame is with the host on the SDK's thread.
+enum class FrameEnd { Stop, Disconnect, Destroy };
+
+class PTPDirectFrameRaceTest : public EventsTest, public testing::WithParamInterface<FrameEnd> {};
+
+TEST_P(PTPDirectFrameRaceTest, TheEndWaitsForAFrameWithTheHostAndNoFrameFollows)
+{
+    startRemote(CamModPowerShot, 2);
+    listen();
+    engine().RemoteStartViewfinder(true);
+    std::promise<void> inHandler;
+    std::promise<void> mayFinish;
+    std::atomic<bool> handlerDone{false};
+    std::atomic<int> frames{0};
+    engine().OnViewfinderEvent = [&](std::span<const std::uint8_t>, const ViewfinderPositionType &) {
+        if (frames++ == 0) {
+            inHandler.set_value();
+            mayFinish.get_future().wait();
+            handlerDone = true;
+        }
+    };
+    std::string frame = "JPEG";
+    const PtpViewfinderProc callback = pr().viewfinderCallbacks.ptp;
+    const std::uint32_t ctx = context();
+    std::thread sdk([&] { callback(1, ctx, 4, frame.data()); });
+    inHandler.get_future().wait();
+    // Lets the frame finish a moment after the owner thread began ending the viewfinder.
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        mayFinish.set_value();
+    });
+    switch (GetParam()) {
+    case FrameEnd::Stop: engine().RemoteStopViewfinder(); break;
+    case FrameEnd::Disconnect: engine().Disconnect(); break;
+    case FrameEnd::Destroy: destroyEngine(); break;
+    }
+    EXPECT_TRUE(handlerDone) << "the viewfinder ended while a frame was still with the host";
+    releaser.join();
+    sdk.join();
+    callback(1, ctx, 4, frame.data());
+    EXPECT_EQ(frames.load(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, PTPDirectFrameRaceTest,
+                         testing::Values(FrameEnd::Stop, FrameEnd::Disconnect, FrameEnd::Destroy));
 
 } // namespace
 } // namespace tbx::test
