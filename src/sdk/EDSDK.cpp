@@ -1,5 +1,6 @@
 #include "sdk/EDSDK.h"
 
+#include "sdk/ArgumentBytes.h"
 #include "sdk/Loader.h"
 
 #include <iterator>
@@ -18,16 +19,6 @@ constexpr auto bindTo = &bindEntryPoint<gEntryPoints, Member>;
 constexpr CompanionFile kCompanions[] = {
     {"EDSDK.DLL", {13, 10, 20, 0}},
     {"EdsImage.dll", {13, 10, 0, 0}},
-};
-
-/// The bytes a 32-bit __stdcall function with these parameters pops: each takes whole 4-byte
-/// slots, a pointer one.
-template <class Function>
-struct X86ArgumentBytes;
-template <class... Parameters>
-struct X86ArgumentBytes<void(Parameters...)> {
-    static constexpr unsigned value =
-        (0u + ... + (std::is_pointer_v<Parameters> ? 4u : (unsigned(sizeof(Parameters)) + 3u) / 4u * 4u));
 };
 
 // Each declaration pops what the vendor's 32-bit import library says, on every platform.
