@@ -411,8 +411,8 @@ protected:
 
 TEST_F(CdDriverTest, ConnectReadsTheRecordsTextsWithinTheirFieldsAndTheBattery)
 {
-    camera.owner = std::string(40, 'O'); // fills the 32 bytes offered, without a terminator
-    camera.battery = 0x34;
+    camera.owner = std::string(64, 'O'); // fills what is offered, without a terminator
+    camera.battery = 0x30000004;
     StringList names{"stale"};
     driver.StartSDK("");
     driver.EnumerateCameras(names);

@@ -90,8 +90,8 @@ TEST(CdTablesTest, BatteryWordGivesSourceAndStatus)
         std::uint32_t word;
         int source, status;
     };
-    for (const Case &c : {Case{0x34, 3, 2}, Case{0x16, 1, 1}, Case{0x53, 5, 3}, Case{0x65, 0, 0}, Case{0x00, 0, 0},
-                          Case{0xFFFFFF24, 2, 2}}) {
+    for (const Case &c : {Case{0x30000004, 3, 2}, Case{0x10000006, 1, 1}, Case{0x50000003, 5, 3},
+                          Case{0x60000005, 0, 0}, Case{0x00000000, 0, 0}, Case{0x34, 0, 2}}) {
         const Battery b = batteryOf(c.word);
         EXPECT_EQ(int(b.source), c.source) << std::hex << c.word;
         EXPECT_EQ(int(b.status), c.status) << std::hex << c.word;

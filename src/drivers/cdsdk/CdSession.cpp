@@ -15,6 +15,8 @@ using sdk::RaiseOnCDError;
 
 namespace {
 
+/// What the driver offers for an owner name: room for more than the camera keeps.
+constexpr std::uint32_t kOwnerBuffer = 64;
 constexpr const char *kNoConnectedCameras =
     "There seems to be no connected PowerShot cameras connected. Have you called the EnumerateCameras "
     "function before calling Connect?";
@@ -142,8 +144,8 @@ void TCDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
         connection_.CameraModel = CamModPowerShot;
         connection_.CameraModelName = sdk::CdModelName(device_);
 
-        char owner[kOwnerNameMax + 1] = {};
-        const std::uint32_t ownerSize = readDeviceProperty(kPropOwnerName, owner, kOwnerNameMax);
+        char owner[kOwnerBuffer] = {};
+        const std::uint32_t ownerSize = readDeviceProperty(kPropOwnerName, owner, kOwnerBuffer);
         connection_.OwnerName = sdk::CdFieldText({owner, ownerSize}, kOwnerNameMax);
 
         std::uint32_t battery = 0;
@@ -242,8 +244,8 @@ void TCDSDK::SetOwnerName(const std::string &name)
 
 void TCDSDK::KeepAlive()
 {
-    char owner[kOwnerNameMax + 1] = {};
-    readDeviceProperty(kPropOwnerName, owner, kOwnerNameMax);
+    char owner[kOwnerBuffer] = {};
+    readDeviceProperty(kPropOwnerName, owner, kOwnerBuffer);
 }
 
 bool TCDSDK::RemoteSupported()

@@ -197,15 +197,15 @@ inline constexpr std::uint32_t kPropBattery = 0x0000000F;
 /// The longest owner name the camera keeps (characters, without the terminator).
 inline constexpr std::size_t kOwnerNameMax = 32;
 
-/// The battery word of a camera: the power source in the high nibble of its low byte (1 AC to
-/// 5 alkaline-manganese), the charge in the low nibble.
+/// The battery word of a camera: the power source in its top four bits (1 AC to 5
+/// alkaline-manganese), the charge in its low four bits.
 struct Battery {
     std::uint8_t source;
     std::uint8_t status;
 };
 constexpr Battery batteryOf(std::uint32_t word)
 {
-    const unsigned source = (word >> 4) & 0xF;
+    const unsigned source = word >> 28;
     const unsigned charge = word & 0xF;
     const std::uint8_t status = charge == 6 ? 1 : charge == 4 ? 2 : charge == 3 ? 3 : 0;
     return {static_cast<std::uint8_t>(source >= 1 && source <= 5 ? source : 0), status};
