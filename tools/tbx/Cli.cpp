@@ -79,6 +79,8 @@ Options:
   --json                 one JSON document on standard output
   --sim-fault FAULT      simulated SDK only: busy:CALLS, unplug:BYTES or fail:ENTRY:CODE:COUNT
   --verbose              say on standard error what tbx waits for and retries
+  --windows-xp           act as on Windows XP, the only Windows that offers PTP PowerShot
+                         cameras (their SDK is looked for only then)
   --version              the version of tbx
   -h, --help             this text
 
@@ -271,6 +273,8 @@ Options parseOptions(const std::vector<std::string> &argv, const std::string &ex
             o.verbose = true;
         } else if (arg == "--json") {
             o.json = true;
+        } else if (arg == "--windows-xp") {
+            o.windowsXP = true;
         } else if (arg == "--virtual-clock") {
             o.virtualClock = true; // for tests: timers and waits run on a clock that only moves when pumped
         } else if (arg == "--library-folder") {
@@ -430,6 +434,8 @@ Session::Session(const Options &options, Output &output) : options_(options), ou
     }
     if (options.scenario)
         platform::setEnvironment("TBX_SIM_SCENARIO", *options.scenario);
+    if (options.windowsXP)
+        platform::setOsVersionOverride(platform::OsVersion{5, 1});
     control_ = std::make_unique<TTetherboxActiveX>();
     control_->LibraryFolder = options.libraryFolder;
     control_->OnTimerError = [this](const std::string &message) { timerErrors_.push_back(message); };

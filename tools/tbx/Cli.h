@@ -70,6 +70,7 @@ struct Options {
     bool help = false;
     bool version = false;
     bool verbose = false;
+    bool windowsXP = false; ///< report Windows XP, so the PTP PowerShot family is offered
 
     bool flag(const std::string &name) const;
     std::optional<std::string> value(const std::string &name) const;
