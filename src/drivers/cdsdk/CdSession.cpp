@@ -217,7 +217,9 @@ std::uint32_t TCDSDK::readDeviceProperty(std::uint32_t id, void *buffer, std::ui
 void TCDSDK::SetTime(std::time_t time)
 {
     requireSource();
-    if (time < 0 || time > static_cast<std::time_t>(std::numeric_limits<std::uint32_t>::max()))
+    // Compared in 64 bits: a 32-bit time_t cannot hold the camera's largest value.
+    const auto wide = static_cast<long long>(time);
+    if (wide < 0 || wide > static_cast<long long>(std::numeric_limits<std::uint32_t>::max()))
         throw ECamException(kTimeFailure);
     // The host's local time is already counted from 1970 UTC, with the bias in force at that
     // time (daylight saving included).
