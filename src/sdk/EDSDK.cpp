@@ -74,4 +74,9 @@ const char *EdsExportName(int index)
     return kEntryPoints[index].exportName;
 }
 
+const BindingDescription &EdsBindingDescription()
+{
+    return binding().description();
+}
+
 } // namespace tbx::sdk

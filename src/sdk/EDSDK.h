@@ -15,6 +15,8 @@
 
 namespace tbx::sdk {
 
+struct BindingDescription;
+
 // ---------------------------------------------------------------------------------------------
 // Basic types
 // ---------------------------------------------------------------------------------------------
@@ -277,6 +279,9 @@ const EdsEntryPoints &Eds();
 
 /// The export names in binding order (kEdsEntryPointCount of them).
 const char *EdsExportName(int index);
+
+/// What LoadEDSDK() checks, loads and binds.
+const BindingDescription &EdsBindingDescription();
 
 // ---------------------------------------------------------------------------------------------
 // Error codes

@@ -36,6 +36,25 @@ struct PrProgress {
     const std::uint8_t *Data;
 };
 
+/// The reply of PR_GetDeviceList (prDeviceList): a count, then that many camera records. Declared
+/// with room for one record, as the SDK declares it; a reply holds as many as its size says.
+struct PrDeviceList {
+    std::uint32_t NumList;
+    PrDeviceInfoTable DeviceInfo[1];
+};
+
+/// One library's version (prVerInfo): its full path and its version text ("1, 1, 0, 20").
+struct PrVerInfo {
+    char16_t ModuleName[512];
+    char16_t Version[32];
+};
+
+/// The reply of PR_GetDllsVersion (prDllsVerInfo): a count, then that many versions.
+struct PrDllsVerInfo {
+    std::uint32_t Entry;
+    PrVerInfo VerInfo[1];
+};
+
 #pragma pack(pop)
 
 static_assert(sizeof(PrDeviceInfoTable) == 1106);
@@ -44,6 +63,12 @@ static_assert(offsetof(PrDeviceInfoTable, Generation) == 1088);
 static_assert(offsetof(PrDeviceInfoTable, ModelID) == 1094);
 static_assert(offsetof(PrDeviceInfoTable, PortType) == 1100);
 static_assert(offsetof(PrDeviceInfoTable, Reserved3) == 1102);
+
+static_assert(sizeof(PrDeviceList) == 4 + 1106);
+static_assert(offsetof(PrDeviceList, DeviceInfo) == 4);
+static_assert(sizeof(PrVerInfo) == 1088);
+static_assert(offsetof(PrVerInfo, Version) == 1024);
+static_assert(sizeof(PrDllsVerInfo) == 4 + 1088);
 
 static_assert(offsetof(PrProgress, PercentComplete) == 8);
 static_assert(offsetof(PrProgress, Offset) == 12);

@@ -100,6 +100,11 @@ const char *PsExportName(int index)
     return kEntryPoints[index].exportName;
 }
 
+const BindingDescription &PsBindingDescription()
+{
+    return binding().description();
+}
+
 SdkErrorTable PsErrorTexts()
 {
     return EdsErrorTexts();

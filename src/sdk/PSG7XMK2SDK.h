@@ -38,6 +38,9 @@ const EdsEntryPoints &Ps();
 /// The export names in binding order (kPsEntryPointCount of them); nullptr outside.
 const char *PsExportName(int index);
 
+/// What LoadPSG7XMK2SDK() checks, loads and binds.
+const BindingDescription &PsBindingDescription();
+
 /// The generation-2 library's error texts: the EOS library's 127, sorted by code.
 SdkErrorTable PsErrorTexts();
 

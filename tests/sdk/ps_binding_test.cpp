@@ -13,7 +13,6 @@ namespace {
 
 using test::fixture;
 using test::joined;
-using test::kIncorrectVersionTail;
 using test::messageOf;
 
 class PsBindingTest : public testing::Test {
@@ -27,40 +26,6 @@ protected:
         EXPECT_EQ(messageOf<EAssertionFailed>([] { Ps(); }), "Assertion failure (PSG7XMK2SDK, line 0)");
     }
 };
-
-TEST_F(PsBindingTest, RefusedInstallationsLeaveNothingLoaded)
-{
-    const auto companion = [](const char *folder) { return joined(fixture(folder), "PSG7XMK2SDK.dll"); };
-    struct Row {
-        const char *folder;
-        bool assertion; // EAssertionFailed rather than EInOutError
-        std::string message;
-    };
-    const Row rows[] = {
-        {"empty", false, companion("empty") + " could not be found"},
-        // An EOS installation has no generation-2 library.
-        {"good", false, companion("good") + " could not be found"},
-        // Exactly 1.0.1.1: newer builds and versions are refused like older ones.
-        {"ps-1.0.1.2", false, companion("ps-1.0.1.2") + kIncorrectVersionTail},
-        {"ps-1.1.0.0", false, companion("ps-1.1.0.0") + kIncorrectVersionTail},
-        // The load message names the library alone, never the folder.
-        {"ps-unloadable", false, "PSG7XMK2SDK.DLL could not be loaded"},
-        // EdsDownloadCancel is 22nd in the generation-2 list.
-        {"ps-missing-export", true, "Assertion failure (PSG7XMK2SDK, line 22)"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.folder);
-        // A failure is checked again from the start on the next call, and fails the same way.
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const auto load = [&] { LoadPSG7XMK2SDK(fixture(row.folder)); };
-            EXPECT_EQ(row.assertion ? messageOf<EAssertionFailed>(load) : messageOf<EInOutError>(load),
-                      row.message);
-            expectNothingLoaded();
-        }
-    }
-    LoadPSG7XMK2SDK(fixture("ps-good"));
-    EXPECT_TRUE(IsPSG7XMK2SDKLoaded());
-}
 
 TEST_F(PsBindingTest, BindsItsOwnListByPlainNameAndLeavesTheRestEmpty)
 {

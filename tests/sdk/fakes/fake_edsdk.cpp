@@ -4,20 +4,8 @@
 // and carries the file version given by TBX_FAKE_MAJOR/MINOR/RELEASE/BUILD. Entry points answer
 // 0xFA00 + their position in the binding list, except the few the tests call with arguments
 // and EdsRetain/EdsRelease, which count the releases.
-#include "platform/VersionNote.h"
+#include "fake_export.h"
 #include "sdk/EDSDK.h"
-
-#ifdef TBX_FAKE_NEEDS_DEPENDENCY
-#include "fake_dependency.h"
-#endif
-
-#if defined(_WIN32)
-#define TBX_FAKE_API extern "C" // exported by name through the generated .def file
-#else
-#define TBX_FAKE_API extern "C" __attribute__((visibility("default")))
-#endif
-
-TBX_ELF_VERSION_NOTE(TBX_FAKE_MAJOR, TBX_FAKE_MINOR, TBX_FAKE_RELEASE, TBX_FAKE_BUILD);
 
 using namespace tbx::sdk;
 
@@ -35,15 +23,6 @@ unsigned gReleases = 0;
 
 /// The reference the tests pass where an argument's arrival is checked.
 EdsBaseRef const kFakeRef = reinterpret_cast<EdsBaseRef>(static_cast<std::uintptr_t>(0x5A5A5A50));
-
-EdsError fakeResult(unsigned position)
-{
-#ifdef TBX_FAKE_NEEDS_DEPENDENCY
-    return tbxFakeDependency() + position;
-#else
-    return 0xFA00u + position;
-#endif
-}
 
 } // namespace
 

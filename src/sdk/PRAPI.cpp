@@ -1,0 +1,142 @@
+#include "sdk/PRAPI.h"
+
+#include "sdk/ArgumentBytes.h"
+#include "sdk/Loader.h"
+
+#include <iterator>
+
+namespace tbx::sdk {
+
+namespace {
+
+/// The entry-point variables: written only by the binding while PRSDK.DLL is not loaded.
+PrEntryPoints gEntryPoints;
+
+template <auto Member>
+constexpr auto bindTo = &bindEntryPoint<gEntryPoints, Member>;
+
+constexpr CompanionFile kCompanions[] = {
+    {"PRLIB.dll", {1, 1, 0, 12}},
+    {"PRSDK.dll", {1, 1, 0, 20}},
+};
+
+// Each declaration pops what the vendor's 32-bit import library says, on every platform.
+#define TBX_PR_CHECK_BYTES(name, ordinal, x86Bytes, result, parameters)                                                \
+    static_assert(X86ArgumentBytes<void parameters>::value == x86Bytes, #name " pops " #x86Bytes " bytes");
+TBX_PRSDK_EXPORTS(TBX_PR_CHECK_BYTES)
+#undef TBX_PR_CHECK_BYTES
+
+// Binding order; the position (from 1) is the number quoted when an export is missing.
+constexpr EntryPoint kEntryPoints[] = {
+#define TBX_PR_BINDING(name, ordinal, x86Bytes, result, parameters) {#name, bindTo<&PrEntryPoints::name>},
+    TBX_PRSDK_EXPORTS(TBX_PR_BINDING)
+#undef TBX_PR_BINDING
+};
+static_assert(std::size(kEntryPoints) == kPrEntryPointCount && kPrEntryPointCount == 25);
+static_assert(sizeof(PrEntryPoints) == kPrEntryPointCount * sizeof(void (*)()),
+              "every entry-point variable has a row in the binding list");
+
+Binding &binding()
+{
+    static Binding instance(
+        BindingDescription{"PRAPI", "PRSDK.DLL", /*loadErrorNamesFolder=*/false, kCompanions, kEntryPoints});
+    return instance;
+}
+
+// Created during static initialisation, before any load can join the unload chain (see EDSDK.cpp).
+[[maybe_unused]] const bool gBindingCreated = (binding(), true);
+
+// clang-format off
+constexpr SdkErrorText kErrorTexts[] = {
+    {0x0001, "Unimplemented"},
+    {0x0002, "Internal error"},
+    {0x0003, "Memory allocation failed"},
+    {0x0004, "Memory free failed"},
+    {0x0005, "Operation cancelled"},
+    {0x0006, "Incompatible version"},
+    {0x0007, "Not supported"},
+    {0x0008, "Unexpected exception"},
+    {0x0009, "Protection violation"},
+    {0x000A, "Mission subcomponent"},
+    {0x000B, "Selection unavailable"},
+    {0x0021, "Invalid parameter"},
+    {0x0022, "Invalid handle"},
+    {0x0061, "Invalid function call"},
+    {0x0062, "Wait timeout error"},
+    {0x0063, "Insufficient buffer"},
+    {0x0064, "Event callback exists"},
+    {0x2000, "Undefined"},
+    {0x2002, "General error"},
+    {0x2003, "Session not ppen"},
+    {0x2004, "Invalid transaction ID"},
+    {0x2005, "Operation not supported"},
+    {0x2006, "Parameter not supported"},
+    {0x2007, "Incomplete transfer"},
+    {0x2008, "Invalid storage ID"},
+    {0x2009, "Invalid object handle"},
+    {0x200A, "Device property not supported"},
+    {0x200B, "Invalid object format code"},
+    {0x200C, "Store full"},
+    {0x200D, "Object write protected"},
+    {0x200E, "Store read only"},
+    {0x200F, "Access denied"},
+    {0x2010, "No thumbnail present"},
+    {0x2011, "Self test failed"},
+    {0x2012, "Partial deletion"},
+    {0x2013, "Store not available"},
+    {0x2014, "Specification by format unsupported"},
+    {0x2015, "No valid object info"},
+    {0x2016, "Invalid code format"},
+    {0x2017, "Unknown vendor code"},
+    {0x2018, "Capture already terminated"},
+    {0x2019, "Device busy"},
+    {0x201A, "Invalid parent object"},
+    {0x201B, "Invalid device property format"},
+    {0x201C, "Invalid device property value"},
+    {0x201D, "Invalid parameter"},
+    {0x201E, "Session already open"},
+    {0x201F, "Transaction cancelled"},
+    {0x2020, "Specification of destination unsupported"},
+    {0xA000, "Extension undefined"},
+    {0xA001, "Extension unknown command received"},
+    {0xA002, "Extension memoey allocation failed"},
+    {0xA003, "Extension internal error"},
+    {0xA004, "Extension dir IO error"},
+    {0xA005, "Extension refused by other process"},
+    {0xA006, "Extension cover closed"},
+    {0xA007, "Extension no release"},
+    {0xA008, "Extension device is hot"},
+    {0xA009, "Extension low battery"},
+    {0xA00A, "Extension already exit"},
+};
+// clang-format on
+static_assert(IsSortedTable(kErrorTexts));
+
+} // namespace
+
+void LoadPRSDK(const std::string &folder) { binding().load(folder); }
+
+bool IsPRSDKLoaded() { return binding().isLoaded(); }
+
+const PrEntryPoints &Pr()
+{
+    binding().requireLoaded();
+    return gEntryPoints;
+}
+
+const char *PrExportName(int index)
+{
+    if (index < 0 || index >= kPrEntryPointCount)
+        return nullptr;
+    return kEntryPoints[index].exportName;
+}
+
+const BindingDescription &PrBindingDescription() { return binding().description(); }
+
+SdkErrorTable PRErrorTexts() { return kErrorTexts; }
+
+std::string_view PRErrorText(prResponse code) { return LookupErrorText(kErrorTexts, code); }
+
+void RaiseOnPRError(std::string_view label, prResponse code) { RaiseOnSdkError(kErrorTexts, label, code); }
+
+} // namespace tbx::sdk
