@@ -1,6 +1,7 @@
 #include "drivers/Drivers.h"
 
 #include "drivers/eos/TEDSDK.h"
+#include "drivers/prsdk/TPRSDK.h"
 #include "platform/Errors.h"
 
 #include <algorithm>
@@ -15,9 +16,15 @@ std::unique_ptr<CamDriver> makeEos()
     return std::make_unique<eos::TEDSDK>(sdk::EdsdkLibrary());
 }
 
+std::unique_ptr<CamDriver> makePtp()
+{
+    static constexpr prsdk::PrSdk kPrsdk{&sdk::LoadPRSDK, &sdk::Pr, &sdk::RaiseOnPRError};
+    return std::make_unique<prsdk::TPRSDK>(kPrsdk);
+}
+
 constexpr std::array<DriverEntry, kDriverSlotCount> kDriverTable{{
     {SlotLegacy, CamModPowerShot, "PowerShot", nullptr},
-    {SlotPTP, CamModPowerShot, "PowerShot", nullptr},
+    {SlotPTP, CamModPowerShot, "PowerShot", &makePtp},
     {SlotGen2, CamModPowerShotGen2, "PowerShot generation 2", nullptr},
     {SlotEOS, CamModEOS, "EOS", &makeEos},
 }};

@@ -35,7 +35,7 @@ std::uint32_t logged(const std::string &entry, const char *name)
 
 std::uint32_t TBX_STDCALL startSDK() { return cam().fail("PR_StartSDK"); }
 std::uint32_t TBX_STDCALL finishSDK() { return 0; }
-std::uint32_t TBX_STDCALL getDeviceList(std::uint32_t *size, void *list)
+std::uint32_t TBX_STDCALL getDeviceList(std::uint32_t *size, sdk::PrDeviceList *list)
 {
     Bytes bytes;
     put(bytes, static_cast<std::uint32_t>(cam().devices.size()), 4);
@@ -69,7 +69,7 @@ std::uint32_t TBX_STDCALL initiate(std::uint32_t)
 std::uint32_t TBX_STDCALL terminate(std::uint32_t) { return logged("PR_TerminateReleaseControl", ""); }
 std::uint32_t TBX_STDCALL release(std::uint32_t) { return logged("PR_RC_Release", "PR_RC_Release"); }
 std::uint32_t TBX_STDCALL releasedData(std::uint32_t, std::uint32_t object, std::uint16_t event, std::uint32_t block,
-                                       std::uint32_t, PtpTransferProc)
+                                       std::uint32_t, sdk::prGetFileDataCB *)
 {
     return logged("PR_RC_GetReleasedData " + hex(object) + " " + hex(event) + " " + std::to_string(block),
                   "PR_RC_GetReleasedData");
@@ -115,13 +115,32 @@ std::uint32_t TBX_STDCALL setValue(std::uint32_t, std::uint16_t code, std::uint3
     return logged("set " + hex(code) + "=" + std::to_string(number), ("set " + hex(code)).c_str());
 }
 
-const prsdk::PrEntryPoints &entryPoints()
+const sdk::PrEntryPoints &entryPoints()
 {
-    static const prsdk::PrEntryPoints table{
-        startSDK,         finishSDK,    getDeviceList, createObject,  destroyObject, connectCamera,
-        disconnectCamera, setEvent,     clearEvent,    getDeviceInfo, initiate,      terminate,
-        release,          releasedData, shots,         startVF,       termVF,        aeAfAwb,
-        focusLock,        focusUnlock,  getDesc,       getValue,      setValue,
+    static const sdk::PrEntryPoints table{
+        .PR_StartSDK = startSDK,
+        .PR_FinishSDK = finishSDK,
+        .PR_GetDeviceList = getDeviceList,
+        .PR_CreateCameraObject = createObject,
+        .PR_DestroyCameraObject = destroyObject,
+        .PR_ConnectCamera = connectCamera,
+        .PR_DisconnectCamera = disconnectCamera,
+        .PR_SetEventCallBack = setEvent,
+        .PR_ClearEventCallBack = clearEvent,
+        .PR_GetDeviceInfo = getDeviceInfo,
+        .PR_InitiateReleaseControl = initiate,
+        .PR_TerminateReleaseControl = terminate,
+        .PR_RC_Release = release,
+        .PR_RC_GetReleasedData = releasedData,
+        .PR_RC_GetNumAvailableShot = shots,
+        .PR_RC_StartViewFinder = startVF,
+        .PR_RC_TermViewFinder = termVF,
+        .PR_RC_DoAeAfAwb = aeAfAwb,
+        .PR_RC_FocusLock = focusLock,
+        .PR_RC_FocusUnlock = focusUnlock,
+        .PR_GetDevicePropDesc = getDesc,
+        .PR_GetDevicePropValue = getValue,
+        .PR_SetDevicePropValue = setValue,
     };
     return table;
 }

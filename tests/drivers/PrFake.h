@@ -4,6 +4,7 @@
 
 #include "drivers/prsdk/TPRSDK.h"
 #include "platform/Errors.h"
+#include "sdk/PtpDatasets.h"
 
 #include <cstring>
 #include <map>
@@ -20,48 +21,34 @@ inline void put(Bytes &out, std::uint32_t value, std::size_t size)
         out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
 
-inline void putArray(Bytes &out, const std::vector<std::uint16_t> &codes)
-{
-    put(out, static_cast<std::uint32_t>(codes.size()), 4);
-    for (std::uint16_t code : codes)
-        put(out, code, 2);
-}
-
 /// A device-information dataset listing \p operations and \p properties.
 inline Bytes deviceInfo(const std::vector<std::uint16_t> &operations, const std::vector<std::uint16_t> &properties)
 {
-    Bytes out;
-    put(out, 100, 2);
-    put(out, 11, 4);
-    put(out, 100, 2);
-    out.push_back(0); // empty extension description
-    put(out, 0, 2);
-    putArray(out, operations);
-    putArray(out, {0xC008});
-    putArray(out, properties);
-    putArray(out, {});
-    putArray(out, {0x3801});
-    for (int i = 0; i < 4; ++i)
-        out.push_back(0);
-    return out;
+    sdk::PtpDeviceInfo info;
+    info.OperationsSupported = operations;
+    info.DevicePropertiesSupported = properties;
+    return sdk::WritePtpDeviceInfo(info);
 }
 
-/// A property description with an enumeration (form 2) or a range (form 1) of \p values.
+/// A property description with an enumeration (form 2) or a range (form 1: minimum, maximum,
+/// step) of \p values.
 inline Bytes propertyDesc(std::uint16_t code, std::size_t size, std::uint32_t current,
                           const std::vector<std::uint32_t> &values, std::uint8_t form = 2)
 {
-    Bytes out;
-    put(out, code, 2);
-    put(out, size == 1 ? 2 : 4, 2);
-    out.push_back(1);
-    put(out, current, size);
-    put(out, current, size);
-    out.push_back(form);
-    if (form == 2)
-        put(out, static_cast<std::uint32_t>(values.size()), 2);
-    for (std::uint32_t value : values)
-        put(out, value, size);
-    return out;
+    sdk::PtpPropDesc desc;
+    desc.PropertyCode = code;
+    desc.DataType = size == 1 ? sdk::kPtpTypeUInt8 : sdk::kPtpTypeUInt16;
+    desc.GetSet = 1;
+    desc.Current = desc.FactoryDefault = current;
+    desc.FormFlag = form;
+    if (form == 1) {
+        desc.Minimum = values.at(0);
+        desc.Maximum = values.at(1);
+        desc.Step = values.at(2);
+    } else {
+        desc.Values.assign(values.begin(), values.end());
+    }
+    return sdk::WritePtpPropDesc(desc);
 }
 
 struct FakeCamera {

@@ -1,4 +1,4 @@
-// The PTP driver's tables and dataset readers.
+// The PTP driver's tables.
 #include "PrFake.h"
 
 #include <gtest/gtest.h>
@@ -48,36 +48,6 @@ TEST(PrTablesTest, CaptureTransferByModeAndKind)
         for (int kind = 0; kind < 3; ++kind)
             EXPECT_EQ(captureTransferSetting(ReleaseModeType(mode), ReleaseDataKindType(kind)).value_or(0),
                       expected[mode][kind]);
-}
-
-TEST(PrDatasetsTest, DeviceListReadsOnlyTheRecordsThatAreThere)
-{
-    prtest::Bytes reply;
-    prtest::put(reply, 1000000, 4);
-    reply.resize(4 + 2 * sizeof(sdk::PrDeviceInfoTable) + 5);
-    EXPECT_EQ(readDeviceList(reply).size(), 2u);
-    reply.resize(3);
-    EXPECT_THROW(readDeviceList(reply), ECamException);
-}
-
-TEST(PrDatasetsTest, DatasetsCutShortAreRefusedAtEveryLength)
-{
-    const prtest::Bytes info = prtest::deviceInfo({0x9008, 0x900B}, {0xD006, 0xD02A});
-    EXPECT_EQ(readDeviceInfo(info).properties.size(), 2u);
-    for (std::size_t size = 0; size < info.size(); ++size)
-        EXPECT_THROW(readDeviceInfo(std::span(info).first(size)), ECamException) << size;
-
-    const prtest::Bytes desc = prtest::propertyDesc(0xD01C, 2, 72, {0, 64, 72});
-    EXPECT_EQ(readPropertyDesc(desc, 2).values.size(), 3u);
-    for (std::size_t size = 0; size < desc.size(); ++size)
-        EXPECT_THROW(readPropertyDesc(std::span(desc).first(size), 2), ECamException) << size;
-}
-
-TEST(PrDatasetsTest, OnlyAnEnumerationIsReadAsAList)
-{
-    prtest::Bytes desc = prtest::propertyDesc(0xD008, 1, 1, {}, 0);
-    prtest::put(desc, 0xFFFF, 2); // a count after a form without one
-    EXPECT_TRUE(readPropertyDesc(desc, 1).values.empty());
 }
 
 } // namespace

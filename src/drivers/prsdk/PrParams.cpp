@@ -15,12 +15,6 @@ namespace {
 
 constexpr std::uint32_t kDatasetBytes = 1048576;
 
-template <std::size_t N>
-bool contains(const std::vector<std::uint32_t> &values, const std::uint32_t (&wanted)[N])
-{
-    return std::ranges::any_of(wanted, [&](std::uint32_t w) { return std::ranges::find(values, w) != values.end(); });
-}
-
 /// The order in which the parameters are read and written.
 constexpr std::uint16_t kAccessOrder[] = {
     0xD008, kPropCompQuality, kPropImageMode, kPropDriveMode, kPropAv, kPropTv, 0xD01F, 0xD013, 0xD011, 0xD012,
@@ -33,15 +27,17 @@ bool tvAllowed(std::uint8_t imageMode) { return imageMode == 2 || imageMode == 1
 
 } // namespace
 
-std::uint8_t codeOfValue(const PrProperty &property, std::uint32_t value)
+std::uint8_t codeOfValue(const PrProperty &property, std::uint64_t value)
 {
+    if (value > 0xFFFFFFFFu)
+        return 0;
     switch (property.conversion) {
-    case Conversion::Av: return static_cast<std::uint8_t>(AvCodeToIndex(value));
-    case Conversion::Tv: return static_cast<std::uint8_t>(TvCodeToIndex(value));
+    case Conversion::Av: return static_cast<std::uint8_t>(AvCodeToIndex(static_cast<std::uint32_t>(value)));
+    case Conversion::Tv: return static_cast<std::uint8_t>(TvCodeToIndex(static_cast<std::uint32_t>(value)));
     default: break;
     }
     for (const CodeRow &row : property.rows)
-        if (static_cast<std::uint32_t>(row.camera) == value)
+        if (static_cast<std::uint64_t>(static_cast<std::uint32_t>(row.camera)) == value)
             return row.code;
     return 0;
 }
@@ -123,9 +119,9 @@ void TPRSDK::probeProperty(const PrProperty &property, RemoteParamSupportType &s
     // 0xD006 and 0xD007 share one flag, but each description is read only when listed itself.
     const bool compression = property.code == kPropCompQuality;
     if (listed && (!compression || compressionListed_)) {
-        const PrPropertyDesc desc = propertyDesc(property.code, property.size);
-        for (std::uint32_t value : desc.values) {
-            if (property.code == kPropDriveMode && static_cast<std::int32_t>(value) == kSelfTimerDriveValue) {
+        const sdk::PtpPropDesc desc = propertyDesc(property.code);
+        for (const std::uint64_t value : desc.Values) {
+            if (property.code == kPropDriveMode && value == kSelfTimerDriveValue) {
                 for (std::uint8_t code : kSelfTimerCodes)
                     support.mark(property.kind, code);
                 continue;
@@ -134,19 +130,18 @@ void TPRSDK::probeProperty(const PrProperty &property, RemoteParamSupportType &s
         }
     }
     if (listed && compression && rawQualityListed_) {
-        const PrPropertyDesc raw = propertyDesc(kPropRawQuality, 1);
-        if (contains(raw.values, {2u}))
+        if (propertyDesc(kPropRawQuality).allows(2))
             support.mark(property.kind, kCompQualityRawCode);
     }
     support.group(property.kind)[0] = listed ? 0 : 1;
 }
 
-PrPropertyDesc TPRSDK::propertyDesc(std::uint16_t property, std::size_t valueSize)
+sdk::PtpPropDesc TPRSDK::propertyDesc(std::uint16_t property)
 {
     std::vector<std::uint8_t> dataset(kDatasetBytes);
     std::uint32_t size = kDatasetBytes;
     check("PR_GetDevicePropDesc", pr().PR_GetDevicePropDesc(handle_, property, &size, dataset.data()));
-    return readPropertyDesc(std::span(dataset).first(std::min<std::size_t>(size, dataset.size())), valueSize);
+    return sdk::ReadPtpPropDesc(sdk::PtpReply(dataset, size));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -29,9 +29,11 @@ void TPRSDK::RemoteTakePicture(ProgressProc /*progress*/, int /*registryIndex*/)
 
 void TPRSDK::RemoteGetPTPPicture(const PtpEventRecord &record, PtpTransferProc transfer, int registryIndex)
 {
+    // The engine's callback takes the progress record as raw bytes; the shapes agree otherwise.
+    const auto callback = reinterpret_cast<sdk::prGetFileDataCB *>(reinterpret_cast<void (*)()>(transfer));
     check("PR_RC_GetReleasedData",
           pr().PR_RC_GetReleasedData(handle_, record.objectHandle(), record.eventCode(), kBlockBytes,
-                                     static_cast<std::uint32_t>(registryIndex), transfer));
+                                     static_cast<std::uint32_t>(registryIndex), callback));
 }
 
 void TPRSDK::RemoteStartViewfinder(const ViewfinderCallbacks &callbacks, int registryIndex)
@@ -67,15 +69,15 @@ void TPRSDK::GetZoomPos(ZoomPosType &pos)
 {
     if (!has(CapZoomPos))
         return;
-    const PrPropertyDesc desc = propertyDesc(kPropZoomPos, 2);
-    if (desc.form != PrPropertyDesc::kFormRange)
+    const sdk::PtpPropDesc desc = propertyDesc(kPropZoomPos);
+    if (desc.form() != sdk::PtpForm::Range)
         throw ECamException("The camera describes its zoom positions without a range");
     std::uint16_t optical = 0;
     std::uint32_t size = sizeof optical;
     check("PR_GetDevicePropValue", pr().PR_GetDevicePropValue(handle_, kPropOpticalZoomLimit, &size, &optical));
-    pos.CurrentZoomPos = static_cast<std::int32_t>(desc.current);
-    pos.MaxZoomPos = static_cast<std::int32_t>(desc.maximum);
-    pos.MaxOpticalZoomPos = static_cast<std::int32_t>(desc.maximum);
+    pos.CurrentZoomPos = static_cast<std::int32_t>(desc.Current);
+    pos.MaxZoomPos = static_cast<std::int32_t>(desc.Maximum);
+    pos.MaxOpticalZoomPos = static_cast<std::int32_t>(desc.Maximum);
     // 0 would give a limit below the first position; the camera gives no limit then either.
     if (optical != kOpticalLimitNotGiven && optical != 0)
         pos.MaxOpticalZoomPos = optical - 1;

@@ -14,7 +14,7 @@ namespace tbx::prsdk {
 namespace {
 
 /// Room for the count and 100 device records.
-constexpr std::uint32_t kDeviceListBytes = 4 + 100 * sizeof(sdk::PrDeviceInfoTable);
+constexpr auto kDeviceListBytes = static_cast<std::uint32_t>(sdk::kPtpDeviceListBufferSize);
 static_assert(kDeviceListBytes == 110604);
 constexpr std::uint32_t kDatasetBytes = 1048576;
 constexpr std::uint32_t kOwnerValueBytes = 260;
@@ -22,14 +22,6 @@ constexpr std::size_t kMaxOwnerName = 31;
 
 constexpr const char *kMsgTime = "It is not possible to set time in the current connected camera";
 constexpr const char *kMsgOwner = "It is not possible to set owner name in the current connected camera";
-
-std::string narrow(const char16_t *units, std::size_t capacity)
-{
-    std::string text;
-    for (std::size_t i = 0; i < capacity && units[i] != 0; ++i)
-        text += units[i] < 0x80 ? static_cast<char>(units[i]) : '?';
-    return text;
-}
 
 /// Whole seconds from 1970-01-01 of the local date and time of \p time, as if it were UTC (the
 /// camera keeps local time).
@@ -49,14 +41,15 @@ std::int64_t localSecondsSince1970(std::time_t time)
 
 } // namespace
 
-std::string PrCameraRecord::modelName() const { return narrow(Device.ModelName, std::size(Device.ModelName)); }
-
 TPRSDK::TPRSDK(const PrSdk &sdk) : sdk_(sdk) {}
 
 TPRSDK::~TPRSDK()
 {
-    if (started_ && objectCreated_)
-        releaseCamera();
+    try {
+        if (started_ && objectCreated_)
+            releaseCamera();
+    } catch (...) {
+    }
 }
 
 void TPRSDK::StartSDK(const std::string &libraryFolder)
@@ -85,16 +78,15 @@ void TPRSDK::EnumerateCameras(StringList &names)
 
     std::vector<std::uint8_t> reply(kDeviceListBytes);
     std::uint32_t size = kDeviceListBytes;
-    check("PR_GetDeviceList", pr().PR_GetDeviceList(&size, reply.data()));
-    const std::vector<sdk::PrDeviceInfoTable> devices = readDeviceList(
-        std::span(reply).first(std::min<std::size_t>(size, reply.size())));
+    check("PR_GetDeviceList", pr().PR_GetDeviceList(&size, reinterpret_cast<sdk::PrDeviceList *>(reply.data())));
+    const std::vector<sdk::PrDeviceInfoTable> devices = sdk::ReadPtpDeviceList(sdk::PtpReply(reply, size));
 
     CameraRecordList &list = records();
     list.clear();
     for (const sdk::PrDeviceInfoTable &device : devices) {
         auto record = std::make_unique<PrCameraRecord>();
         record->Device = device;
-        const std::string name = record->modelName();
+        const std::string name = sdk::PtpModelName(record->Device);
         names.push_back(name);
         list.push_back(std::move(record));
         // A camera both SDKs report stays a PTP camera only.
@@ -140,7 +132,7 @@ void TPRSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
         check("PR_ConnectCamera", pr().PR_ConnectCamera(handle_));
         connected_ = true;
         connection_.CameraModel = 1;
-        connection_.CameraModelName = record.modelName();
+        connection_.CameraModelName = sdk::PtpModelName(record.Device);
 
         char owner[kOwnerValueBytes] = {};
         std::uint32_t size = kOwnerValueBytes;
@@ -191,8 +183,8 @@ void TPRSDK::readCapabilities(bool properties)
     std::vector<std::uint8_t> dataset(kDatasetBytes);
     std::uint32_t size = kDatasetBytes;
     check("PR_GetDeviceInfo", pr().PR_GetDeviceInfo(handle_, &size, dataset.data()));
-    const PrDeviceInfo info = readDeviceInfo(std::span(dataset).first(std::min<std::size_t>(size, dataset.size())));
-    for (std::uint16_t operation : info.operations) {
+    const sdk::PtpDeviceInfo info = sdk::ReadPtpDeviceInfo(sdk::PtpReply(dataset, size));
+    for (std::uint16_t operation : info.OperationsSupported) {
         if (operation == kOpZoom)
             caps_.set(CapZoom);
         else if (operation == kOpViewfinder)
@@ -202,7 +194,7 @@ void TPRSDK::readCapabilities(bool properties)
     }
     if (!properties)
         return;
-    for (std::uint16_t code : info.properties) {
+    for (std::uint16_t code : info.DevicePropertiesSupported) {
         compressionListed_ = compressionListed_ || code == kPropCompQuality;
         rawQualityListed_ = rawQualityListed_ || code == kPropRawQuality;
         if (code == kPropZoomPos)

@@ -180,7 +180,7 @@ constexpr int capabilityOf(const PrProperty &property)
 }
 
 /// The driver-neutral code of a camera value of \p property (0 for a value it does not know).
-std::uint8_t codeOfValue(const PrProperty &property, std::uint32_t value);
+std::uint8_t codeOfValue(const PrProperty &property, std::uint64_t value);
 /// The camera value to write for \p code of \p property (the fallback for a code it does not
 /// know).
 std::uint32_t valueOfCode(const PrProperty &property, std::uint8_t code);

@@ -6,7 +6,6 @@
 //   PrSession.cpp - SDK start and end, enumeration, connect and disconnect, housekeeping
 //   PrParams.cpp  - RemoteStart with the probe of supported values, the shooting parameters
 //   PrRemote.cpp  - release, transfer, viewfinder, AE/AF/AWB, focus lock and zoom
-//   PrDatasets.cpp - the readers of the device list, device information and property descriptions
 //
 // The engine's event handler is installed at Connect with the engine's registry index as context
 // and removed at Disconnect, on a failed Connect and before the SDK ends, so no callback reaches
@@ -16,7 +15,8 @@
 #include "drivers/prsdk/PrTables.h"
 #include "engine/CamDriver.h"
 #include "platform/CallingConvention.h"
-#include "sdk/PRTypes.h"
+#include "sdk/PRAPI.h"
+#include "sdk/PtpDatasets.h"
 
 #include <bitset>
 #include <cstdint>
@@ -27,46 +27,12 @@
 
 namespace tbx::prsdk {
 
-/// The entry points of PRSDK.DLL that the driver calls, with the library's own shapes.
-struct PrEntryPoints {
-    std::uint32_t(TBX_STDCALL *PR_StartSDK)() = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_FinishSDK)() = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_GetDeviceList)(std::uint32_t *size, void *list) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_CreateCameraObject)(sdk::PrDeviceInfoTable *device, std::uint32_t *camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_DestroyCameraObject)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_ConnectCamera)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_DisconnectCamera)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_SetEventCallBack)(std::uint32_t camera, std::uint32_t context,
-                                                    PtpEventProc callback) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_ClearEventCallBack)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_GetDeviceInfo)(std::uint32_t camera, std::uint32_t *size, void *info) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_InitiateReleaseControl)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_TerminateReleaseControl)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_Release)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_GetReleasedData)(std::uint32_t camera, std::uint32_t object,
-                                                      std::uint16_t eventCode, std::uint32_t blockSize,
-                                                      std::uint32_t context, PtpTransferProc callback) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_GetNumAvailableShot)(std::uint32_t camera, std::uint32_t *count) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_StartViewFinder)(std::uint32_t camera, std::uint32_t context,
-                                                      PtpViewfinderProc callback) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_TermViewFinder)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_DoAeAfAwb)(std::uint32_t camera, std::uint32_t flags) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_FocusLock)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_RC_FocusUnlock)(std::uint32_t camera) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_GetDevicePropDesc)(std::uint32_t camera, std::uint16_t property, std::uint32_t *size,
-                                                     void *desc) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_GetDevicePropValue)(std::uint32_t camera, std::uint16_t property, std::uint32_t *size,
-                                                      void *value) = nullptr;
-    std::uint32_t(TBX_STDCALL *PR_SetDevicePropValue)(std::uint32_t camera, std::uint16_t property, std::uint32_t size,
-                                                      void *value) = nullptr;
-};
-
 /// The SDK as the driver reaches it: its loader, its entry points and its error check.
 struct PrSdk {
     /// Checks and loads the library from a folder; returns at once once loaded.
     void (*load)(const std::string &folder);
     /// The bound entry points; raises while the library is not loaded.
-    const PrEntryPoints &(*entryPoints)();
+    const sdk::PrEntryPoints &(*entryPoints)();
     /// Does nothing for 0; otherwise raises ECamException "<label> errorcode 0x..., <text>".
     void (*raiseOnError)(std::string_view label, std::uint32_t code);
 };
@@ -74,30 +40,7 @@ struct PrSdk {
 /// One camera of the device list: its record, copied unchanged.
 struct PrCameraRecord : CameraRecord {
     sdk::PrDeviceInfoTable Device{};
-    std::string modelName() const;
 };
-
-// ---- datasets (PrDatasets.cpp); each raises ECamException when a count does not fit ----
-
-/// The records of a device-list reply of \p used bytes: min(count, 100, records in the reply).
-std::vector<sdk::PrDeviceInfoTable> readDeviceList(std::span<const std::uint8_t> reply);
-/// The operations and device properties a device-information dataset lists.
-struct PrDeviceInfo {
-    std::vector<std::uint16_t> operations;
-    std::vector<std::uint16_t> properties;
-};
-PrDeviceInfo readDeviceInfo(std::span<const std::uint8_t> dataset);
-/// A property description: current value, form and, by form, its values or its range.
-struct PrPropertyDesc {
-    static constexpr std::uint8_t kFormRange = 1;
-    static constexpr std::uint8_t kFormEnumeration = 2;
-    std::uint32_t current = 0;
-    std::uint8_t form = 0;
-    std::vector<std::uint32_t> values;                ///< enumeration form only
-    std::uint32_t minimum = 0, maximum = 0, step = 0; ///< range form only
-};
-/// Reads a description whose values are \p valueSize bytes each.
-PrPropertyDesc readPropertyDesc(std::span<const std::uint8_t> dataset, std::size_t valueSize);
 
 /// The driver of PTP PowerShot cameras.
 /// \context Thread-bound (owner thread).
@@ -152,7 +95,7 @@ public:
     const std::bitset<kCapabilityCount> &Capabilities() const { return caps_; }
 
 private:
-    const PrEntryPoints &pr() const { return sdk_.entryPoints(); }
+    const sdk::PrEntryPoints &pr() const { return sdk_.entryPoints(); }
     void check(std::string_view label, std::uint32_t code) const { sdk_.raiseOnError(label, code); }
     /// Lets go of the camera object: removes the event handler, disconnects, destroys. Best
     /// effort; the result of the destruction is returned.
@@ -161,7 +104,7 @@ private:
     /// properties when \p properties).
     void readCapabilities(bool properties);
     /// A property description (checked); the buffer is the read's own.
-    PrPropertyDesc propertyDesc(std::uint16_t property, std::size_t valueSize);
+    sdk::PtpPropDesc propertyDesc(std::uint16_t property);
     /// A property value of \p size bytes; empty when the read fails.
     std::optional<std::uint32_t> tryValue(std::uint16_t property, std::size_t size);
     /// Writes a \p size-byte value; the result is returned unchecked.
