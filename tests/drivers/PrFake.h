@@ -79,6 +79,15 @@ struct FakeCamera {
         std::memcpy(device.ModelName, model.data(), model.size() * 2);
         camera.devices.push_back(device);
     }
+    /// One camera, "PowerShot G9", owned by Alice, on a lithium battery in normal state.
+    void addG9()
+    {
+        addDevice(*this, u"PowerShot G9");
+        std::uint8_t owner[260] = {6, 0, 0, 0, 'A', 'l', 'i', 'c', 'e'};
+        values[0xD033] = Bytes(owner, owner + sizeof owner);
+        setValue(0xD002, 2, 2);
+        setValue(0xD003, 1, 4);
+    }
 };
 
 inline FakeCamera *g_camera = nullptr;

@@ -21,11 +21,7 @@ protected:
     {
         prtest::g_camera = &camera;
         g_progress.clear();
-        FakeCamera::addDevice(camera, u"PowerShot G9");
-        std::uint8_t owner[260] = {6, 0, 0, 0, 'A', 'l', 'i', 'c', 'e'};
-        camera.values[0xD033] = prtest::Bytes(owner, owner + sizeof owner);
-        camera.setValue(0xD002, 2, 2);
-        camera.setValue(0xD003, 1, 4);
+        camera.addG9();
         driver.Attach(0, records,
                       EngineHooks{[](int, int percent) noexcept { g_progress.push_back(percent); }, &legacy});
         driver.StartSDK("lib");
