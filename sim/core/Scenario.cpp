@@ -115,6 +115,10 @@ void applyProperty(Camera &camera, const FamilyProfile &profile, const std::stri
 {
     const std::uint32_t id = propertyIdOf(key, profile, where);
     Property *p = camera.property(id);
+    if (v.is_null()) {  // the camera does not have this property
+        camera.properties.erase(id);
+        return;
+    }
     if (v.is_object()) {
         onlyKeys(v, where, {"type", "value", "allowed", "offered", "writable", "range", "maxSize"});
         if (v.contains("type")) {
