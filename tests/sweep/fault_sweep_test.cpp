@@ -45,6 +45,9 @@ struct Family {
     const char *name;
     int cameraType;
     const char *cameraId; ///< the stand-in's camera the scenarios use
+    const sim::ControlClient &(*standIn)(); ///< the family's stand-in
+    const char *scenario;                   ///< loaded after each reset; null: the built-in one
+    platform::OsVersion os;                 ///< the Windows version the runs report
     std::uint32_t codes[4]; ///< busy, camera gone, internal error, invalid handle
     std::set<std::string> notFailed; ///< calls that answer counts, not results
     std::vector<Scenario> scenarios;
@@ -134,14 +137,52 @@ std::vector<Scenario> eosScenarios()
     };
 }
 
+const sim::ControlClient &ptpSim()
+{
+    static const sim::ControlClient control(redistFolder() + "/PRSDK.dll");
+    return control;
+}
+
+std::vector<Scenario> ptpScenarios()
+{
+    const Step connect = [](Host &h) { h.control.Connect(CamModPowerShot, 0); };
+    return {
+        {"Connect", {openStep, connect, [](Host &h) { h.control.Disconnect(); }, closeStep}},
+        {"RemoteStartProbe", {openStep, connect, remoteStart(ReleaseModeOnlyToPC, true), closeStep}},
+        {"Shoot",
+         {openStep, connect, remoteStart(ReleaseModeOnlyToPC, false), shoot,
+          [](Host &h) { h.control.RemoteGetPicture(h.file("shot.jpg"), 1); }, closeStep}},
+        {"ParametersAndZoom",
+         {openStep, connect, remoteStart(ReleaseModeOnlyToPC, false),
+          [](Host &h) {
+              h.control.RemoteSetRemoteParams(RemoteParamISO, h.control.RemoteGetRemoteParams(RemoteParamISO));
+          },
+          [](Host &h) { h.control.RemoteSetZoomPos(h.control.RemoteGetZoomPos_CurrentZoomPos() + 1); }, closeStep}},
+        {"LiveView", {openStep, connect, remoteStart(ReleaseModeOnlyToPC, false), liveView(ViewfinderCallbackFilename),
+                      [](Host &h) { h.control.RemoteActivateViewfinderAuto(false); }, stopLiveView, closeStep}},
+        {"Housekeeping",
+         {openStep, connect, [](Host &h) { h.control.SetOwnerName("Sweep"); },
+          [](Host &h) { h.control.RemoteSupported(); }, closeStep}},
+    };
+}
+
 const std::vector<Family> &families()
 {
     static const std::vector<Family> rows = {
-        {"EOS", CamModEOS, "eos1",
+        {"EOS", CamModEOS, "eos1", &sim, nullptr, {6, 1},
          {sdk::EDS_ERR_DEVICE_BUSY, sdk::EDS_ERR_COMM_DISCONNECTED, sdk::EDS_ERR_INTERNAL_ERROR,
           sdk::EDS_ERR_INVALID_HANDLE},
          {"EdsRetain", "EdsRelease"},
          eosScenarios()},
+        // PTP PowerShot cameras are offered on Windows XP only.
+        {"PowerShot", CamModPowerShot, "g9", &ptpSim,
+         R"({"cameras": [{"id": "g9", "family": "PowerShot", "description": "PowerShot G9",
+             "picture": {"width": 320, "height": 240}, "liveView": {"width": 160, "height": 120},
+             "properties": {"ZoomPos": {"value": 0, "range": [0, 60]}}}]})",
+         {5, 1},
+         {0x00102019, 0x0040048F, 0x00200002, 0x00200022},
+         {},
+         ptpScenarios()},
     };
     return rows;
 }
@@ -149,17 +190,22 @@ const std::vector<Family> &families()
 // ---- One run -----------------------------------------------------------------------------------
 
 /// Lets the stand-in's event thread deliver what it holds, then \p ms of virtual time pass.
-void settle(platform::Millis ms)
+void settle(const sim::ControlClient &standIn, platform::Millis ms)
 {
-    sim().WaitIdle(kSettleLimitMs);
+    standIn.WaitIdle(kSettleLimitMs);
     platform::runFor(ms);
-    sim().WaitIdle(kSettleLimitMs);
+    standIn.WaitIdle(kSettleLimitMs);
 }
 
 Outcome runScenario(const Family &family, const Scenario &scenario, const std::optional<Fault> &fault)
 {
-    EXPECT_EQ(sim().Reset(), 0u);
-    const std::uint32_t objects = sim().GetObjectCount();
+    const sim::ControlClient &standIn = family.standIn();
+    platform::setOsVersionOverride(family.os);
+    EXPECT_EQ(standIn.Reset(), 0u);
+    if (family.scenario != nullptr) {
+        EXPECT_EQ(standIn.LoadScenario(family.scenario), 0u) << standIn.lastError();
+    }
+    const std::uint32_t objects = standIn.GetObjectCount();
     const fs::path dir = fs::temp_directory_path() / ("tbx-sweep-" + std::to_string(std::random_device{}()));
     fs::create_directories(dir);
     Outcome out;
@@ -175,27 +221,32 @@ Outcome runScenario(const Family &family, const Scenario &scenario, const std::o
         for (int i = 0; i < static_cast<int>(scenario.steps.size()) && out.failedStep < 0; ++i) {
             if (fault && fault->step == i) {
                 if (fault->call.empty())
-                    sim().DetachCamera(family.cameraId);
+                    standIn.DetachCamera(family.cameraId);
                 else
-                    sim().InjectFault(fault->call.c_str(), fault->code, 1);
+                    standIn.InjectFault(fault->call.c_str(), fault->code, 1);
             }
-            clearSimLog();
+            standIn.WaitIdle(kSettleLimitMs);
+            standIn.ClearCallLog();
             try {
                 scenario.steps[static_cast<std::size_t>(i)](host);
-                settle(200);
+                settle(standIn, 200);
             } catch (const std::exception &e) {
                 out.failure = e.what();
             }
-            sim().ClearFaults();
-            out.calls.push_back(simCallNames());
+            standIn.ClearFaults();
+            standIn.WaitIdle(kSettleLimitMs);
+            std::vector<std::string> names;
+            for (const std::string &line : standIn.callLogLines())
+                names.push_back(sim::callName(line));
+            out.calls.push_back(std::move(names));
             if (out.failure.empty())
                 out.failure = timerError;
             if (!out.failure.empty())
                 out.failedStep = i;
         }
     } // the control closes whatever is still open
-    settle(0);
-    out.objectsLeft = sim().GetObjectCount() - objects;
+    settle(standIn, 0);
+    out.objectsLeft = standIn.GetObjectCount() - objects;
     for (const auto &entry : fs::recursive_directory_iterator(dir)) {
         const std::string ext = entry.path().extension().string();
         if (entry.is_regular_file() && (ext == ".jpg" || ext == ".mp4"))
@@ -234,7 +285,8 @@ protected:
     }
     void TearDown() override
     {
-        sim().ClearFaults();
+        for (const Family &family : families())
+            family.standIn().ClearFaults();
         platform::setClock(nullptr);
         platform::clearOsVersionOverride();
     }
