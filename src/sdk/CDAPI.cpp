@@ -88,6 +88,8 @@ const char *CdExportName(int index)
     return kEntryPoints[index].exportName;
 }
 
+const BindingDescription &CdBindingDescription() { return binding().description(); }
+
 std::span<const CompanionFile> CdCompanionFiles() { return kCompanions; }
 
 SdkErrorTable CdErrorTexts()

@@ -52,6 +52,9 @@ const CdEntryPoints &Cd();
 /// decorated name on 32-bit Windows); nullptr outside.
 const char *CdExportName(int index);
 
+/// What LoadCDSDK loads: its companion files, library and entry points.
+const BindingDescription &CdBindingDescription();
+
 /// The files LoadCDSDK checks, in its order (TBX_CDSDK_COMPANIONS).
 std::span<const CompanionFile> CdCompanionFiles();
 

@@ -13,7 +13,6 @@ namespace {
 
 using test::fixture;
 using test::joined;
-using test::kIncorrectVersionTail;
 using test::messageOf;
 
 class CdBindingTest : public testing::Test {
@@ -36,35 +35,6 @@ protected:
         return 0;
     }
 };
-
-TEST_F(CdBindingTest, RefusedInstallationsLeaveNothingLoaded)
-{
-    struct Row {
-        const char *folder;
-        bool assertion; // EAssertionFailed rather than EInOutError
-        std::string message;
-    };
-    const Row rows[] = {
-        // The first companion is the first reported.
-        {"empty", false, joined(fixture("empty"), "cdDcd.dll") + " could not be found"},
-        // The last companion is checked too, and a newer build is refused like an older one.
-        {"cd-pscamdat-7.0.0.5", false, joined(fixture("cd-pscamdat-7.0.0.5"), "psCamDat.dll") + kIncorrectVersionTail},
-        // The load message names the library alone, never the folder.
-        {"cd-unloadable", false, "CDSDK.DLL could not be loaded"},
-        // An entry point that is bound but never called is required all the same.
-        {"cd-without-sound", true, "Assertion failure (CDAPI, line " + std::to_string(positionOf("CDGetSound")) + ")"},
-    };
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.folder);
-        for (int attempt = 0; attempt < 2; ++attempt) {
-            const auto load = [&] { LoadCDSDK(fixture(row.folder)); };
-            EXPECT_EQ(row.assertion ? messageOf<EAssertionFailed>(load) : messageOf<EInOutError>(load), row.message);
-            expectNothingLoaded();
-        }
-    }
-    LoadCDSDK(fixture("cd-good"));
-    EXPECT_TRUE(IsCDSDKLoaded());
-}
 
 TEST_F(CdBindingTest, BindsEveryExportToItsVariableAndCallsThroughWithTheVendorLayout)
 {

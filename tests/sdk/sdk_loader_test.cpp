@@ -3,6 +3,7 @@
 // load message and entry-point list are checked the same way.
 #include "TestSupport.h"
 #include "platform/Errors.h"
+#include "sdk/CDAPI.h"
 #include "sdk/EDSDK.h"
 #include "sdk/Loader.h"
 #include "sdk/PRAPI.h"
@@ -175,6 +176,21 @@ const SdkLoaderCase kSdks[] = {
          {"pr-prlib-1.1.0.13", 0, true},
          {"pr-no-prsdk", 1, false},
          {"pr-1.1.0.21", 1, true},
+     }},
+    // Twelve files checked, one of them the library; a bound export nothing calls is required.
+    {"CDSDK",
+     CdBindingDescription,
+     LoadCDSDK,
+     IsCDSDKLoaded,
+     [] { Cd(); },
+     "cd-good",
+     "cd-unloadable",
+     "cd-without-sound",
+     "CDGetSound",
+     {
+         {"empty", 0, false},
+         {"cd-no-ewatch", 9, false},
+         {"cd-pscamdat-7.0.0.5", 11, true},
      }},
 };
 

@@ -2,21 +2,9 @@
 // point of the SDK's export list (CDGetSound left out when TBX_FAKE_WITHOUT_SOUND is defined) and
 // carries the file version given by TBX_FAKE_MAJOR/MINOR/RELEASE/BUILD. Entry points answer
 // 0xFA00 + their position in the binding list, except the two the tests call with arguments.
-#include "platform/VersionNote.h"
+#include "fake_export.h"
 #include "sdk/CDTypes.h"
 #include "sdk/CdExports.h"
-
-#ifdef TBX_FAKE_NEEDS_DEPENDENCY
-#include "fake_dependency.h"
-#endif
-
-#if defined(_WIN32)
-#define TBX_FAKE_API extern "C" // exported through the generated .def file
-#else
-#define TBX_FAKE_API extern "C" __attribute__((visibility("default")))
-#endif
-
-TBX_ELF_VERSION_NOTE(TBX_FAKE_MAJOR, TBX_FAKE_MINOR, TBX_FAKE_RELEASE, TBX_FAKE_BUILD);
 
 using namespace tbx::sdk;
 
@@ -29,15 +17,6 @@ enum Position : unsigned {
     TBX_CDSDK_EXPORTS(TBX_FAKE_POSITION)
 #undef TBX_FAKE_POSITION
 };
-
-CdError fakeResult(unsigned position)
-{
-#ifdef TBX_FAKE_NEEDS_DEPENDENCY
-    return tbxFakeDependency() + position;
-#else
-    return 0xFA00u + position;
-#endif
-}
 
 } // namespace
 
