@@ -83,6 +83,11 @@ void legacyDefaults(Camera &c)
 {
     c.description = "Canon PowerShot G5";
     c.portName = "USB:SIM-CD-0001";
+    // One empty CompactFlash card unless the scenario says otherwise.
+    auto card = std::make_shared<Volume>();
+    card->label = "CF1";
+    card->capacity = 512ull * 1000 * 1000;
+    c.volumes.push_back(card);
     auto &p = c.properties;
     p[kPropModelName] = Property::string(kTypeString, c.description, 32, false);
     // Remote release with zoom, settings, viewfinder and AF lock.

@@ -275,6 +275,7 @@ TEST_F(CdStandIn, SettingsFollowTheDialAndOlderBodiesStartNoEnumeration)
     EXPECT_EQ(cd().CDEnumRelCamSettingDataReset(a70, 0x08000008, &values, &element), kNotSupported);
     EXPECT_NE(cd().CDSetShootingMode(a70, 4), 0u);
     EXPECT_EQ(cd().CDSetShootingMode(a70, 3), 0u);
+    EXPECT_TRUE(pictures(firstVolume(a70)).empty()) << "an empty card where the scenario gives none";
 }
 
 TEST_F(CdStandIn, CardPicturesListTransferAndDelete)
