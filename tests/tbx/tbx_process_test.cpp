@@ -274,6 +274,7 @@ void PrintTo(const Row &row, std::ostream *os)
 }
 
 const std::string kLongOwner = "1234567890123456789012345678901234567890";
+const std::string kPtpScenario = R"({"cameras": [{"id": "p", "family": "PowerShot", "description": "PowerShot G9"}]})";
 
 const Row kRows[] = {
     // An empty fault crashed every command that armed it; malformed ones passed unnoticed.
@@ -339,6 +340,10 @@ const Row kRows[] = {
     {"MjpegBesideJson", {"--json", "liveview", "--mjpeg", "-"}, nullptr, 2, "would both write to standard output"},
     {"IntervalZero", {"shoot", "--interval", "0", "--count", "2"}, nullptr, 2, "--interval must be a number from 0.1"},
     {"ParamsList", {"params", "list"}, nullptr, 0, "Metering               evaluative (4)       accepts: spot (2), "},
+    // A PTP PowerShot camera is offered on Windows XP only.
+    {"PtpShootOnWindowsXP", {"--windows-xp", "--scenario", kPtpScenario, "shoot", "--dest", "ptp"}, nullptr, 0,
+     "Saved ptp/shot-0001.jpg", {"ptp/shot-0001.jpg"}},
+    {"PtpHiddenOnModernWindows", {"--scenario", kPtpScenario, "list"}, nullptr, 3, "No camera found"},
 };
 
 class TbxRows : public TbxProcessBase<::testing::TestWithParam<Row>> {};

@@ -269,7 +269,9 @@ void cmdShoot(Session &s)
     int ready = 0;     // pictures waiting in the camera for the PC
     int onCard = 0;    // pictures the camera wrote to its card
     c.OnRemoteEvent = [&](RemoteEventCallbackType event, NotifyRemoteEventValidType, std::int32_t, TypeOfPictureType) {
-        if (event == RemoteEventCallbackReleaseImageReady)
+        // PowerShot cameras announce a picture for the PC as a completed release.
+        if (event == RemoteEventCallbackReleaseImageReady ||
+            (event == RemoteEventCallbackReleaseComplete && s.family() == CamModPowerShot))
             ++ready;
         if (event == RemoteEventCallbackReleaseImageFromCFCardReady)
             ++onCard;
