@@ -184,18 +184,13 @@ CdLibrary::CdLibrary() : SimLibrary({&legacyProfile()}) {}
 
 CdLibrary::~CdLibrary()
 {
-    {
-        std::lock_guard lock(tickMutex_);
-        tickStop_ = true;
-    }
-    tickWake_.notify_all();
-    if (ticker_.joinable()) {
 #if defined(_WIN32)
-        ticker_.detach(); // as the event thread: no join while the library unloads
+    // As the event thread: no join while the library unloads (CDFinishSDK ends the thread).
+    if (ticker_.joinable())
+        ticker_.detach();
 #else
-        ticker_.join();
+    stopTicker();
 #endif
-    }
 #if !defined(_WIN32)
     pump().stop();
 #endif
@@ -389,11 +384,11 @@ CdError CdLibrary::release(SourceObject &source, CdUInt32 *numData)
     }
     CdUInt32 count = 0;
     if ((source.dataKind & kThumbToPc) != 0) {
-        source.released.push_back(picture); // its thumbnail first
+        source.released.push_back({picture, true}); // its thumbnail first
         ++count;
     }
     if ((source.dataKind & kPictToPc) != 0) {
-        source.released.push_back(picture);
+        source.released.push_back({picture, false});
         ++count;
     }
     if (numData != nullptr)
@@ -492,6 +487,19 @@ void CdLibrary::stopViewfinder(SourceObject &source)
     source.viewfinder = false;
     std::lock_guard lock(tickMutex_);
     --streaming_;
+}
+
+void CdLibrary::stopTicker()
+{
+    std::thread ticker;
+    {
+        std::lock_guard lock(tickMutex_);
+        tickStop_ = true;
+        ticker = std::move(ticker_);
+    }
+    tickWake_.notify_all();
+    if (ticker.joinable())
+        ticker.join();
 }
 
 void CdLibrary::tick()

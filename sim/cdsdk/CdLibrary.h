@@ -96,8 +96,12 @@ struct SourceObject final : Object {
     bool releaseControl = false;
     CdReleaseEventCallbackFunction *releaseCallback = nullptr;
     CdContext releaseContext = 0;
-    CdRelDataKind dataKind = 0x0008;             ///< picture to the camera
-    std::vector<std::shared_ptr<Item>> released; ///< waiting for CDGetReleasedData
+    CdRelDataKind dataKind = 0x0008; ///< picture to the camera
+    struct Released {
+        std::shared_ptr<Item> picture;
+        bool thumbnail = false; ///< its thumbnail rather than the picture
+    };
+    std::vector<Released> released; ///< waiting for CDGetReleasedData, in order
     bool viewfinder = false;
     CdViewfinderCallbackFunction *frameCallback = nullptr;
     CdContext frameContext = 0;
@@ -183,6 +187,8 @@ public:
     void postFrame(SourceObject &source);
     void startViewfinder(SourceObject &source);
     void stopViewfinder(SourceObject &source);
+    /// Ends the viewfinder clock's thread (call without the library lock).
+    void stopTicker();
 
 protected:
     void camerasReplaced() override;

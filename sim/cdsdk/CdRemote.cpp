@@ -126,9 +126,8 @@ CDAPI CDGetReleasedData(CdHSource hSource, CdProgressCallbackFunction *pCallback
             return kInvalidPointer;
         if (source->released.empty())
             return kInvalidCall;
-        // A thumbnail is announced by a second entry for the same picture, before it.
-        const auto picture = source->released.front();
-        const bool thumbnail = source->released.size() >= 2 && source->released[1] == picture;
+        const auto picture = source->released.front().picture;
+        const bool thumbnail = source->released.front().thumbnail;
         const std::vector<std::uint8_t> &bytes = thumbnail ? picture->thumbnail() : picture->content();
         std::memset(pInfo, 0, sizeof *pInfo);
         pInfo->SequenceID = picture->groupId;

@@ -192,8 +192,10 @@ CDAPI CDFinishSDK()
 {
     CdLibrary &lib = library();
     // The event thread may wait for the lock to deliver: stop it before taking the lock.
-    if (!lib.pump().onWorker())
+    if (!lib.pump().onWorker()) {
         lib.pump().stop();
+        lib.stopTicker();
+    }
     Call call("CDFinishSDK");
     return call.run([&lib]() -> CdError {
         lib.pump().stop();

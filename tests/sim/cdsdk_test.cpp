@@ -353,6 +353,15 @@ TEST_F(CdStandIn, ReleaseSendsItsEventsAndHandsTheDataOver)
     EXPECT_EQ(bytesOf(path).size(), info.DataSize);
     EXPECT_EQ(cd().CDGetReleasedData(source, nullptr, 0, 1, &info, &medium), kInvalidCall) << "one picture only";
     EXPECT_EQ(pictures(firstVolume(source)).size(), 4u) << "and one on the card";
+    // A thumbnail alone, or before its picture.
+    for (CdRelDataKind kind : {CdRelDataKind{0x0001}, CdRelDataKind{0x0003}}) {
+        ASSERT_EQ(cd().CDSelectReleaseDataKind(source, kind), 0u);
+        ASSERT_EQ(cd().CDRelease(source, 0, nullptr, 0, 1, &count), 0u);
+        ASSERT_EQ(cd().CDGetReleasedData(source, nullptr, 0, 1, &info, &medium), 0u);
+        EXPECT_EQ(info.DataType, 0x10u) << kind;
+        EXPECT_EQ(cd().CDGetReleasedData(source, nullptr, 0, 1, &info, &medium), kind == 1 ? kInvalidCall : 0u);
+    }
+    EXPECT_EQ(info.DataType, 0x20u);
 
     // The camera's own shutter button asks the host to release.
     ASSERT_EQ(control().ReleaseShutter("g5"), 0u);
