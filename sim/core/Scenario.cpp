@@ -388,12 +388,14 @@ json parseJson(const std::string &text)
     }
 }
 
-/// True for a camera of a family that another simulated library serves.
+/// True for a camera of a family that another simulated library serves. A camera that names no
+/// family is an EOS camera, as in the built-in scenario: every library reads the same file, and
+/// such a camera must not turn up once in each of them.
 bool ofAnotherLibrary(const json &camera, const std::vector<const FamilyProfile *> &profiles)
 {
-    if (!camera.is_object() || !camera.contains("family") || !camera["family"].is_string())
+    if (!camera.is_object() || (camera.contains("family") && !camera["family"].is_string()))
         return false;
-    const std::string family = camera["family"].get<std::string>();
+    const std::string family = camera.contains("family") ? camera["family"].get<std::string>() : "EOS";
     for (const auto *p : profiles)
         if (p->family == family)
             return false;
