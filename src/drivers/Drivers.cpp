@@ -1,5 +1,6 @@
 #include "drivers/Drivers.h"
 
+#include "drivers/cdsdk/TCDSDK.h"
 #include "drivers/eos/TEDSDK.h"
 #include "drivers/prsdk/TPRSDK.h"
 #include "platform/Errors.h"
@@ -10,6 +11,11 @@
 namespace tbx {
 
 namespace {
+
+std::unique_ptr<CamDriver> makeLegacy()
+{
+    return std::make_unique<cdsdk::TCDSDK>(cdsdk::CdsdkLibrary());
+}
 
 std::unique_ptr<CamDriver> makeEos()
 {
@@ -23,7 +29,7 @@ std::unique_ptr<CamDriver> makePtp()
 }
 
 constexpr std::array<DriverEntry, kDriverSlotCount> kDriverTable{{
-    {SlotLegacy, CamModPowerShot, "PowerShot", nullptr},
+    {SlotLegacy, CamModPowerShot, "PowerShot", &makeLegacy},
     {SlotPTP, CamModPowerShot, "PowerShot", &makePtp},
     {SlotGen2, CamModPowerShotGen2, "PowerShot generation 2", nullptr},
     {SlotEOS, CamModEOS, "EOS", &makeEos},

@@ -3,6 +3,8 @@
 // simulated EOS camera with events received through the connection point.
 #include "ClientSupport.h"
 
+#include "sim/TbxSimClient.h"
+
 #include <cmath>
 #include <fstream>
 #include <thread>
@@ -435,6 +437,46 @@ TEST_F(SessionTest, CameraCollectionListsAndDownloadsPictures)
     EXPECT_EQ(vt->CloseCameraCollection(), S_OK);
 }
 
+TEST_F(ClientTest, ALegacyPowerShotIsDrivenLikeAnyOtherCamera)
+{
+    const sim::ControlClient legacy(std::string(TBX_REDIST_DIR) + "/CDSDK.dll");
+    ASSERT_EQ(legacy.LoadScenario(R"({"cameras": [{"id": "g5", "family": "PowerShot legacy",
+        "description": "Canon PowerShot G5", "volumes": [{"items": [{"file": "IMG_0001.JPG"},
+        {"file": "IMG_0002.JPG"}]}]}]})"),
+              0u)
+        << legacy.lastError();
+    Scratch scratch("legacy");
+    Bstr folder(fs::path(TBX_REDIST_DIR).wstring());
+    ASSERT_EQ(vt->put_LibraryFolder(folder.get()), S_OK);
+    ASSERT_EQ(vt->OpenCameraEnumeration(), S_OK) << narrow(lastErrorDescription());
+    LONG powerShots = 0;
+    ASSERT_EQ(vt->OpenCameraEnumeration_GetPowerShotNr(&powerShots), S_OK);
+    EXPECT_EQ(powerShots, 1);
+    ASSERT_EQ(vt->Connect(CamModPowerShot, 0), S_OK) << narrow(lastErrorDescription());
+    Bstr owner(L"Booth");
+    EXPECT_EQ(vt->SetOwnerName(owner.get()), S_OK) << narrow(lastErrorDescription());
+
+    Bstr temp(scratch.path().wstring());
+    ASSERT_EQ(vt->OpenCameraCollection(temp.get(), VARIANT_TRUE), S_OK) << narrow(lastErrorDescription());
+    LONG count = 0;
+    ASSERT_EQ(vt->OpenCameraCollection_GetNrOfPictures(&count), S_OK);
+    EXPECT_EQ(count, 2);
+    Bstr thumbnail(scratch / L"thumb.jpg");
+    EXPECT_EQ(vt->OpenCameraCollection_GetThumbnail(1, thumbnail.get()), S_OK) << narrow(lastErrorDescription());
+    Bstr file(scratch / L"picture.jpg");
+    ASSERT_EQ(vt->GetPicture(1, VARIANT_FALSE, file.get()), S_OK) << narrow(lastErrorDescription());
+    EXPECT_GT(fs::file_size(scratch.path() / L"picture.jpg"), 1000u);
+    EXPECT_EQ(vt->DeletePicture(1), S_OK) << narrow(lastErrorDescription());
+    ASSERT_EQ(vt->OpenCameraCollection_GetNrOfPictures(&count), S_OK);
+    EXPECT_EQ(count, 1);
+    EXPECT_EQ(vt->CloseCameraCollection(), S_OK);
+
+    Bstr cache(scratch / L"cache");
+    EXPECT_EQ(vt->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, VARIANT_TRUE, cache.get()), S_OK)
+        << narrow(lastErrorDescription());
+    EXPECT_EQ(vt->CloseCameraEnumeration(), S_OK);
+    legacy.Reset();
+}
 
 // ---------------------------------------------------------------------------------------------
 // Module lifetime

@@ -4,6 +4,7 @@
 #include "EosTestSupport.h"
 
 #include "drivers/Drivers.h"
+#include "drivers/cdsdk/TCDSDK.h"
 #include "drivers/common/Text.h"
 #include "platform/Errors.h"
 
@@ -245,19 +246,21 @@ TEST_F(EosSessionTest, TextsOfFixedBuffersStopAtTheBufferEnd)
     EXPECT_EQ(drivers::boundedText(shorter), "a");
 }
 
-TEST(DriverFactory, OnlyTheEOSDriverIsRealAndTheOtherFamiliesFindNoCamera)
+TEST(DriverFactory, FamiliesLeftOutFindNoCamera)
 {
+    EXPECT_NE(dynamic_cast<cdsdk::TCDSDK *>(MakeDrivers().at(SlotLegacy).get()), nullptr);
     for (const DriverArray &set : {MakeDrivers({CamModEOS}), MakeDrivers()}) {
         EXPECT_NE(dynamic_cast<eos::TEDSDK *>(set[SlotEOS].get()), nullptr);
         StringList names;
-        set[SlotLegacy]->StartSDK("");
-        set[SlotLegacy]->EnumerateCameras(names);
+        set[SlotGen2]->StartSDK("");
+        set[SlotGen2]->EnumerateCameras(names);
         EXPECT_TRUE(names.empty());
         ConnectInfoType info;
         EXPECT_THROW(set[SlotGen2]->Connect(ConnectCallbacks{}, 0, info, 0), ECamException);
     }
     EXPECT_NE(dynamic_cast<AbsentFamilyDriver *>(MakeDrivers({}).at(SlotEOS).get()), nullptr);
-    EXPECT_THROW(MakeDrivers({CamModPowerShot}), EAssertionFailed);
+    EXPECT_NE(dynamic_cast<cdsdk::TCDSDK *>(MakeDrivers({CamModPowerShot}).at(SlotLegacy).get()), nullptr);
+    EXPECT_THROW(MakeDrivers({CamModPowerShotGen2}), EAssertionFailed);
     EXPECT_THROW(MakeDrivers({CamModType(7)}), EAssertionFailed);
 }
 
