@@ -166,6 +166,36 @@ std::vector<Scenario> ptpScenarios()
     };
 }
 
+const sim::ControlClient &legacySim()
+{
+    static const sim::ControlClient control(redistFolder() + "/CDSDK.dll");
+    return control;
+}
+
+std::vector<Scenario> legacyScenarios()
+{
+    const Step connect = [](Host &h) { h.control.Connect(CamModPowerShot, 0); };
+    return {
+        {"Connect", {openStep, connect, [](Host &h) { h.control.Disconnect(); }, closeStep}},
+        {"RemoteStartProbeThenCache",
+         {openStep, connect, remoteStart(ReleaseModeOnlyToPC, true), [](Host &h) { h.control.RemoteEnd(); },
+          remoteStart(ReleaseModeOnlyToPC, true), closeStep}},
+        {"ShootOnlyToPC",
+         {openStep, connect, remoteStart(ReleaseModeOnlyToPC, false), shoot,
+          [](Host &h) { h.control.RemoteGetPicture(h.file("shot.jpg"), 1); }, closeStep}},
+        {"Viewfinder",
+         {openStep, connect, remoteStart(ReleaseModeOnlyToPC, false), liveView(ViewfinderCallbackFilename),
+          [](Host &h) { h.control.RemoteSetViewfinderOutput(0); }, stopLiveView, closeStep}},
+        {"Collection",
+         {openStep, connect, [](Host &h) { h.control.OpenCameraCollection(h.dir.string(), true); },
+          [](Host &h) { h.control.GetPicture(1, false, h.file("collected.jpg")); },
+          [](Host &h) { h.control.DeletePicture(0); }, [](Host &h) { h.control.CloseCameraCollection(); }, closeStep}},
+        {"Housekeeping",
+         {openStep, connect, [](Host &h) { h.control.SetOwnerName("Sweep"); },
+          [](Host &h) { h.control.RemoteSupported(); }, [](Host &h) { h.control.FormatCameraCard(); }, closeStep}},
+    };
+}
+
 const std::vector<Family> &families()
 {
     static const std::vector<Family> rows = {
@@ -183,6 +213,14 @@ const std::vector<Family> &families()
          {0x00102019, 0x0040048F, 0x00200002, 0x00200022},
          {},
          ptpScenarios()},
+        {"Legacy", CamModPowerShot, "g5", &legacySim,
+         R"({"cameras": [{"id": "g5", "family": "PowerShot legacy", "description": "Canon PowerShot G5",
+             "volumes": [{"label": "CF1", "items": [{"folder": "DCIM", "items": [{"folder": "100CANON", "items": [
+             {"file": "IMG_0001.JPG"}, {"file": "IMG_0002.JPG"}]}]}]}]}]})",
+         {6, 1},
+         {0x0C000081, 0x0C0000C1, 0x0C000002, 0x0C000061},
+         {},
+         legacyScenarios()},
     };
     return rows;
 }
