@@ -101,16 +101,21 @@ Session::Session(const std::string &scenario)
     }
 }
 
-Session::~Session()
+void closeEngine(std::unique_ptr<TTetherbox> &engine) noexcept
 {
     try {
-        if (engine_->EnumerationOpen())
-            engine_->CloseCameraEnumeration();
+        if (engine->EnumerationOpen())
+            engine->CloseCameraEnumeration();
     } catch (...) {
         // Closing is best effort; the engine still goes below.
     }
-    engine_.reset();
+    engine.reset();
     platform::setClock(nullptr);
+}
+
+Session::~Session()
+{
+    closeEngine(engine_);
 }
 
 void Session::startRemote()

@@ -37,6 +37,9 @@ void clearSimLog();
 /// Resident memory of this process in kilobytes (0 where the OS does not tell).
 std::int64_t residentKilobytes();
 
+/// Closes \p engine's enumeration (best effort), destroys it and restores the real clock.
+void closeEngine(std::unique_ptr<TTetherbox> &engine) noexcept;
+
 /// A connected EOS camera behind a fresh engine. The stand-in is reset (or given \p scenario)
 /// first; everything is closed and the real clock restored when the session goes.
 /// \context Thread-bound: the creating thread owns the engine and pumps its timers.

@@ -1,6 +1,7 @@
 // The benchmarks compare like with like only while the bare side of each pair makes the SDK calls
 // the engine makes, and the engine side really delivers to the host. These tests hold both, and
 // the pairing rules of the ratio table.
+#include "LegacyWorkloads.h"
 #include "RatioTable.h"
 #include "Session.h"
 #include "Workloads.h"
@@ -172,6 +173,27 @@ TEST(BenchPairs, DownloadSidesMakeTheSameCallsAndWriteTheSamePicture)
     EXPECT_GT(pair.progressDelivered(), 0) << "the engine's host saw no progress";
     EXPECT_GT(pair.bareProgressCalls(), 0);
     EXPECT_EQ(session.engine().QueuedEventCount(), 0u);
+}
+
+TEST(BenchPairs, LegacyDownloadSidesMakeTheSameCallsAndWriteTheSamePicture)
+{
+    LegacySession session;
+    LegacyDownloadPair pair(session, 1);
+    auto calls = [] {
+        legacySim().WaitIdle(2000);
+        std::vector<std::string> names;
+        for (const std::string &line : legacySim().callLogLines())
+            names.push_back(sim::callName(line));
+        legacySim().ClearCallLog();
+        return names;
+    };
+    calls();
+    const std::uint64_t size = pair.engineDownload();
+    const auto engineCalls = calls();
+    EXPECT_EQ(pair.bareDownload(), size);
+    EXPECT_EQ(calls(), engineCalls);
+    EXPECT_EQ(engineCalls, (std::vector<std::string>{"CDOpenImage", "CDGetPicture", "CDGetImageData", "CDCloseImage"}));
+    EXPECT_EQ(fileText(pair.engineFile()), fileText(pair.bareFile()));
 }
 
 TEST(BenchPairs, CachedProbeAsksTheCameraForNoDescriptionsAndTheFullProbeDoes)

@@ -3,6 +3,7 @@
 // cache, and camera events from the SDK's thread to the host. After the usual table of results
 // comes a table of ratios between the two sides of each pair. Exits non-zero when a benchmark
 // stopped with an error.
+#include "LegacyWorkloads.h"
 #include "RatioTable.h"
 #include "Session.h"
 #include "Workloads.h"
@@ -19,6 +20,8 @@ namespace {
 
 /// The picture of the built-in card that the downloads fetch (a 1.5 MB RAW file).
 constexpr const char *kDownloadItem = "IMG_0003.CR3";
+/// The picture of the legacy camera's card that its downloads fetch.
+constexpr int kLegacyDownloadItem = 1;
 /// Events per step of the event throughput pair.
 constexpr int kEventBurst = 64;
 
@@ -107,6 +110,23 @@ void fireAndCount(benchmark::State &state, Events &events, int count)
     state.SetItemsProcessed(delivered);
 }
 
+/// A benchmark of the legacy \p Workload (made with \p arg after the session) running \p Step once
+/// per iteration; the step's answer counts as bytes.
+template <class Workload, auto Step, class Arg>
+auto legacy(Arg arg)
+{
+    return [arg](benchmark::State &state) {
+        guarded(state, [&] {
+            LegacySession session;
+            Workload workload(session, arg);
+            std::int64_t bytes = 0;
+            for (auto _ : state)
+                bytes += static_cast<std::int64_t>((workload.*Step)());
+            state.SetBytesProcessed(bytes);
+        });
+    };
+}
+
 template <class Events>
 void EventRun(benchmark::State &state, int count)
 {
@@ -134,6 +154,10 @@ void registerAll()
     });
     add("Probe/cached", measure<ProbeRuns, &ProbeRuns::cached, false>);
     add("Probe/probed", measure<ProbeRuns, &ProbeRuns::probed, false>);
+    add("LegacyFrame/engine", legacy<LegacyFramePair, &LegacyFramePair::engineFrame>(false));
+    add("LegacyFrame/bare", legacy<LegacyFramePair, &LegacyFramePair::bareFrame>(true));
+    add("LegacyDownload/engine", legacy<LegacyDownloadPair, &LegacyDownloadPair::engineDownload>(kLegacyDownloadItem));
+    add("LegacyDownload/bare", legacy<LegacyDownloadPair, &LegacyDownloadPair::bareDownload>(kLegacyDownloadItem));
     add("EventLatency/engine", [](benchmark::State &s) { EventRun<EngineEvents>(s, 1); });
     add("EventLatency/bare", [](benchmark::State &s) { EventRun<BareEvents>(s, 1); });
     add("EventBurst64/engine", [](benchmark::State &s) { EventRun<EngineEvents>(s, kEventBurst); });
@@ -150,6 +174,10 @@ std::vector<Pair> pairs()
          "progress events queued and delivered to the host on the owner thread"},
         {"probe, cached vs probed", "Probe/cached", "Probe/probed",
          "both include RemoteStart and RemoteEnd; the first reads the probe cache file"},
+        {"legacy viewfinder frame", "LegacyFrame/engine", "LegacyFrame/bare",
+         "queued by the engine's callback, handed to the host by its viewfinder timer"},
+        {"legacy card download", "LegacyDownload/engine", "LegacyDownload/bare",
+         "the library writes the file; the engine adds the .part rename and the host's progress events"},
         {"event latency", "EventLatency/engine", "EventLatency/bare",
          "queued by the engine's callback, delivered by its poll timer on the owner thread"},
         {"event burst of 64", "EventBurst64/engine", "EventBurst64/bare",
