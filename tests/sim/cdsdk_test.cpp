@@ -266,7 +266,7 @@ TEST_F(CdStandIn, SettingsFollowTheDialAndOlderBodiesStartNoEnumeration)
     EXPECT_EQ(cd().CDEnumRelCamSettingDataNext(values, 1, contrast), 0u);
     EXPECT_EQ(contrast[0], 0xFFu);
     EXPECT_EQ(cd().CDEnumRelCamSettingDataRelease(values), 0u);
-    std::uint16_t iso = 80;
+    std::uint32_t iso = 80;
     EXPECT_EQ(cd().CDSetRelCamSettingData(g5, 0x0800000C, 2, &iso), 0u);
     EXPECT_EQ(cd().CDSetRelCamSettingData(g5, 0x0800000C, 4, &iso), kInvalidLength);
 
@@ -284,7 +284,7 @@ TEST_F(CdStandIn, CardPicturesListTransferAndDelete)
     const CdHVolume volume = firstVolume(source);
     CdVolumeInfo info{};
     ASSERT_EQ(cd().CDGetVolumeInfo(volume, &info), 0u);
-    EXPECT_EQ(info.TotalSpace, 256000000u / 1024);
+    EXPECT_EQ(std::uint64_t{info.TotalSpace}, 256000000u / 1024); // a copy: the field is unaligned
     EXPECT_FALSE(CdVolumeWithoutSpace(info));
 
     std::vector<CdHImageItem> items = pictures(volume);
@@ -349,8 +349,8 @@ TEST_F(CdStandIn, ReleaseSendsItsEventsAndHandsTheDataOver)
     const std::string path = file("released.jpg");
     CdStgMedium medium{0, {path.c_str()}};
     ASSERT_EQ(cd().CDGetReleasedData(source, nullptr, 0, 1, &info, &medium), 0u);
-    EXPECT_EQ(info.DataType, 0x20u);
-    EXPECT_EQ(bytesOf(path).size(), info.DataSize);
+    EXPECT_EQ(CdUInt32{info.DataType}, 0x20u);
+    EXPECT_EQ(bytesOf(path).size(), CdUInt32{info.DataSize});
     EXPECT_EQ(cd().CDGetReleasedData(source, nullptr, 0, 1, &info, &medium), kInvalidCall) << "one picture only";
     EXPECT_EQ(pictures(firstVolume(source)).size(), 4u) << "and one on the card";
     // A thumbnail alone, or before its picture.
@@ -358,10 +358,10 @@ TEST_F(CdStandIn, ReleaseSendsItsEventsAndHandsTheDataOver)
         ASSERT_EQ(cd().CDSelectReleaseDataKind(source, kind), 0u);
         ASSERT_EQ(cd().CDRelease(source, 0, nullptr, 0, 1, &count), 0u);
         ASSERT_EQ(cd().CDGetReleasedData(source, nullptr, 0, 1, &info, &medium), 0u);
-        EXPECT_EQ(info.DataType, 0x10u) << kind;
+        EXPECT_EQ(CdUInt32{info.DataType}, 0x10u) << kind;
         EXPECT_EQ(cd().CDGetReleasedData(source, nullptr, 0, 1, &info, &medium), kind == 1 ? kInvalidCall : 0u);
     }
-    EXPECT_EQ(info.DataType, 0x20u);
+    EXPECT_EQ(CdUInt32{info.DataType}, 0x20u);
 
     // The camera's own shutter button asks the host to release.
     ASSERT_EQ(control().ReleaseShutter("g5"), 0u);
