@@ -366,8 +366,10 @@ TEST_F(CdStandIn, ReleaseSendsItsEventsAndHandsTheDataOver)
     // The camera's own shutter button asks the host to release.
     ASSERT_EQ(control().ReleaseShutter("g5"), 0u);
     control().WaitIdle(kSettleMs);
-    std::lock_guard lock(gDelivered.mutex);
-    EXPECT_EQ(gDelivered.events.back().first, 0x100u | 30);
+    {
+        std::lock_guard lock(gDelivered.mutex);
+        EXPECT_EQ(gDelivered.events.back().first, 0x100u | 30);
+    }
     EXPECT_EQ(cd().CDExitReleaseControl(source), 0u);
 }
 
