@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ComTest.h"
+#include "Scratch.h"
 
 #include <olectl.h>
 
@@ -169,28 +170,6 @@ public:
 enum : DISPID {
     kOnViewfinderEvent = 201, kOnEvent, kOnRemoteEvent, kOnRemoteTakePictureEvent, kOnRemoteGetPictureEvent,
     kOnRemoteGetMovieEvent, kOnGetPictureEvent, kOnRemoteProbeParamEvent, kOnRawDevelopEvent
-};
-
-/// A fresh folder under the temporary folder, removed again at the end.
-class Scratch {
-public:
-    explicit Scratch(const std::string &name)
-        : path_(std::filesystem::temp_directory_path() / ("tbx-com-" + name + "-" + std::to_string(GetCurrentProcessId())))
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-        std::filesystem::create_directories(path_);
-    }
-    ~Scratch()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    const std::filesystem::path &path() const { return path_; }
-    std::wstring operator/(const std::wstring &leaf) const { return (path_ / leaf).wstring(); }
-
-private:
-    std::filesystem::path path_;
 };
 
 } // namespace tbx::test

@@ -286,13 +286,13 @@ struct SessionTest : ClientTest {
     }
     void remoteStart(VARIANT_BOOL probe)
     {
-        Bstr cache(scratch / L"cache");
+        Bstr cache((scratch.path() / L"cache").wstring());
         ASSERT_EQ(vt->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, probe, cache.get()), S_OK)
             << narrow(lastErrorDescription());
     }
 
     RecordingSink sink;
-    Scratch scratch{::testing::UnitTest::GetInstance()->current_test_info()->name()};
+    ScratchFolder scratch{"tbx-com"};
 };
 
 TEST_F(SessionTest, ConnectionRecordIsReadFromTheControlsCopy)
@@ -334,7 +334,7 @@ TEST_F(SessionTest, ShootingDeliversRemoteEventsWhileTheClientPumpsAndTheDownloa
     EXPECT_EQ(e->args[1].asLong(), NotifyRemoteEventValid2);
     EXPECT_EQ(e->args[2].asLong(), 0);
     EXPECT_EQ(e->args[3].asLong(), TypeOfPicturePicture);
-    Bstr file(scratch / L"shot.jpg");
+    Bstr file((scratch.path() / L"shot.jpg").wstring());
     ASSERT_EQ(vt->RemoteGetPicture(file.get(), PictureTypeFull), S_OK) << narrow(lastErrorDescription());
     EXPECT_GT(fs::file_size(scratch.path() / L"shot.jpg"), 0u);
     // EOS cameras report the transfer of a shot as the shot's progress.
@@ -348,7 +348,7 @@ TEST_F(SessionTest, LiveViewFramesArriveAsFilesWithEventsAndAreRemovedOnStop)
 {
     remoteStart(0);
     ASSERT_FALSE(HasFatalFailure());
-    Bstr folder(scratch / L"frames");
+    Bstr folder((scratch.path() / L"frames").wstring());
     ASSERT_EQ(vt->RemoteStartViewfinder(ViewfinderCallbackFilename, VARIANT_FALSE, folder.get()), S_OK)
         << narrow(lastErrorDescription());
     ASSERT_TRUE(pumpUntil([&] { return sink.count(kOnViewfinderEvent) >= 3; })) << "no frames";
@@ -383,7 +383,7 @@ TEST_F(SessionTest, StreamModeHandsTheFrameAsA32BitAddressValidDuringTheEvent)
         if (bytes != nullptr && e.args[2].asLong() >= 2)
             starts.emplace_back(bytes[0], bytes[1]);
     };
-    Bstr folder(scratch / L"frames");
+    Bstr folder((scratch.path() / L"frames").wstring());
     ASSERT_EQ(vt->RemoteStartViewfinder(ViewfinderCallbackStream, VARIANT_FALSE, folder.get()), S_OK)
         << narrow(lastErrorDescription());
     ASSERT_TRUE(pumpUntil([&] { return sink.count(kOnViewfinderEvent) >= 2; }));
@@ -402,7 +402,7 @@ TEST_F(SessionTest, WithoutASinkFramesAreStillWritten)
     cookie = 0;
     remoteStart(0);
     ASSERT_FALSE(HasFatalFailure());
-    Bstr folder(scratch / L"frames");
+    Bstr folder((scratch.path() / L"frames").wstring());
     ASSERT_EQ(vt->RemoteStartViewfinder(ViewfinderCallbackFilename, VARIANT_FALSE, folder.get()), S_OK);
     auto frames = [&] {
         std::size_t n = 0;
@@ -425,13 +425,13 @@ TEST_F(SessionTest, CameraCollectionListsAndDownloadsPictures)
     Bstr name;
     ASSERT_EQ(vt->OpenCameraCollection_NameOfImage(0, name.put()), S_OK);
     EXPECT_FALSE(name.text().empty());
-    Bstr thumbnail(scratch / L"thumb.jpg");
+    Bstr thumbnail((scratch.path() / L"thumb.jpg").wstring());
     ASSERT_EQ(vt->OpenCameraCollection_GetThumbnail(0, thumbnail.get()), S_OK) << narrow(lastErrorDescription());
     EXPECT_GT(fs::file_size(scratch.path() / L"thumb.jpg"), 0u);
     EXPECT_EQ(vt->OpenCameraCollection_GetThumbnail(count + 5, thumbnail.get()), E_UNEXPECTED);
     EXPECT_EQ(lastErrorDescription(),
               L"PictureNumber too high. Picture " + std::to_wstring(count + 5) + L" does not exists");
-    Bstr file(scratch / L"picture.jpg");
+    Bstr file((scratch.path() / L"picture.jpg").wstring());
     ASSERT_EQ(vt->GetPicture(0, VARIANT_FALSE, file.get()), S_OK) << narrow(lastErrorDescription());
     EXPECT_GT(fs::file_size(scratch.path() / L"picture.jpg"), 0u);
     EXPECT_EQ(vt->CloseCameraCollection(), S_OK);

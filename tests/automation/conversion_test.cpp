@@ -1,6 +1,7 @@
 // Conversions between automation and control types, and the guard that turns exceptions into
 // failed calls with error info.
 #include "ComTest.h"
+#include "Failure.h"
 
 #include "platform/Errors.h"
 
@@ -8,16 +9,6 @@ namespace tbx::test {
 namespace {
 
 using namespace tbx::automation;
-
-std::string failureOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &e) {
-        return e.what();
-    }
-    return "";
-}
 
 TEST(ConversionTest, TextIsCutAt255CharactersAndPathsAreRefusedInstead)
 {

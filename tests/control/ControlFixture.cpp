@@ -1,46 +1,6 @@
 #include "ControlFixture.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace tbx::test {
-
-namespace fs = std::filesystem;
-
-std::string failureOf(const std::function<void()> &call)
-{
-    try {
-        call();
-    } catch (const std::exception &e) {
-        return e.what();
-    }
-    return "";
-}
-
-ScratchFolder::ScratchFolder()
-{
-    const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info != nullptr ? std::string(info->test_suite_name()) + "-" + info->name() : "scratch";
-    for (char &c : name)
-        if (c == '/')
-            c = '_';
-    path_ = fs::temp_directory_path() / ("tbx-control-" + name);
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-    fs::create_directories(path_);
-}
-
-ScratchFolder::~ScratchFolder()
-{
-    std::error_code ec;
-    fs::remove_all(path_, ec);
-}
-
-std::vector<std::uint8_t> fileBytes(const std::string &name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 void ControlTest::SetUp()
 {

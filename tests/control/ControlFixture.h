@@ -3,35 +3,19 @@
 #pragma once
 
 #include "EngineFixture.h"
+#include "Failure.h"
+#include "Scratch.h"
 #include "control/TetherboxActiveX.h"
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 namespace tbx::test {
-
-/// The message of the exception \p call raises ("" when it raises none).
-std::string failureOf(const std::function<void()> &call);
-
-/// A scratch folder named after the running test, removed again at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    const std::filesystem::path &path() const { return path_; }
-    std::string file(const std::string &name) const { return (path_ / name).string(); }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::vector<std::uint8_t> fileBytes(const std::string &name);
 
 /// What the EOS driver hands the engine on each frame pull.
 struct FrameScript {
@@ -78,7 +62,7 @@ protected:
     RecordingDriver *ed_ = nullptr;
     RecordingDriver *ps_ = nullptr;
     std::unique_ptr<TTetherboxActiveX> control_;
-    ScratchFolder scratch_;
+    ScratchFolder scratch_{"tbx-control"};
 };
 
 } // namespace tbx::test

@@ -489,7 +489,7 @@ TEST_F(ControlTest, CollectionThumbnailsAreCheckedInOrderAndSaved)
               "Picture 1 (IMG_0002.CR3) has no thumbnail in the camera collection");
     EXPECT_NE(failureOf([&] { control().OpenCameraCollection_GetThumbnail(-1, scratch_.file("t.jpg")); }), "");
     control().OpenCameraCollection_GetThumbnail(0, scratch_.file("t.jpg"));
-    EXPECT_EQ(fileBytes(scratch_.file("t.jpg")), (std::vector<std::uint8_t>{0xFF, 0xD8, 0x42, 0xFF, 0xD9}));
+    EXPECT_EQ(readBytes(scratch_.file("t.jpg")), (std::vector<std::uint8_t>{0xFF, 0xD8, 0x42, 0xFF, 0xD9}));
     EXPECT_NE(failureOf([&] { control().OpenCameraCollection_GetThumbnail(0, scratch_.file("no/such/t.jpg")); }), "");
 
     EXPECT_EQ(control().OpenCameraCollection_NameOfImage(1), "IMG_0002.CR3");

@@ -84,13 +84,13 @@ TEST_F(FrameTest, FileModeRotatesOverHundredAndOneNamesAndCarriesTheMetadata)
     ASSERT_EQ(frames.size(), 101u);
     for (int slot = 0; slot < 101; ++slot)
         ASSERT_EQ(frames[static_cast<std::size_t>(slot)].fileName, slotName(dir, slot));
-    EXPECT_EQ(fileBytes(slotName(dir, 0)), script_->frame);
+    EXPECT_EQ(readBytes(slotName(dir, 0)), script_->frame);
 
     script_->frame = {0xFF, 0xD8, 0x99, 0xFF, 0xD9};
     pullFrames(1);
     ASSERT_EQ(frames.size(), 102u);
     EXPECT_EQ(frames.back().fileName, slotName(dir, 0)) << "the 102nd frame takes the name of the 1st";
-    EXPECT_EQ(fileBytes(slotName(dir, 0)), script_->frame) << "and replaces its content";
+    EXPECT_EQ(readBytes(slotName(dir, 0)), script_->frame) << "and replaces its content";
     EXPECT_EQ(frames.back().address, 0);
     EXPECT_EQ(frames.back().size, 0);
     EXPECT_EQ(frames.back().metadata, (std::vector<std::int32_t>{1, 11, 12, 21, 22, 23, 24, 31, 32, 6000, 4000, 5}));
@@ -294,7 +294,7 @@ TEST_F(FrameTest, FramesOnTheSdkThreadRotateSafelyWhileTheHostReads)
     EXPECT_EQ(names[0], slotName(dir, 0));
     EXPECT_EQ(names[101], slotName(dir, 0));
     EXPECT_EQ(names[149], slotName(dir, 48));
-    EXPECT_EQ(fileBytes(names[149]), jpeg);
+    EXPECT_EQ(readBytes(names[149]), jpeg);
     control().RemoteStopViewfinder();
     EXPECT_TRUE(fs::is_empty(dir));
 }

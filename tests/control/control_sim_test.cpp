@@ -70,7 +70,7 @@ protected:
     platform::VirtualClock clock_;
     std::unique_ptr<TTetherboxActiveX> control_;
     std::vector<std::string> frameNames;
-    ScratchFolder scratch_;
+    ScratchFolder scratch_{"tbx-control"};
 };
 
 } // namespace
@@ -87,7 +87,7 @@ TEST_F(ControlSimTest, LiveViewFramesRotateThroughFilesThatStopRemovesWithinTheB
     EXPECT_EQ(frameNames[0], slotName(dir, 0));
     EXPECT_EQ(frameNames[101], slotName(dir, 0)) << "the 102nd frame reuses the first name";
     EXPECT_EQ(std::set<std::string>(frameNames.begin(), frameNames.end()).size(), 101u);
-    const std::vector<std::uint8_t> jpeg = fileBytes(slotName(dir, 0));
+    const std::vector<std::uint8_t> jpeg = readBytes(slotName(dir, 0));
     ASSERT_GE(jpeg.size(), 4u);
     EXPECT_EQ(jpeg[0], 0xFF);
     EXPECT_EQ(jpeg[1], 0xD8);
@@ -219,7 +219,7 @@ TEST_F(ControlSimTest, CollectionThumbnailsThroughTheStandIn)
     EXPECT_EQ(control().OpenCameraCollection_NameOfImage(2), "IMG_0003.CR3");
     EXPECT_NE(failureOf([&] { control().OpenCameraCollection_GetThumbnail(2, scratch_.file("raw.jpg")); }), "");
     control().OpenCameraCollection_GetThumbnail(0, scratch_.file("t.jpg"));
-    const std::vector<std::uint8_t> thumb = fileBytes(scratch_.file("t.jpg"));
+    const std::vector<std::uint8_t> thumb = readBytes(scratch_.file("t.jpg"));
     ASSERT_GE(thumb.size(), 2u);
     EXPECT_EQ(thumb[0], 0xFF);
     EXPECT_EQ(thumb[1], 0xD8);

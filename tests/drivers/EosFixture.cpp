@@ -4,15 +4,9 @@
 
 namespace tbx::test {
 
-std::string redistFolder()
-{
-    return TBX_REDIST_DIR;
-}
-
 const sim::ControlClient &sim()
 {
-    static const sim::ControlClient control(redistFolder() + "/EDSDK.dll");
-    return control;
+    return standIn("EDSDK.dll");
 }
 
 std::vector<std::string> simLog()

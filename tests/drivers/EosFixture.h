@@ -8,7 +8,7 @@
 #include "engine/Tetherbox.h"
 #include "platform/Platform.h"
 
-#include "sim/TbxSimClient.h"
+#include "StandIns.h"
 
 #include <gtest/gtest.h>
 
@@ -26,8 +26,6 @@ inline constexpr std::uint32_t kSettleLimitMs = 30000;
 
 /// The control API of the stand-in that the driver loads (the same library instance).
 const sim::ControlClient &sim();
-/// The folder holding the stand-in and its companion file.
-std::string redistFolder();
 
 /// Every call-log line of the stand-in since the last clearSimLog().
 std::vector<std::string> simLog();

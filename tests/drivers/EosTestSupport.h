@@ -1,7 +1,8 @@
-// Small helpers of the EOS capture and live-view tests: failure messages and the arguments of
-// the stand-in's call-log lines.
+// Small helpers of the EOS capture and live-view tests: SDK failure messages and the arguments
+// of the stand-in's call-log lines.
 #pragma once
 
+#include "Failure.h"
 #include "platform/Errors.h"
 #include "sdk/EdsErrors.h"
 
@@ -9,19 +10,6 @@
 #include <vector>
 
 namespace tbx::test {
-
-/// The message of the exception of type \p E (by default a camera failure) that \p action raises,
-/// or "(no failure)"; other exceptions go on to the test.
-template <class E = ECamException, class F>
-std::string failureOf(F &&action)
-{
-    try {
-        action();
-    } catch (const E &e) {
-        return e.what();
-    }
-    return "(no failure)";
-}
 
 /// The arguments of a call-log line "Name(a, b, c) -> 0x...".
 inline std::vector<std::string> argsOf(const std::string &line)

@@ -1,6 +1,7 @@
 // The legacy driver over a camera in this process: an entry-point table whose functions answer
 // from a FakeCamera and log every call, so that each test can make any call fail at any time and
 // see exactly what the driver asked the library.
+#include "Scratch.h"
 #include "drivers/cdsdk/CdTables.h"
 #include "drivers/cdsdk/TCDSDK.h"
 
@@ -22,6 +23,7 @@ namespace {
 
 using namespace sdk;
 namespace fs = std::filesystem;
+using tbx::test::ScratchFolder;
 
 constexpr CdError kBusy = 0x0C000081;
 constexpr CdError kEnumEnd = 0x0C0000F0;
@@ -353,13 +355,7 @@ protected:
         fake = &camera;
         camera.devices = {device("PowerShot A", "Camera A"), device(std::string(64, 'M'), "Camera B")};
         driver.Attach(0, records, EngineHooks{&progressHook});
-        folder = fs::temp_directory_path() /
-                 ("cdsdk_driver_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
     }
-    void TearDown() override { fs::remove_all(folder); }
     ConnectInfoType connect(int index = 1)
     {
         StringList names;
@@ -389,7 +385,8 @@ protected:
     FakeCamera camera;
     CameraRecordList records;
     TCDSDK driver{kFakeLibrary};
-    fs::path folder;
+    ScratchFolder scratch{"tbx-cdsdk"};
+    const fs::path &folder = scratch.path();
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -2,23 +2,15 @@
 // driver, through the engine into the EOS stand-in.
 #include "EosFixture.h"
 #include "EosTestSupport.h"
+#include "Scratch.h"
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 namespace tbx::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::uint8_t> fileBytes(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 bool isJpeg(const std::vector<std::uint8_t> &bytes)
 {
@@ -39,22 +31,11 @@ protected:
     void SetUp() override
     {
         EosTest::SetUp();
-        dir_ = fs::temp_directory_path() /
-               ("tbx-capture-" + std::to_string(std::random_device{}()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         engine().OnRemoteEvent = [this](RemoteEventCallbackType event, const AdditionNotifyRemoteEventType &) {
             remoteEvents_.push_back(event);
         };
     }
-    void TearDown() override
-    {
-        EosTest::TearDown();
-        fs::remove_all(dir_);
-    }
-
-    std::string file(const std::string &name) const { return (dir_ / name).string(); }
+    std::string file(const std::string &name) const { return scratch_.file(name); }
 
     /// Takes one picture and lets the camera's announcement reach the driver.
     void shoot()
@@ -82,7 +63,7 @@ protected:
         return names;
     }
 
-    fs::path dir_;
+    ScratchFolder scratch_{"tbx-capture"};
     std::vector<RemoteEventCallbackType> remoteEvents_;
 };
 
@@ -173,8 +154,8 @@ TEST_F(EosCaptureTest, ThumbnailThenPictureOfOneItemWithProgressOfThePicture)
     EXPECT_EQ(failureOf([&] { engine().RemoteGetPicture(file("none.jpg"), 1); }),
               "There are no pictures to download");
 
-    const auto thumb = fileBytes(file("thumb.jpg"));
-    const auto full = fileBytes(file("full.jpg"));
+    const auto thumb = readBytes(file("thumb.jpg"));
+    const auto full = readBytes(file("full.jpg"));
     EXPECT_TRUE(isJpeg(thumb));
     EXPECT_TRUE(isJpeg(full));
     EXPECT_GT(full.size(), thumb.size());
@@ -201,7 +182,7 @@ TEST_F(EosCaptureTest, OverlongFileNameIsRefusedBeforeTheCameraIsTouched)
     std::string longest = file("");
     longest += std::string(254 - longest.size(), 'p');
     engine().RemoteGetPicture(longest, 1);
-    EXPECT_TRUE(isJpeg(fileBytes(longest)));
+    EXPECT_TRUE(isJpeg(readBytes(longest)));
 }
 
 TEST_F(EosCaptureTest, UnknownPictureTypeIsRefusedBeforeAFileIsCreated)
@@ -217,7 +198,7 @@ TEST_F(EosCaptureTest, UnknownPictureTypeIsRefusedBeforeAFileIsCreated)
     EXPECT_FALSE(fs::exists(file("odd.jpg")));
     EXPECT_TRUE(simLog().empty());
     engine().RemoteGetPicture(file("odd.jpg"), 1);
-    EXPECT_TRUE(isJpeg(fileBytes(file("odd.jpg"))));
+    EXPECT_TRUE(isJpeg(readBytes(file("odd.jpg"))));
 }
 
 TEST_F(EosCaptureTest, PictureWhoseTargetCannotBeCreatedStaysForASecondTry)
@@ -232,7 +213,7 @@ TEST_F(EosCaptureTest, PictureWhoseTargetCannotBeCreatedStaysForASecondTry)
     EXPECT_EQ(simCallNames(), std::vector<std::string>{"EdsCreateFileStream"});
 
     engine().RemoteGetPicture(file("second.jpg"), 1);
-    EXPECT_TRUE(isJpeg(fileBytes(file("second.jpg"))));
+    EXPECT_TRUE(isJpeg(readBytes(file("second.jpg"))));
     EXPECT_EQ(sim().GetObjectCount(), objects);
 }
 
@@ -263,7 +244,7 @@ TEST_F(EosCaptureTest, AFailedDownloadKeepsThePictureInTheCameraForARetry)
         EXPECT_FALSE(fs::exists(file("p.jpg")));
     }
     engine().RemoteGetPicture(file("p.jpg"), 1);
-    EXPECT_TRUE(isJpeg(fileBytes(file("p.jpg"))));
+    EXPECT_TRUE(isJpeg(readBytes(file("p.jpg"))));
     EXPECT_EQ(sim().GetObjectCount(), objects);
 }
 
@@ -327,7 +308,7 @@ TEST_F(EosCaptureTest, CardPictureDownloadsWithMovieProgressAndStaysWithoutTheDe
     shoot();
     ASSERT_EQ(remoteEvents_, std::vector<RemoteEventCallbackType>{RemoteEventCallbackReleaseImageFromCFCardReady});
     engine().RemoteGetCFPicture(file("card.jpg"), false);
-    EXPECT_TRUE(isJpeg(fileBytes(file("card.jpg"))));
+    EXPECT_TRUE(isJpeg(readBytes(file("card.jpg"))));
     EXPECT_EQ(cardNames().back(), "IMG_0006.JPG");
     EXPECT_EQ(driver().TransferContext(), 0);
     tick(40);
@@ -419,8 +400,8 @@ TEST_F(EosCaptureTest, PositionsOutsideTheCollectionAreRefused)
     EXPECT_EQ(failureOf([&] { engine().GetPicture(5, file("x.jpg")); }),
               "Requested download of picture 5 but max is only 4");
     EXPECT_EQ(failureOf([&] { engine().DeletePicture(list, 5); }), "Requested delete of picture 5 but max is only 4");
-    EXPECT_NE(failureOf([&] { driver().GetPicture(-1, file("x.jpg"), nullptr, 0); }), "(no failure)");
-    EXPECT_NE(failureOf([&] { driver().DeletePicture(list, -1); }), "(no failure)");
+    EXPECT_NE(failureOf([&] { driver().GetPicture(-1, file("x.jpg"), nullptr, 0); }), "");
+    EXPECT_NE(failureOf([&] { driver().DeletePicture(list, -1); }), "");
     EXPECT_TRUE(simLog().empty());
     EXPECT_FALSE(fs::exists(file("x.jpg")));
     EXPECT_EQ(list.size(), 5u);
@@ -443,7 +424,7 @@ TEST_F(EosCaptureTest, CollectionPictureDownloadsWithProgressAndStaysListed)
                                                         "EdsSetProgressCallback", "EdsDownload", "EdsRelease",
                                                         "EdsDownloadComplete"}));
     engine().GetPicture(2, file("again.cr3"));
-    EXPECT_EQ(fileBytes(file("raw.cr3")), fileBytes(file("again.cr3")));
+    EXPECT_EQ(readBytes(file("raw.cr3")), readBytes(file("again.cr3")));
     EXPECT_EQ(fs::file_size(file("raw.cr3")), 1500000u);
     tick(60);
     ASSERT_FALSE(progress.empty());

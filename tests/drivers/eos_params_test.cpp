@@ -2,6 +2,7 @@
 // both directions, the write order and its no-value markers, and the probe of supported values
 // with its cache file.
 #include "EosFixture.h"
+#include "Scratch.h"
 
 #include "engine/ParamStore.h"
 #include "platform/Errors.h"
@@ -304,16 +305,7 @@ protected:
     void SetUp() override
     {
         EosTest::SetUp();
-        cacheFolder_ = std::filesystem::temp_directory_path() /
-                       ("tbx-eos-probe-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(cacheFolder_);
         engine().OnRemoteProbeParamEvent = [this](int percent) { progress_.push_back(percent); };
-    }
-    void TearDown() override
-    {
-        EosTest::TearDown();
-        std::filesystem::remove_all(cacheFolder_);
     }
     /// The camera values a probe must leave as it found them.
     std::vector<std::uint32_t> cameraValues()
@@ -336,7 +328,9 @@ protected:
         return info;
     }
 
-    std::filesystem::path cacheFolder_;
+    ScratchFolder scratch_{"tbx-eos-probe"};
+    /// Not there until the driver stores a probe in it.
+    const std::filesystem::path cacheFolder_ = scratch_.path() / "cache";
     std::vector<int> progress_;
 };
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "EngineFixture.h"
+#include "Failure.h"
 
 #include <functional>
 #include <string>
@@ -60,7 +61,7 @@ protected:
                                          : camera == Camera::Gen2 ? c.gen2
                                                                   : c.powerShot;
             log().clear();
-            const std::string message = messageOf([&] { c.call(engine()); });
+            const std::string message = failureOf([&] { c.call(engine()); });
             if (!expected.empty() && expected[0] == '!') {
                 EXPECT_EQ(message, expected.substr(1));
                 EXPECT_TRUE(log().names().empty());
@@ -70,18 +71,6 @@ protected:
                                                           : std::vector<std::string>{driver + "." + expected});
             }
         }
-    }
-
-    /// The message \p op raises, or "" when it raises nothing.
-    template <class Op>
-    static std::string messageOf(Op &&op)
-    {
-        try {
-            op();
-        } catch (const std::exception &e) {
-            return e.what();
-        }
-        return "";
     }
 };
 

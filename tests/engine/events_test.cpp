@@ -1,5 +1,6 @@
 // The event path: engine callbacks, the event queue and the poll timer.
 #include "EngineFixture.h"
+#include "Scratch.h"
 
 #include <gmock/gmock.h>
 
@@ -197,18 +198,9 @@ protected:
     void SetUp() override
     {
         EventsTest::SetUp();
-        file_ = std::filesystem::temp_directory_path() /
-                ("tbx_ptp_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)) + ".jpg");
-        std::filesystem::remove(file_);
         startRemote(CamModPowerShot, 2);
         listen();
     }
-    void TearDown() override
-    {
-        std::filesystem::remove(file_);
-        EventsTest::TearDown();
-    }
-
     void announce(std::uint32_t object)
     {
         auto raw = ptpEvent(0xC008, object);
@@ -236,7 +228,8 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::filesystem::path file_;
+    ScratchFolder scratch_{"tbx-ptp"};
+    const std::filesystem::path file_ = scratch_.path() / "picture.jpg";
 };
 
 TEST_F(PTPTransferTest, BlocksGoIntoTheFileWhichIsClosedAtTheEnd)

@@ -60,7 +60,7 @@ TEST_P(HousekeepingDispatch, EveryOperationRaisesNoCameraAfterDisconnect)
     log().clear();
     for (const FamilyCase &op : operations()) {
         SCOPED_TRACE(op.name);
-        EXPECT_EQ(messageOf([&] { op.call(engine()); }), "No camera is connected");
+        EXPECT_EQ(failureOf([&] { op.call(engine()); }), "No camera is connected");
     }
     EXPECT_TRUE(log().names().empty());
 }
@@ -109,9 +109,9 @@ TEST_F(Housekeeping, NegativePositionsAreRefusedBeforeTheDriverAndPositionsPastT
 {
     connect(Camera::EOS);
     ImageListType list(3);
-    EXPECT_EQ(messageOf([&] { engine().DeletePicture(list, -1); }),
+    EXPECT_EQ(failureOf([&] { engine().DeletePicture(list, -1); }),
               "Picture number -1 is not in the camera collection of 3 pictures");
-    EXPECT_EQ(messageOf([&] { engine().GetPicture(-2, "x.jpg"); }), "Picture number -2 is not in the camera collection");
+    EXPECT_EQ(failureOf([&] { engine().GetPicture(-2, "x.jpg"); }), "Picture number -2 is not in the camera collection");
     EXPECT_TRUE(log().names().empty());
 
     engine().DeletePicture(list, 3);
@@ -124,7 +124,7 @@ TEST_F(Housekeeping, OpeningTheCollectionReplacesTheListOnlyWhenTheDriverSucceed
     ed().images = {ImageDataType{"IMG_0001.JPG", JpegBlob{0xFF, 0xD8}}, ImageDataType{"IMG_0002.CR2", std::nullopt}};
     ImageListType list{ImageDataType{"old", std::nullopt}};
     ed().failWith("OpenCameraCollection", "card busy", 1);
-    EXPECT_EQ(messageOf([&] { engine().OpenCameraCollection("tmp", true, list); }), "card busy");
+    EXPECT_EQ(failureOf([&] { engine().OpenCameraCollection("tmp", true, list); }), "card busy");
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].Name, "old");
 

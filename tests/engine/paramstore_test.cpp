@@ -1,5 +1,6 @@
 // The parameter file and the probe cache file, byte for byte, and their failure paths.
 #include "ConnectedEngine.h"
+#include "Scratch.h"
 
 #include "engine/ParamStore.h"
 
@@ -19,36 +20,13 @@ namespace tbx {
 namespace {
 
 namespace fs = std::filesystem;
+using test::failureOf;
 
 class ParamFilesTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        const auto *info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() / (std::string("tbx-paramstore-") + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
+    std::string path(const std::string &name) const { return scratch_.file(name); }
 
-    std::string path(const std::string &name) const { return (dir_ / name).string(); }
-
-    static std::vector<std::uint8_t> readAll(const std::string &file)
-    {
-        std::ifstream in(file, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    static void writeAll(const std::string &file, const std::vector<std::uint8_t> &bytes)
-    {
-        std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
-
-    fs::path dir_;
+    test::ScratchFolder scratch_{"tbx-paramstore"};
 };
 
 RemoteParamsType sampleParams()
@@ -82,7 +60,7 @@ TEST_F(ParamFilesTest, ParameterFileIsLengthWordThenTheRecordByteForByte)
     const auto file = path("params.dat");
     WriteRemoteParamsFile(file, sampleParams());
 
-    const auto bytes = readAll(file);
+    const auto bytes = test::readBytes(file);
     ASSERT_EQ(bytes.size(), 52u);
     EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4)),
               (std::vector<std::uint8_t>{48, 0, 0, 0}));
@@ -106,10 +84,10 @@ TEST_F(ParamFilesTest, ParameterFileIsLengthWordThenTheRecordByteForByte)
 TEST_F(ParamFilesTest, SavingReplacesAnExistingFileAndLeavesNoTemporaryFileBehind)
 {
     const auto file = path("params.dat");
-    writeAll(file, std::vector<std::uint8_t>(200, 0xEE));
+    test::writeBytes(file, std::vector<std::uint8_t>(200, 0xEE));
     WriteRemoteParamsFile(file, sampleParams());
-    EXPECT_EQ(readAll(file).size(), 52u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    EXPECT_EQ(test::readBytes(file).size(), 52u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch_.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(ParamFilesTest, ParameterFilesThatAreNotARecordAreRefusedNamingTheFile)
@@ -130,7 +108,7 @@ TEST_F(ParamFilesTest, ParameterFilesThatAreNotARecordAreRefusedNamingTheFile)
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         const auto file = path("bad.dat");
-        writeAll(file, c.content);
+        test::writeBytes(file, c.content);
         try {
             ReadRemoteParamsFile(file);
             ADD_FAILURE() << "no exception";
@@ -174,7 +152,7 @@ TEST_F(ParamFilesTest, ProbeCacheFileIsFormatNumberThenTheTableAndCreatesItsFold
                       "Model X Mode 3";
     SaveRemoteParamSupportCache(file, sampleSupport());
 
-    const auto bytes = readAll(file);
+    const auto bytes = test::readBytes(file);
     ASSERT_EQ(bytes.size(), 359u);
     EXPECT_EQ((std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 4)),
               (std::vector<std::uint8_t>{0x46, 0x01, 0, 0})); // 326
@@ -210,7 +188,7 @@ TEST_F(ParamFilesTest, ProbeCacheThatCannotBeReadCompletelyIsAbsentAndLeavesTheR
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         const auto file = path("cache.bin");
-        writeAll(file, c.content);
+        test::writeBytes(file, c.content);
         RemoteParamSupportType record{};
         record.Beep[1] = 7;
         EXPECT_FALSE(LoadRemoteParamSupportCache(file, record));
@@ -219,21 +197,21 @@ TEST_F(ParamFilesTest, ProbeCacheThatCannotBeReadCompletelyIsAbsentAndLeavesTheR
     }
     RemoteParamSupportType record{};
     EXPECT_FALSE(LoadRemoteParamSupportCache(path("missing.bin"), record));
-    EXPECT_FALSE(LoadRemoteParamSupportCache(dir_.string(), record)); // a folder, not a file
+    EXPECT_FALSE(LoadRemoteParamSupportCache(scratch_.path().string(), record)); // a folder, not a file
 }
 
 TEST_F(ParamFilesTest, ACacheThatCannotBeWrittenRaisesOrReportsFalseAndKeepsTheOldFile)
 {
     // A regular file where a folder of the path should be.
     const auto blocker = path("blocker");
-    writeAll(blocker, {1, 2, 3});
+    test::writeBytes(blocker, {1, 2, 3});
     const auto file = blocker + platform::kDirSeparator + "Model Mode 0";
     EXPECT_THROW(SaveRemoteParamSupportCache(file, sampleSupport()), EInOutError);
     EXPECT_FALSE(TrySaveRemoteParamSupportCache(file, sampleSupport()));
-    EXPECT_EQ(readAll(blocker).size(), 3u);
+    EXPECT_EQ(test::readBytes(blocker).size(), 3u);
 
     EXPECT_TRUE(TrySaveRemoteParamSupportCache(path("ok"), sampleSupport()));
-    EXPECT_EQ(readAll(path("ok")).size(), 359u);
+    EXPECT_EQ(test::readBytes(path("ok")).size(), 359u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -242,23 +220,9 @@ TEST_F(ParamFilesTest, ACacheThatCannotBeWrittenRaisesOrReportsFalseAndKeepsTheO
 
 class ParamStoreEngine : public test::ConnectedEngine {
 protected:
-    void SetUp() override
-    {
-        ConnectedEngine::SetUp();
-        dir_ = fs::temp_directory_path() /
-               (std::string("tbx-paramengine-") + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        ConnectedEngine::TearDown();
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    std::string path(const std::string &name) const { return (dir_ / name).string(); }
+    std::string path(const std::string &name) const { return scratch_.file(name); }
 
-    fs::path dir_;
+    test::ScratchFolder scratch_{"tbx-paramengine"};
 };
 
 TEST_F(ParamStoreEngine, EveryParameterOperationNeedsRemoteModeFirst)
@@ -267,10 +231,10 @@ TEST_F(ParamStoreEngine, EveryParameterOperationNeedsRemoteModeFirst)
     const auto missing = path("missing.dat");
     auto all = [&] {
         return std::vector<std::string>{
-            messageOf([&] { engine().RemoteGetCameraCacheParameters(); }),
-            messageOf([&] { engine().RemoteSetRemoteParams(sampleParams()); }),
-            messageOf([&] { engine().RemoteSaveCameraRemoteParams(file); }),
-            messageOf([&] { engine().RemoteLoadCameraRemoteParams(missing); }),
+            failureOf([&] { engine().RemoteGetCameraCacheParameters(); }),
+            failureOf([&] { engine().RemoteSetRemoteParams(sampleParams()); }),
+            failureOf([&] { engine().RemoteSaveCameraRemoteParams(file); }),
+            failureOf([&] { engine().RemoteLoadCameraRemoteParams(missing); }),
         };
     };
     EXPECT_EQ(all(), std::vector<std::string>(4, "Camera not in remote mode"));
@@ -314,12 +278,12 @@ TEST_F(ParamStoreEngine, AFailedCameraReadLeavesTheFileAsItWas)
     connectRemote(test::Camera::EOS);
     ed().failWith("GetRemoteParams", "camera busy");
     const auto fresh = path("fresh.dat");
-    EXPECT_EQ(messageOf([&] { engine().RemoteSaveCameraRemoteParams(fresh); }), "camera busy");
+    EXPECT_EQ(failureOf([&] { engine().RemoteSaveCameraRemoteParams(fresh); }), "camera busy");
     EXPECT_FALSE(fs::exists(fresh));
 
     const auto existing = path("existing.dat");
     WriteRemoteParamsFile(existing, sampleParams());
-    EXPECT_EQ(messageOf([&] { engine().RemoteSaveCameraRemoteParams(existing); }), "camera busy");
+    EXPECT_EQ(failureOf([&] { engine().RemoteSaveCameraRemoteParams(existing); }), "camera busy");
     EXPECT_EQ(ReadRemoteParamsFile(existing).WhiteBalanceKelvin, 5200u);
 }
 
@@ -328,7 +292,7 @@ TEST_F(ParamStoreEngine, AnInvalidFileAppliesNothing)
     connectRemote(test::Camera::Legacy);
     const auto file = path("short.dat");
     std::ofstream(file, std::ios::binary) << std::string("\x30\0\0\0abc", 7);
-    EXPECT_EQ(messageOf([&] { engine().RemoteLoadCameraRemoteParams(file); }),
+    EXPECT_EQ(failureOf([&] { engine().RemoteLoadCameraRemoteParams(file); }),
               "Camera remote parameters file " + file + " is of invalid data format. Please create a new file.");
     EXPECT_EQ(cd().count("SetRemoteParams"), 0);
 }
@@ -338,11 +302,11 @@ TEST_F(ParamStoreEngine, RAWHandlingIsRefusedWhateverTheState)
     const std::string refusal = "RAW handling is unfortunately not supported";
     auto all = [&] {
         return std::vector<std::string>{
-            messageOf([&] { engine().OpenRAWObject("a.cr2"); }),
-            messageOf([&] { engine().SetRAWDevelopmentParameters({}); }),
-            messageOf([&] { engine().GetRAWDevelopmentParameters(); }),
-            messageOf([&] { engine().DevelopRAWPicture("a.tif", 0, 8, "", 90); }),
-            messageOf([&] { engine().CloseRAWObject(); }),
+            failureOf([&] { engine().OpenRAWObject("a.cr2"); }),
+            failureOf([&] { engine().SetRAWDevelopmentParameters({}); }),
+            failureOf([&] { engine().GetRAWDevelopmentParameters(); }),
+            failureOf([&] { engine().DevelopRAWPicture("a.tif", 0, 8, "", 90); }),
+            failureOf([&] { engine().CloseRAWObject(); }),
         };
     };
     EXPECT_EQ(all(), std::vector<std::string>(5, refusal));

@@ -107,14 +107,14 @@ TEST_F(ViewfinderTest, StartOnGeneration2RunsOnlyItsTimer)
 
 TEST_F(ViewfinderTest, StartChecksRemoteModeThenCameraAndLeavesTheModeOffOnFailure)
 {
-    EXPECT_EQ(messageOf([&] { engine().RemoteStartViewfinder(false); }), "Camera not in remote mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteStartViewfinder(false); }), "Camera not in remote mode");
     connect(Camera::EOS);
-    EXPECT_EQ(messageOf([&] { engine().RemoteStartViewfinder(false); }), "Camera not in remote mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteStartViewfinder(false); }), "Camera not in remote mode");
 
     RemoteStartInfoType info;
     engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, "", false);
     ed().failWith("RemoteStartViewfinder", "live view refused", 1);
-    EXPECT_EQ(messageOf([&] { engine().RemoteStartViewfinder(false); }), "live view refused");
+    EXPECT_EQ(failureOf([&] { engine().RemoteStartViewfinder(false); }), "live view refused");
     EXPECT_FALSE(engine().ViewfinderMode());
     EXPECT_FALSE(eosTimerOn());
 }
@@ -135,14 +135,14 @@ TEST_F(ViewfinderTest, StopDisablesBothTimersEvenOutsideViewfinderModeAndIsSilen
     EXPECT_EQ(ed().count("RemoteStopViewfinder"), 1);
     EXPECT_FALSE(engine().ViewfinderMode());
     EXPECT_FALSE(eosTimerOn());
-    EXPECT_EQ(messageOf([&] { engine().RemoteSetViewfinderZoom(2); }), "Camera not in viewfinder mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteSetViewfinderZoom(2); }), "Camera not in viewfinder mode");
 }
 
 TEST_F(ViewfinderTest, StopLeavesViewfinderModeOffWhenTheDriverFails)
 {
     connectViewfinder(Camera::Gen2);
     ps().failWith("RemoteStopViewfinder", "stop failed");
-    EXPECT_EQ(messageOf([&] { engine().RemoteStopViewfinder(); }), "stop failed");
+    EXPECT_EQ(failureOf([&] { engine().RemoteStopViewfinder(); }), "stop failed");
     EXPECT_FALSE(engine().ViewfinderMode());
     EXPECT_FALSE(ps2TimerOn());
 }
@@ -188,7 +188,7 @@ TEST_P(ViewfinderGates, EachSettingGoesToItsDriverOrRaisesTheFamilysMessage)
     connectRemote(camera);
     for (const FamilyCase &s : settings()) {
         SCOPED_TRACE(s.name);
-        EXPECT_EQ(messageOf([&] { s.call(engine()); }), "Camera not in viewfinder mode");
+        EXPECT_EQ(failureOf([&] { s.call(engine()); }), "Camera not in viewfinder mode");
     }
     EXPECT_TRUE(log().names().empty());
 
@@ -213,7 +213,7 @@ TEST_F(ViewfinderTest, AutofocusInfoIsZeroFilledBeforeTheDriverAndOnRefusal)
     info.NrOfFrames = 77;
     info.Frames[599].RectWidth = 5;
     engine().RemoteStopViewfinder();
-    EXPECT_EQ(messageOf([&] { engine().RemoteGetViewfinderAutofocusInfo(info); }), "Camera not in viewfinder mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteGetViewfinderAutofocusInfo(info); }), "Camera not in viewfinder mode");
     EXPECT_EQ(info.NrOfFrames, 0);
     EXPECT_EQ(info.Frames[599].RectWidth, 0);
 }
@@ -239,7 +239,7 @@ TEST_F(ViewfinderTest, SettingsPassTheirArguments)
 
 TEST_F(ViewfinderTest, GetViewfinderImageAnswersByFamily)
 {
-    EXPECT_EQ(messageOf([&] { engine().RemoteGetViewfinderImage(); }), "No camera is connected");
+    EXPECT_EQ(failureOf([&] { engine().RemoteGetViewfinderImage(); }), "No camera is connected");
     connectViewfinder(Camera::Legacy);
     EXPECT_TRUE(engine().RemoteGetViewfinderImage());
     EXPECT_FALSE(eosTimerOn());
@@ -441,18 +441,18 @@ TEST_F(ViewfinderTest, ATimerErrorHandlerMayDestroyTheEngine)
 
 TEST_F(ViewfinderTest, MovieRecordingOnEOSWithItsGates)
 {
-    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "Camera not in remote mode");
-    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteStartMovieRecording(); }), "Camera not in remote mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
     connectRemote(Camera::EOS);
     engine().RemoteStartMovieRecording();
     EXPECT_TRUE(engine().MovieRecording());
-    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "Camera already in recording mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteStartMovieRecording(); }), "Camera already in recording mode");
     engine().RemoteEndMovieRecording();
     EXPECT_FALSE(engine().MovieRecording());
     EXPECT_EQ(log().names(), (std::vector<std::string>{"ED.StartMovieRecording", "ED.EndMovieRecording"}));
 
     ed().failWith("StartMovieRecording", "record refused", 1);
-    EXPECT_EQ(messageOf([&] { engine().RemoteStartMovieRecording(); }), "record refused");
+    EXPECT_EQ(failureOf([&] { engine().RemoteStartMovieRecording(); }), "record refused");
     EXPECT_FALSE(engine().MovieRecording());
 }
 
@@ -462,7 +462,7 @@ TEST_F(ViewfinderTest, TheRecordingStateEndsWithTheCamera)
     engine().RemoteStartMovieRecording();
     engine().Disconnect();
     EXPECT_FALSE(engine().MovieRecording());
-    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
     connect(Camera::EOS);
     engine().RemoteStartMovieRecording();
     EXPECT_TRUE(engine().MovieRecording());
@@ -473,7 +473,7 @@ TEST_F(ViewfinderTest, PowerShotCamerasAcceptMovieCallsAndDoNothing)
     connectRemote(Camera::Gen2);
     engine().RemoteStartMovieRecording();
     EXPECT_FALSE(engine().MovieRecording());
-    EXPECT_EQ(messageOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
+    EXPECT_EQ(failureOf([&] { engine().RemoteEndMovieRecording(); }), "Camera not in movie recording mode");
     EXPECT_TRUE(log().names().empty());
 }
 

@@ -1,7 +1,8 @@
-// A scratch file for targets whose parser reads files: one folder per process, removed at exit.
+// A scratch file for targets whose parser reads files, in a scratch folder removed at exit.
 #pragma once
 
 #include "FuzzTarget.h"
+#include "Scratch.h"
 
 #include <filesystem>
 #include <fstream>
@@ -14,19 +15,7 @@ namespace tbx::fuzz {
 
 class ScratchFile {
 public:
-    explicit ScratchFile(const std::string &name)
-        : dir_(scratchRoot() / ("tbx-fuzz-" + name + "-" + std::to_string(::getpid()))),
-          path_((dir_ / name).string())
-    {
-        std::filesystem::create_directories(dir_);
-    }
-    ~ScratchFile()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    ScratchFile(const ScratchFile &) = delete;
-    ScratchFile &operator=(const ScratchFile &) = delete;
+    explicit ScratchFile(const std::string &name) : dir_("tbx-fuzz-" + name, scratchRoot()), path_(dir_.file(name)) {}
 
     const std::string &path() const { return path_; }
 
@@ -58,7 +47,7 @@ private:
         return std::filesystem::temp_directory_path();
     }
 
-    std::filesystem::path dir_;
+    test::ScratchFolder dir_;
     std::string path_;
 };
 

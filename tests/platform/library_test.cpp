@@ -13,7 +13,7 @@
 using tbx::platform::DynamicLibrary;
 using tbx::platform::fileExists;
 using tbx::platform::findFile;
-using tbx::test::ScratchDir;
+using tbx::test::ScratchFolder;
 
 namespace {
 
@@ -51,7 +51,7 @@ TEST(DynamicLibrary, OpensLooksUpAndCloses)
 
 TEST(DynamicLibrary, MissingOrUnloadableFilesGiveNothingAndAReason)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     EXPECT_FALSE(DynamicLibrary::open(dir.file("NoSuchLibrary.dll")));
     EXPECT_FALSE(DynamicLibrary::lastError().empty());
     tbx::test::writeBytes(dir.file("Garbage.dll"), std::vector<std::uint8_t>(256, 0xCC));
@@ -61,7 +61,7 @@ TEST(DynamicLibrary, MissingOrUnloadableFilesGiveNothingAndAReason)
 
 TEST(FindFile, ExistingFilesAndNotDirectories)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     tbx::test::writeBytes(dir.file("Present.dat"), {1});
     std::filesystem::create_directory(dir.path() / "Folder.dll");
     EXPECT_EQ(findFile(dir.file("Present.dat")), dir.file("Present.dat"));
@@ -76,7 +76,7 @@ TEST(FindFile, ExistingFilesAndNotDirectories)
 
 TEST(FindFile, LastComponentMatchesWithoutRegardToCase)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     tbx::test::writeBytes(dir.file("EdsImage.DLL"), {1});
     EXPECT_EQ(findFile(dir.file("EDSIMAGE.dll")), dir.file("EdsImage.DLL"));
     EXPECT_TRUE(fileExists(dir.file("edsimage.dll")));
@@ -93,7 +93,7 @@ TEST(FindFile, LastComponentMatchesWithoutRegardToCase)
 
 TEST(FindFile, NamesDifferingOnlyInCaseResolveTheSameWayEveryTime)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     tbx::test::writeBytes(dir.file("sdk.dll"), {1});
     tbx::test::writeBytes(dir.file("SDK.DLL"), {2});
     tbx::test::writeBytes(dir.file("Sdk.dll"), {3});
@@ -104,7 +104,7 @@ TEST(FindFile, NamesDifferingOnlyInCaseResolveTheSameWayEveryTime)
 
 TEST(DynamicLibrary, OpensAFileWhoseNameDiffersInCase)
 {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::filesystem::copy_file(tbx::test::fixturePath(), dir.path() / "PSG7XMK2SDK.DLL");
     auto library = DynamicLibrary::open(dir.file("psg7xmk2sdk.dll"));
     ASSERT_TRUE(library) << DynamicLibrary::lastError();

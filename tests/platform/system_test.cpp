@@ -85,7 +85,7 @@ TEST(LocalTime, FollowsTheTimeZoneOfTheEnvironment)
 
 TEST(Directories, CreatesEveryMissingLevel)
 {
-    tbx::test::ScratchDir dir;
+    tbx::test::ScratchFolder dir;
     const std::string sep(1, tbx::platform::kDirSeparator);
     const std::string deep = dir.file("a") + sep + "b" + sep + "c";
     EXPECT_TRUE(tbx::platform::createDirectories(deep));

@@ -174,7 +174,7 @@ TEST(PeVersion, RandomCorruptionNeverReadsOutOfBounds)
 
 TEST(PeVersion, FileVersionReadsAPeFileFromDisk)
 {
-    tbx::test::ScratchDir dir;
+    tbx::test::ScratchFolder dir;
     PeShape shape;
     shape.major = 7;
     shape.build = 99;

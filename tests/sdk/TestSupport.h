@@ -1,7 +1,8 @@
-// Shared helpers of the SDK-layer tests: where the test libraries live and how to expect an
-// exception with an exact message.
+// Shared helpers of the SDK-layer tests: where the test libraries live and the current folder
+// for a test's lifetime.
 #pragma once
 
+#include "Failure.h"
 #include "platform/Platform.h"
 
 #include <gtest/gtest.h>
@@ -23,22 +24,7 @@ inline std::string joined(const std::string &folder, const std::string &file)
     return folder + platform::kDirSeparator + file;
 }
 
-/// The message of the exception of type \p E that \p action raises; fails the test when it raises
-/// nothing or something else.
-template <typename E, typename Action>
-std::string messageOf(Action &&action)
-{
-    try {
-        action();
-    } catch (const E &error) {
-        return error.what();
-    } catch (const std::exception &other) {
-        ADD_FAILURE() << "unexpected exception: " << other.what();
-        return {};
-    }
-    ADD_FAILURE() << "no exception";
-    return {};
-}
+using tbx::test::failureOf;
 
 /// Makes \p folder the current directory for the lifetime of the object.
 class CurrentDirectory {

@@ -13,7 +13,7 @@ namespace {
 
 using test::fixture;
 using test::joined;
-using test::messageOf;
+using test::failureOf;
 
 class CdBindingTest : public testing::Test {
 protected:
@@ -23,7 +23,7 @@ protected:
     static void expectNothingLoaded()
     {
         EXPECT_FALSE(IsCDSDKLoaded());
-        EXPECT_EQ(messageOf<EAssertionFailed>([] { Cd(); }), "Assertion failure (CDAPI, line 0)");
+        EXPECT_EQ(failureOf<EAssertionFailed>([] { Cd(); }), "Assertion failure (CDAPI, line 0)");
     }
 
     /// The 1-based position of \p name in the binding list; 0 when absent.
@@ -97,12 +97,12 @@ TEST(CdErrors, TextsCoverTheLegacyCodesOnlyAndReadTheLowHalf)
 TEST(CdErrors, RaiseQuotesTheFunctionWithoutItsDecoration)
 {
     EXPECT_NO_THROW(RaiseOnCDError("CDOpenSource", 0));
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnCDError("CDOpenSource", 0x0C000081); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnCDError("CDOpenSource", 0x0C000081); }),
               "CDOpenSource errorcode 0x0C000081, Device busy");
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnCDError("_CDGetReleaseControlFaculty@8", 0x0C000061); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnCDError("_CDGetReleaseControlFaculty@8", 0x0C000061); }),
               "CDGetReleaseControlFaculty errorcode 0x0C000061, Invalid handle");
     // Only a whole decoration is taken off.
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnCDError("_CDRelease@x", 0x52); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnCDError("_CDRelease@x", 0x52); }),
               "_CDRelease@x errorcode 0x00000052, Unkown error");
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 using test::fixture;
 using test::joined;
-using test::messageOf;
+using test::failureOf;
 
 class EdsBindingTest : public testing::Test {
 protected:
@@ -25,7 +25,7 @@ protected:
     static void expectNothingLoaded()
     {
         EXPECT_FALSE(IsEDSDKLoaded());
-        EXPECT_EQ(messageOf<EAssertionFailed>([] { Eds(); }), "Assertion failure (EDSDK, line 0)");
+        EXPECT_EQ(failureOf<EAssertionFailed>([] { Eds(); }), "Assertion failure (EDSDK, line 0)");
     }
 };
 

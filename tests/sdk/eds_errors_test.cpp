@@ -6,7 +6,7 @@
 namespace tbx::sdk {
 namespace {
 
-using test::messageOf;
+using test::failureOf;
 
 TEST(EdsErrorText, LooksUpTheLowSixteenBits)
 {
@@ -57,12 +57,12 @@ TEST(RaiseOnEdsError, NamesTheCallTheFullCodeAndTheText)
 {
     EXPECT_NO_THROW(RaiseOnEdsError("EdsOpenSession", EDS_ERR_OK));
 
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnEdsError("EdsOpenSession", 0x81); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnEdsError("EdsOpenSession", 0x81); }),
               "EdsOpenSession errorcode 0x00000081, Device busy");
-    EXPECT_EQ(messageOf<ECamException>(
+    EXPECT_EQ(failureOf<ECamException>(
                   [] { RaiseOnEdsError("EdsSendCommand DrivePowerZoom", 0xABCD8D01); }),
               "EdsSendCommand DrivePowerZoom errorcode 0xABCD8D01, Take picture error, focus failed");
-    EXPECT_EQ(messageOf<ECamException>(
+    EXPECT_EQ(failureOf<ECamException>(
                   [] { RaiseOnEdsError("EdsGetPropertyData, kEdsPropID_OwnerName", 0x52); }),
               "EdsGetPropertyData, kEdsPropID_OwnerName errorcode 0x00000052, Unkown error");
 }

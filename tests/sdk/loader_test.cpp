@@ -16,7 +16,7 @@ namespace {
 using test::fixture;
 using test::joined;
 using test::kIncorrectVersionTail;
-using test::messageOf;
+using test::failureOf;
 
 // ---------------------------------------------------------------------------------------------
 // CheckFileVersion
@@ -40,7 +40,7 @@ TEST(CheckFileVersion, AcceptsOnlyTheExactVersionInEveryPart)
     };
     for (const Case &c : wrong) {
         SCOPED_TRACE(testing::Message() << c.major << "." << c.minor << "." << c.release << "." << c.build);
-        EXPECT_EQ(messageOf<EInOutError>([&] { CheckFileVersion(path, c.major, c.minor, c.build, c.release); }),
+        EXPECT_EQ(failureOf<EInOutError>([&] { CheckFileVersion(path, c.major, c.minor, c.build, c.release); }),
                   path + kIncorrectVersionTail);
     }
 }
@@ -48,7 +48,7 @@ TEST(CheckFileVersion, AcceptsOnlyTheExactVersionInEveryPart)
 TEST(CheckFileVersion, MissingFileIsNotFoundAndNamesCaseInsensitively)
 {
     const std::string missing = joined(fixture("empty"), "EdsImage.dll");
-    EXPECT_EQ(messageOf<EInOutError>([&] { CheckFileVersion(missing, 13, 10, 0, 0); }),
+    EXPECT_EQ(failureOf<EInOutError>([&] { CheckFileVersion(missing, 13, 10, 0, 0); }),
               missing + " could not be found");
 
     // The vendor names mix cases; the file system match ignores case.
@@ -63,7 +63,7 @@ TEST(CheckFileVersion, UnreadableVersionIsReportedAsIncorrect)
     // A file without any version information.
     const std::string text = joined(scratch, "Plain.dll");
     std::ofstream(text) << "not a library\n";
-    EXPECT_EQ(messageOf<EInOutError>([&] { CheckFileVersion(text, 13, 10, 0, 20); }),
+    EXPECT_EQ(failureOf<EInOutError>([&] { CheckFileVersion(text, 13, 10, 0, 20); }),
               text + kIncorrectVersionTail);
 
     // A real library whose fixed version record has lost its signature.
@@ -75,7 +75,7 @@ TEST(CheckFileVersion, UnreadableVersionIsReportedAsIncorrect)
     *at = '\0';
     const std::string damaged = joined(scratch, "Damaged.dll");
     std::ofstream(damaged, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    EXPECT_EQ(messageOf<EInOutError>([&] { CheckFileVersion(damaged, 13, 10, 0, 20); }),
+    EXPECT_EQ(failureOf<EInOutError>([&] { CheckFileVersion(damaged, 13, 10, 0, 20); }),
               damaged + kIncorrectVersionTail);
 }
 
@@ -151,7 +151,7 @@ TEST_F(BindingTest, MissingExportUnbindsFreesAndFailsAgainUntilRepaired)
     for (int attempt = 0; attempt < 2; ++attempt) {
         SCOPED_TRACE(attempt);
         gStores.clear();
-        EXPECT_EQ(messageOf<EAssertionFailed>([&] { binding.load(fixture("generic-missing")); }),
+        EXPECT_EQ(failureOf<EAssertionFailed>([&] { binding.load(fixture("generic-missing")); }),
                   "Assertion failure (FAKEAPI, line 2)");
         // Nothing after the missing entry point is fetched, and what was bound is emptied again.
         EXPECT_EQ(gStores, (std::vector<Store>{{0, true}, {0, false}, {1, false}, {2, false}}));
@@ -172,9 +172,9 @@ TEST_F(BindingTest, LoadFailureQuotesBareNameUnlessTheBindingNamesItsFolder)
     const std::string folder = fixture("unloadable"); // present, but a dependency is missing
 
     Binding first(bare);
-    EXPECT_EQ(messageOf<EInOutError>([&] { first.load(folder); }), "EDSDK.DLL could not be loaded");
+    EXPECT_EQ(failureOf<EInOutError>([&] { first.load(folder); }), "EDSDK.DLL could not be loaded");
     Binding second(withFolder);
-    EXPECT_EQ(messageOf<EInOutError>([&] { second.load(folder); }),
+    EXPECT_EQ(failureOf<EInOutError>([&] { second.load(folder); }),
               joined(folder, "EDSDK.DLL") + " could not be loaded");
     EXPECT_FALSE(first.isLoaded());
     EXPECT_TRUE(gStores.empty());
@@ -192,7 +192,7 @@ TEST_F(BindingTest, CompanionsAreCheckedInOrderBeforeAnyLoad)
 
     // Both companions are wrong here (EDSDK too new, EdsImage missing): the first one is reported.
     const std::string folder = fixture("edsdk-13.11.0.0");
-    EXPECT_EQ(messageOf<EInOutError>([&] { binding.load(folder); }),
+    EXPECT_EQ(failureOf<EInOutError>([&] { binding.load(folder); }),
               joined(folder, "EDSDK.DLL") + kIncorrectVersionTail);
     EXPECT_TRUE(gStores.empty());
 }

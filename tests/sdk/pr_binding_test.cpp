@@ -12,7 +12,7 @@ namespace {
 
 using test::fixture;
 using test::joined;
-using test::messageOf;
+using test::failureOf;
 
 class PrBindingTest : public testing::Test {
 protected:
@@ -77,11 +77,11 @@ TEST(PrErrorText, TableHasEveryTextOnceKeyedByTheLowWord)
 TEST(RaiseOnPRError, NamesTheEntryPointAndTheWholeCode)
 {
     EXPECT_NO_THROW(RaiseOnPRError("PR_RC_Release", 0));
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnPRError("PR_RC_Release", 0x2019); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnPRError("PR_RC_Release", 0x2019); }),
               "PR_RC_Release errorcode 0x00002019, Device busy");
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnPRError("PR_ConnectCamera", 0x00200022); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnPRError("PR_ConnectCamera", 0x00200022); }),
               "PR_ConnectCamera errorcode 0x00200022, Invalid handle");
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnPRError("PR_GetDevicePropValue", 0x0010ABCD); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnPRError("PR_GetDevicePropValue", 0x0010ABCD); }),
               "PR_GetDevicePropValue errorcode 0x0010ABCD, Unkown error");
 }
 

@@ -13,7 +13,7 @@ namespace {
 
 using test::fixture;
 using test::joined;
-using test::messageOf;
+using test::failureOf;
 
 class PsBindingTest : public testing::Test {
 protected:
@@ -23,7 +23,7 @@ protected:
     static void expectNothingLoaded()
     {
         EXPECT_FALSE(IsPSG7XMK2SDKLoaded());
-        EXPECT_EQ(messageOf<EAssertionFailed>([] { Ps(); }), "Assertion failure (PSG7XMK2SDK, line 0)");
+        EXPECT_EQ(failureOf<EAssertionFailed>([] { Ps(); }), "Assertion failure (PSG7XMK2SDK, line 0)");
     }
 };
 
@@ -72,7 +72,7 @@ TEST_F(PsBindingTest, BindsItsOwnListByPlainNameAndLeavesTheRestEmpty)
 
 TEST_F(PsBindingTest, ErrorsReadAsTheEosLibrarysWithTheWholeCode)
 {
-    EXPECT_EQ(messageOf<ECamException>([] { RaiseOnPsError("EdsOpenSession", 0x00120081); }),
+    EXPECT_EQ(failureOf<ECamException>([] { RaiseOnPsError("EdsOpenSession", 0x00120081); }),
               "EdsOpenSession errorcode 0x00120081, Device busy");
     EXPECT_EQ(PsErrorText(0x8D01), "Take picture error, focus failed");
     EXPECT_EQ(PsErrorText(0x52), kUnknownErrorText);

@@ -19,7 +19,7 @@ namespace {
 using test::fixture;
 using test::joined;
 using test::kIncorrectVersionTail;
-using test::messageOf;
+using test::failureOf;
 
 /// A folder whose companion file number \p companion is missing or of another version.
 struct CompanionFault {
@@ -58,7 +58,7 @@ protected:
     void expectNothingLoaded() const
     {
         EXPECT_FALSE(GetParam().isLoaded());
-        EXPECT_EQ(messageOf<EAssertionFailed>(GetParam().use),
+        EXPECT_EQ(failureOf<EAssertionFailed>(GetParam().use),
                   "Assertion failure (" + std::string(description().unitName) + ", line 0)");
     }
 };
@@ -96,7 +96,7 @@ TEST_P(SdkLoaderTest, RefusedInstallationsLeaveNothingLoadedUntilRepaired)
         // A failure is checked again from the start on the next call, and fails the same way.
         for (int attempt = 0; attempt < 2; ++attempt) {
             const auto load = [&] { sdk.load(refusal.folder); };
-            EXPECT_EQ(refusal.assertion ? messageOf<EAssertionFailed>(load) : messageOf<EInOutError>(load),
+            EXPECT_EQ(refusal.assertion ? failureOf<EAssertionFailed>(load) : failureOf<EInOutError>(load),
                       refusal.message);
             expectNothingLoaded();
         }
@@ -115,10 +115,10 @@ TEST_P(SdkLoaderTest, FolderGetsOneSeparatorWhateverItEndsInAndEmptyMeansBareNam
 {
     const SdkLoaderCase &sdk = GetParam();
     const std::string empty = fixture("empty") + platform::kDirSeparator;
-    EXPECT_EQ(messageOf<EInOutError>([&] { sdk.load(empty); }), companionPath(empty, 0) + " could not be found");
+    EXPECT_EQ(failureOf<EInOutError>([&] { sdk.load(empty); }), companionPath(empty, 0) + " could not be found");
     {
         const test::CurrentDirectory in(fixture("empty"));
-        EXPECT_EQ(messageOf<EInOutError>([&] { sdk.load(""); }),
+        EXPECT_EQ(failureOf<EInOutError>([&] { sdk.load(""); }),
                   std::string(description().companions[0].fileName) + " could not be found");
     }
     // The doubled separator is accepted by the file system.

@@ -59,10 +59,7 @@ const Sdk &sdk() {
     return instance;
 }
 
-const tbx::sim::ControlClient &control() {
-    static const tbx::sim::ControlClient client(TBX_SIM_EDSDK_PATH);
-    return client;
-}
+const tbx::sim::ControlClient &control() { return tbx::test::standIn("EDSDK.dll"); }
 
 std::string callLog() { return control().callLog(); }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "EdsTypes.h"
-#include "sim/TbxSimClient.h"
+#include "StandIns.h"
 #include "sdk/EdsdkExports.h"
 
 struct Sdk {

@@ -9,6 +9,7 @@
 // A family joins with a row of kFamilies. By default each scenario runs every TBX_SWEEP_STRIDE-th
 // faulted run (25 unless set), starting at an offset of its own; TBX_SWEEP_STRIDE=1 runs them all.
 #include "EosFixture.h"
+#include "Scratch.h"
 
 #include "control/TetherboxActiveX.h"
 
@@ -20,7 +21,6 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <random>
 #include <set>
 
 namespace tbx::test {
@@ -244,8 +244,8 @@ Outcome runScenario(const Family &family, const Scenario &scenario, const std::o
         EXPECT_EQ(standIn.LoadScenario(family.scenario), 0u) << standIn.lastError();
     }
     const std::uint32_t objects = standIn.GetObjectCount();
-    const fs::path dir = fs::temp_directory_path() / ("tbx-sweep-" + std::to_string(std::random_device{}()));
-    fs::create_directories(dir);
+    const ScratchFolder scratch("tbx-sweep");
+    const fs::path &dir = scratch.path();
     Outcome out;
     {
         TTetherboxActiveX control;
@@ -290,7 +290,6 @@ Outcome runScenario(const Family &family, const Scenario &scenario, const std::o
         if (entry.is_regular_file() && (ext == ".jpg" || ext == ".mp4"))
             out.pictures[entry.path().filename().string()] = entry.file_size();
     }
-    fs::remove_all(dir);
     return out;
 }
 

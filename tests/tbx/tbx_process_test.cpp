@@ -1,5 +1,7 @@
 // tbx run as a process against the simulated EOS camera (the built stand-ins, which tbx finds by
 // itself), on its virtual clock so that the camera's waits cost no real time.
+#include "Scratch.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tbx::test::ScratchFolder;
 
 struct Result {
     int code = -1;
@@ -50,17 +53,6 @@ const std::string kInterrupt = "<Ctrl-C>";
 template <class Base>
 class TbxProcessBase : public Base {
 protected:
-    void SetUp() override
-    {
-        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        std::replace(name.begin(), name.end(), '/', '-');
-        // The process id keeps test runs of other build folders, at the same time, apart.
-        dir_ = fs::temp_directory_path() / ("tbx-process-" + std::to_string(getpid()) + "-" + name);
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     /// Runs tbx in the test's folder with \p args (and \p input on its standard input). The input
     /// kInterrupt instead sends Ctrl-C once tbx asks for an answer.
     Result tbx(const std::vector<std::string> &args, const std::string &input = "")
@@ -99,7 +91,8 @@ protected:
         return names;
     }
 
-    fs::path dir_;
+    ScratchFolder scratch_{"tbx-process"};
+    const fs::path &dir_ = scratch_.path();
 };
 
 using TbxProcess = TbxProcessBase<::testing::Test>;
