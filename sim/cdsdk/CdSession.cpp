@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "CdCall.h"
+#include "ControlExports.h"
 #include "platform/VersionNote.h"
 
 TBX_ELF_VERSION_NOTE(7, 3, 0, 6);

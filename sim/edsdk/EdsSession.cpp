@@ -1,5 +1,6 @@
 // The stand-in's SDK lifetime, object tree, cameras and sessions, commands and event handlers,
 // and its control API.
+#include "ControlExports.h"
 #include "EdsCall.h"
 #include "platform/VersionNote.h"
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Call.h"
+#include "ControlExports.h"
 #include "PrLibrary.h"
 #include "platform/VersionNote.h"
 
