@@ -1,13 +1,14 @@
 // The legacy PowerShot family through the engine, over the CDSDK.DLL stand-in from the build's
 // redist folder: the legacy driver in its slot, the virtual clock, and the stand-in's call log to
 // see what the driver asked the library.
+#include "Scratch.h"
+#include "StandIns.h"
 #include "drivers/Drivers.h"
 #include "drivers/cdsdk/TCDSDK.h"
 #include "engine/Tetherbox.h"
 #include "platform/Errors.h"
 #include "platform/Platform.h"
 
-#include "sim/TbxSimClient.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,7 @@ namespace fs = std::filesystem;
 
 const sim::ControlClient &cd()
 {
-    static const sim::ControlClient control(std::string(TBX_REDIST_DIR) + "/CDSDK.dll");
-    return control;
+    return standIn("CDSDK.dll");
 }
 
 /// One legacy camera with two pictures on its card; \p extra adds keys to the camera.
@@ -46,12 +46,8 @@ protected:
         DriverArray drivers = MakeDrivers({});
         drivers[SlotLegacy] = std::make_unique<cdsdk::TCDSDK>(cdsdk::CdsdkLibrary());
         engine_ = std::make_unique<TTetherbox>(std::move(drivers));
-        engine_->LibraryFolder = TBX_REDIST_DIR;
+        engine_->LibraryFolder = redistFolder();
         engine_->OnRemoteProbeParamEvent = [this](int percent) { progress_.push_back(percent); };
-        dir_ = fs::temp_directory_path() /
-               ("cdsdk_engine_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
     }
     void TearDown() override
     {
@@ -61,7 +57,6 @@ protected:
         cd().ClearFaults();
         platform::setClock(nullptr);
         platform::clearOsVersionOverride();
-        fs::remove_all(dir_);
     }
 
     ConnectInfoType connect(const std::string &json = scenario())
@@ -112,7 +107,8 @@ protected:
     platform::VirtualClock clock_;
     std::unique_ptr<TTetherbox> engine_;
     std::vector<int> progress_;
-    fs::path dir_;
+    ScratchFolder scratch_{"tbx-cdsdk-engine"};
+    const fs::path &dir_ = scratch_.path();
 };
 
 TEST_F(CdEngineTest, ConnectReadsModelOwnerAndTheBatteryWord)

@@ -1,9 +1,10 @@
 // The engine with the real PTP driver over the PRSDK.DLL stand-in (Windows XP reported): what the
 // driver writes, what the host receives, and frames on the SDK's thread racing the stop.
+#include "Scratch.h"
+#include "StandIns.h"
 #include "drivers/Drivers.h"
 #include "engine/Tetherbox.h"
 #include "platform/Platform.h"
-#include "sim/TbxSimClient.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -25,8 +26,7 @@ using testing::HasSubstr;
 
 const sim::ControlClient &prSim()
 {
-    static const sim::ControlClient control(std::string(TBX_REDIST_DIR) + "/PRSDK.dll");
-    return control;
+    return test::standIn("PRSDK.dll");
 }
 
 class PrSimTest : public testing::Test {
@@ -43,7 +43,7 @@ protected:
             drivers[static_cast<std::size_t>(slot)] = std::make_unique<AbsentFamilyDriver>("other");
         drivers[SlotPTP] = std::move(all[SlotPTP]);
         engine_ = std::make_unique<TTetherbox>(std::move(drivers));
-        engine_->LibraryFolder = TBX_REDIST_DIR;
+        engine_->LibraryFolder = test::redistFolder();
     }
     void TearDown() override
     {
@@ -54,7 +54,6 @@ protected:
         prSim().ClearFaults();
         platform::clearOsVersionOverride();
         platform::setClock(nullptr);
-        fs::remove_all(dir_);
     }
 
     void scenario(const std::string &properties, const std::string &more = "")
@@ -98,7 +97,8 @@ protected:
 
     platform::VirtualClock clock_;
     std::unique_ptr<TTetherbox> engine_;
-    fs::path dir_ = fs::temp_directory_path() / ("tbx_prsim_" + std::to_string(reinterpret_cast<std::uintptr_t>(this)));
+    test::ScratchFolder scratch_{"tbx-prsim"};
+    const fs::path &dir_ = scratch_.path();
 };
 
 TEST_F(PrSimTest, WritesFollowTheModeRulesAndRefusalsComeFirst)
