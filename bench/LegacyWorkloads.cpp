@@ -53,27 +53,9 @@ LegacySession::LegacySession()
 {
     platform::setClock(&clock_);
     platform::setOsVersionOverride(platform::OsVersion{6, 1});
-    try {
-        check(legacySim().Reset(), "Resetting the stand-in");
-        check(legacySim().LoadScenario(kLegacyScenario), "Loading the scenario");
-        DriverArray drivers = MakeDrivers({});
-        auto driver = std::make_unique<cdsdk::TCDSDK>(cdsdk::CdsdkLibrary());
-        driver_ = driver.get();
-        drivers[SlotLegacy] = std::move(driver);
-        engine_ = std::make_unique<TTetherbox>(std::move(drivers));
-        engine_->LibraryFolder = redistFolder();
-        engine_->OpenCameraEnumeration();
-        ConnectInfoType info;
-        engine_->Connect(CamModPowerShot, 0, info);
-        RemoteStartInfoType start;
-        engine_->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, start, "", false);
-        check(legacySim().WaitIdle(kIdleWaitMs), "Waiting for the stand-in");
-    } catch (...) {
-        engine_.reset();
-        platform::setClock(nullptr);
-        platform::clearOsVersionOverride();
-        throw;
-    }
+    auto driver = std::make_unique<cdsdk::TCDSDK>(cdsdk::CdsdkLibrary());
+    driver_ = driver.get();
+    engine_ = connectPowerShot(legacySim(), kLegacyScenario, SlotLegacy, std::move(driver));
 }
 
 LegacySession::~LegacySession()

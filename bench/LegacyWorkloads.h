@@ -47,6 +47,7 @@ private:
 /// our own that only counts.
 class LegacyFramePair {
 public:
+    using SessionType = LegacySession;
     /// \p bare starts the library's viewfinder with the counting callback instead of the engine's.
     LegacyFramePair(LegacySession &session, bool bare);
     ~LegacyFramePair();
@@ -67,6 +68,7 @@ private:
 /// callback that only counts.
 class LegacyDownloadPair {
 public:
+    using SessionType = LegacySession;
     LegacyDownloadPair(LegacySession &session, int position);
     std::uint64_t engineDownload();
     std::uint64_t bareDownload();

@@ -101,6 +101,36 @@ Session::Session(const std::string &scenario)
     }
 }
 
+std::unique_ptr<TTetherbox> connectPowerShot(const sim::ControlClient &standIn, const char *scenario, int slot,
+                                             std::unique_ptr<CamDriver> driver)
+{
+    auto check = [&](std::uint32_t result, const std::string &what) {
+        if (result != TBXSIM_OK)
+            throw std::runtime_error(what + " failed (" + std::to_string(result) + "): " + standIn.lastError());
+    };
+    std::unique_ptr<TTetherbox> engine;
+    try {
+        check(standIn.Reset(), "Resetting the stand-in");
+        check(standIn.LoadScenario(scenario), "Loading the scenario");
+        DriverArray drivers = MakeDrivers({});
+        drivers[static_cast<std::size_t>(slot)] = std::move(driver);
+        engine = std::make_unique<TTetherbox>(std::move(drivers));
+        engine->LibraryFolder = redistFolder();
+        engine->OpenCameraEnumeration();
+        ConnectInfoType info;
+        engine->Connect(CamModPowerShot, 0, info);
+        RemoteStartInfoType start;
+        engine->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, start, "", false);
+        check(standIn.WaitIdle(2000), "Waiting for the stand-in");
+    } catch (...) {
+        engine.reset();
+        platform::setClock(nullptr);
+        platform::clearOsVersionOverride();
+        throw;
+    }
+    return engine;
+}
+
 void closeEngine(std::unique_ptr<TTetherbox> &engine) noexcept
 {
     try {

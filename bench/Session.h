@@ -40,6 +40,12 @@ std::int64_t residentKilobytes();
 /// Closes \p engine's enumeration (best effort), destroys it and restores the real clock.
 void closeEngine(std::unique_ptr<TTetherbox> &engine) noexcept;
 
+/// A fresh engine whose only driver is \p driver in \p slot, connected to the PowerShot camera
+/// of \p scenario (loaded into \p standIn after a reset) and in release control to the PC. On
+/// a failure the real clock and OS version come back and the error is raised.
+std::unique_ptr<TTetherbox> connectPowerShot(const sim::ControlClient &standIn, const char *scenario, int slot,
+                                             std::unique_ptr<CamDriver> driver);
+
 /// A connected EOS camera behind a fresh engine. The stand-in is reset (or given \p scenario)
 /// first; everything is closed and the real clock restored when the session goes.
 /// \context Thread-bound: the creating thread owns the engine and pumps its timers.

@@ -2,6 +2,7 @@
 // the engine makes, and the engine side really delivers to the host. These tests hold both, and
 // the pairing rules of the ratio table.
 #include "LegacyWorkloads.h"
+#include "PtpWorkloads.h"
 #include "RatioTable.h"
 #include "Session.h"
 #include "Workloads.h"
@@ -175,18 +176,22 @@ TEST(BenchPairs, DownloadSidesMakeTheSameCallsAndWriteTheSamePicture)
     EXPECT_EQ(session.engine().QueuedEventCount(), 0u);
 }
 
+/// The names of the calls \p stand-in logged since the last time, which clears its log.
+std::vector<std::string> callsSince(const sim::ControlClient &standIn)
+{
+    standIn.WaitIdle(2000);
+    std::vector<std::string> names;
+    for (const std::string &line : standIn.callLogLines())
+        names.push_back(sim::callName(line));
+    standIn.ClearCallLog();
+    return names;
+}
+
 TEST(BenchPairs, LegacyDownloadSidesMakeTheSameCallsAndWriteTheSamePicture)
 {
     LegacySession session;
     LegacyDownloadPair pair(session, 1);
-    auto calls = [] {
-        legacySim().WaitIdle(2000);
-        std::vector<std::string> names;
-        for (const std::string &line : legacySim().callLogLines())
-            names.push_back(sim::callName(line));
-        legacySim().ClearCallLog();
-        return names;
-    };
+    auto calls = [] { return callsSince(legacySim()); };
     calls();
     const std::uint64_t size = pair.engineDownload();
     const auto engineCalls = calls();
@@ -194,6 +199,34 @@ TEST(BenchPairs, LegacyDownloadSidesMakeTheSameCallsAndWriteTheSamePicture)
     EXPECT_EQ(calls(), engineCalls);
     EXPECT_EQ(engineCalls, (std::vector<std::string>{"CDOpenImage", "CDGetPicture", "CDGetImageData", "CDCloseImage"}));
     EXPECT_EQ(fileText(pair.engineFile()), fileText(pair.bareFile()));
+}
+
+TEST(BenchPairs, PtpTransferSidesMakeTheSameCallsAndWriteTheWholePicture)
+{
+    // Each side in a session of its own: the bare side takes the camera's events from the engine.
+    struct Side {
+        std::vector<std::string> calls;
+        std::string picture;
+    };
+    auto run = [](bool bare) {
+        PtpSession session;
+        PtpTransferPair pair(session, bare);
+        callsSince(ptpSim());
+        const std::uint64_t size = bare ? pair.bareTransfer() : pair.engineTransfer();
+        Side side{callsSince(ptpSim()), fileText(bare ? pair.bareFile() : pair.engineFile())};
+        EXPECT_EQ(size, side.picture.size());
+        if (!bare) {
+            EXPECT_GT(pair.progressDelivered(), 1) << "the engine's host saw no progress";
+            EXPECT_EQ(session.engine().QueuedEventCount(), 0u);
+        }
+        return side;
+    };
+    const Side engine = run(false);
+    const Side bare = run(true);
+    EXPECT_EQ(engine.calls, (std::vector<std::string>{"PR_RC_Release", "PR_RC_GetReleasedData"}));
+    EXPECT_EQ(bare.calls, engine.calls);
+    EXPECT_EQ(engine.picture.size(), 1600u * 1200u / 2u);
+    EXPECT_EQ(engine.picture, bare.picture);
 }
 
 TEST(BenchPairs, CachedProbeAsksTheCameraForNoDescriptionsAndTheFullProbeDoes)

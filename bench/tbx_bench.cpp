@@ -1,9 +1,10 @@
 // The engine's overhead over the bare SDK calls, measured in one run through the same EOS
 // stand-in: live-view frames, parameter reads, card downloads, probing with and without the probe
-// cache, and camera events from the SDK's thread to the host. After the usual table of results
-// comes a table of ratios between the two sides of each pair. Exits non-zero when a benchmark
-// stopped with an error.
+// cache, camera events from the SDK's thread to the host, and the PowerShot families' pairs.
+// After the usual table of results comes a table of ratios between the two sides of each pair.
+// Exits non-zero when a benchmark stopped with an error.
 #include "LegacyWorkloads.h"
+#include "PtpWorkloads.h"
 #include "RatioTable.h"
 #include "Session.h"
 #include "Workloads.h"
@@ -110,14 +111,14 @@ void fireAndCount(benchmark::State &state, Events &events, int count)
     state.SetItemsProcessed(delivered);
 }
 
-/// A benchmark of the legacy \p Workload (made with \p arg after the session) running \p Step once
-/// per iteration; the step's answer counts as bytes.
+/// A benchmark of a PowerShot family's \p Workload (made with \p arg after its session) running
+/// \p Step once per iteration; the step's answer counts as bytes.
 template <class Workload, auto Step, class Arg>
-auto legacy(Arg arg)
+auto onFamily(Arg arg)
 {
     return [arg](benchmark::State &state) {
         guarded(state, [&] {
-            LegacySession session;
+            typename Workload::SessionType session;
             Workload workload(session, arg);
             std::int64_t bytes = 0;
             for (auto _ : state)
@@ -154,10 +155,13 @@ void registerAll()
     });
     add("Probe/cached", measure<ProbeRuns, &ProbeRuns::cached, false>);
     add("Probe/probed", measure<ProbeRuns, &ProbeRuns::probed, false>);
-    add("LegacyFrame/engine", legacy<LegacyFramePair, &LegacyFramePair::engineFrame>(false));
-    add("LegacyFrame/bare", legacy<LegacyFramePair, &LegacyFramePair::bareFrame>(true));
-    add("LegacyDownload/engine", legacy<LegacyDownloadPair, &LegacyDownloadPair::engineDownload>(kLegacyDownloadItem));
-    add("LegacyDownload/bare", legacy<LegacyDownloadPair, &LegacyDownloadPair::bareDownload>(kLegacyDownloadItem));
+    add("LegacyFrame/engine", onFamily<LegacyFramePair, &LegacyFramePair::engineFrame>(false));
+    add("LegacyFrame/bare", onFamily<LegacyFramePair, &LegacyFramePair::bareFrame>(true));
+    add("LegacyDownload/engine",
+        onFamily<LegacyDownloadPair, &LegacyDownloadPair::engineDownload>(kLegacyDownloadItem));
+    add("LegacyDownload/bare", onFamily<LegacyDownloadPair, &LegacyDownloadPair::bareDownload>(kLegacyDownloadItem));
+    add("PtpTransfer/engine", onFamily<PtpTransferPair, &PtpTransferPair::engineTransfer>(false));
+    add("PtpTransfer/bare", onFamily<PtpTransferPair, &PtpTransferPair::bareTransfer>(true));
     add("EventLatency/engine", [](benchmark::State &s) { EventRun<EngineEvents>(s, 1); });
     add("EventLatency/bare", [](benchmark::State &s) { EventRun<BareEvents>(s, 1); });
     add("EventBurst64/engine", [](benchmark::State &s) { EventRun<EngineEvents>(s, kEventBurst); });
@@ -178,6 +182,8 @@ std::vector<Pair> pairs()
          "queued by the engine's callback, handed to the host by its viewfinder timer"},
         {"legacy card download", "LegacyDownload/engine", "LegacyDownload/bare",
          "the library writes the file; the engine adds the .part rename and the host's progress events"},
+        {"PTP release and transfer", "PtpTransfer/engine", "PtpTransfer/bare",
+         "the announcement and the progress events reach the host through the poll timer"},
         {"event latency", "EventLatency/engine", "EventLatency/bare",
          "queued by the engine's callback, delivered by its poll timer on the owner thread"},
         {"event burst of 64", "EventBurst64/engine", "EventBurst64/bare",

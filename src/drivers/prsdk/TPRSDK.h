@@ -49,6 +49,9 @@ public:
     explicit TPRSDK(const PrSdk &sdk);
     /// Lets go of a camera still connected.
     ~TPRSDK() override;
+
+    /// The connected camera's handle (0 when none is connected).
+    std::uint32_t Handle() const { return connected_ ? handle_ : 0; }
     TPRSDK(const TPRSDK &) = delete;
     TPRSDK &operator=(const TPRSDK &) = delete;
 
