@@ -114,6 +114,11 @@ void applyProperty(Camera &camera, const FamilyProfile &profile, const std::stri
                    const std::string &where)
 {
     const std::uint32_t id = propertyIdOf(key, profile, where);
+    if (v.is_null()) {
+        // The camera does not have the property at all.
+        camera.properties.erase(id);
+        return;
+    }
     Property *p = camera.property(id);
     if (v.is_null()) {  // the camera does not have this property
         camera.properties.erase(id);

@@ -2,9 +2,6 @@
 // and its control API.
 #include "ControlExports.h"
 #include "EdsCall.h"
-#include "platform/VersionNote.h"
-
-TBX_ELF_VERSION_NOTE(13, 10, 20, 0);
 
 using namespace tbx::sim;
 using namespace tbx::sim::eds;

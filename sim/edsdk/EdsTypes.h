@@ -271,6 +271,8 @@ enum : EdsUInt32 {
     kPropEvfPowerZoomMinPosition = 0x552,
     kPropUnlockLimited = 0x01000000,
     kPropUtcTime = 0x01000016,
+    kPropGen2Clock = 0x16, ///< the generation-2 library's date and time
+    kPropGen2Zoom = 0x600, ///< the generation-2 library's zoom lens position
     kPropTimeZone = 0x01000017,
     kPropSummerTimeSetting = 0x01000018,
     kPropEvfVisibleRect = 0x01000546,

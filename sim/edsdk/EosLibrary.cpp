@@ -46,6 +46,16 @@ EdsTime timeRecord(std::int64_t seconds)
                    0};
 }
 
+/// "YYYY-MM-DD hh:mm:ss" of a time record, as parseTime reads it.
+std::string timeText(const EdsTime &t)
+{
+    char text[96];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u", static_cast<unsigned>(t.year),
+                  static_cast<unsigned>(t.month), static_cast<unsigned>(t.day), static_cast<unsigned>(t.hour),
+                  static_cast<unsigned>(t.minute), static_cast<unsigned>(t.second));
+    return text;
+}
+
 EdsUInt32 u32Of(const Camera &camera, EdsUInt32 id, EdsUInt32 fallback)
 {
     auto it = camera.properties.find(id);
@@ -56,13 +66,9 @@ bool liveViewToPc(const Camera &camera) { return (u32Of(camera, kPropEvfOutputDe
 
 } // namespace
 
-EosLibrary &library()
-{
-    static EosLibrary instance;
-    return instance;
-}
-
-EosLibrary::EosLibrary() : SimLibrary({&eosProfile()}) {}
+EosLibrary::EosLibrary(std::vector<const FamilyProfile *> profiles, LibraryTraits traits)
+    : SimLibrary(std::move(profiles)), traits_(traits)
+{}
 
 EosLibrary::~EosLibrary()
 {
@@ -129,6 +135,9 @@ void EosLibrary::focusInfo(const std::shared_ptr<Camera> &camera, Property &out)
             p.rect = EdsRect{{1000 + c * 450, 1000 + r * 450}, {200, 200}};
         }
     out = record(kTypeFocusInfo, *info);
+    // A library with a smaller block has room for fewer points; the grid fits in any of them.
+    if (out.value.size() > traits_.focusInfoSize)
+        out.value.resize(traits_.focusInfoSize);
 }
 
 EdsError EosLibrary::readProperty(const std::shared_ptr<Camera> &camera, EdsUInt32 id, EdsInt32 param, Property &out)
@@ -138,6 +147,10 @@ EdsError EosLibrary::readProperty(const std::shared_ptr<Camera> &camera, EdsUInt
         return kPropertiesUnavailable;
     if (p->unlockKey != 0 && !p->unlocked)
         return kPropertiesUnavailable;
+    if (id == traits_.clockProperty) {
+        out = record(kTypeTime, timeRecord(camera->now()));
+        return kOk;
+    }
     switch (id) {
     case kPropDateTime:
         out = record(kTypeTime, timeRecord(camera->now()));
@@ -220,6 +233,19 @@ EdsError EosLibrary::writeProperty(const std::shared_ptr<Camera> &camera, EdsUIn
         break;
     default:
         break;
+    }
+    if (id == traits_.clockProperty) {
+        // The camera's clock goes to the date and time written (year to second; milliseconds
+        // are not kept).
+        if (size != sizeof(EdsTime))
+            return kInvalidLength;
+        EdsTime t;
+        std::memcpy(&t, data, sizeof t);
+        const auto seconds = parseTime(timeText(t));
+        if (!seconds)
+            return kInvalidParameter;
+        camera->clockOffset = *seconds - hostLocalNow();
+        return kOk;
     }
     const std::vector<std::uint8_t> before = param != 0 && p->byParam.count(param) ? p->byParam[param] : p->value;
     switch (camera->write(id, param, data, size)) {

@@ -40,9 +40,19 @@ struct CameraState {
     std::shared_ptr<Item> lastItem;
 };
 
+/// What sets one EOS-style library apart besides its camera families.
+struct LibraryTraits {
+    /// The property a host sets the camera's date and time with (an EdsTime record).
+    EdsUInt32 clockProperty;
+    /// The size of the focus-information block the library reports.
+    std::size_t focusInfoSize;
+};
+
 class EosLibrary final : public SimLibrary {
 public:
-    EosLibrary();
+    /// A library serving the cameras of \a profiles (the first is the family of a camera that
+    /// names none).
+    EosLibrary(std::vector<const FamilyProfile *> profiles, LibraryTraits traits);
     ~EosLibrary() override;
 
     // Objects (in the table of SimLibrary::objects()).
@@ -92,8 +102,10 @@ private:
     void focusInfo(const std::shared_ptr<Camera> &camera, Property &out);
 
     std::map<std::shared_ptr<Camera>, CameraState> states_;
+    LibraryTraits traits_;
 };
 
+/// The library's one instance (defined by each library built from these bodies).
 EosLibrary &library();
 
 } // namespace tbx::sim::eds

@@ -246,7 +246,84 @@ std::optional<std::uint32_t> lookup(const Named (&table)[N], const std::string &
     return std::nullopt;
 }
 
+// A large-sensor compact: fixed zoom lens (property 0x600, 0 to 20), a clock set through property
+// 0x16, a smaller focus-information block, and only the settings such a camera offers (no
+// picture styles, white-balance shift, power-zoom adapter or movie recording through the SDK).
+void gen2Defaults(Camera &c)
+{
+    eosDefaults(c);
+    c.description = "Canon PowerShot G7 X Mark II";
+    c.portName = "USB:SIM-PS2-0001";
+    c.subType = 1;
+    auto &p = c.properties;
+    for (EdsUInt32 absent : {kPropPictureStyle, kPropPictureStyleDesc, kPropWhiteBalanceShift, kPropPowerZoomSpeed,
+                             kPropRecord, kPropLensName, kPropUtcTime, kPropTimeZone, kPropSummerTimeSetting,
+                             kPropEvfDepthOfFieldPreview, kPropColorTemperature, kPropEvfColorTemperature})
+        p.erase(absent);
+    p[kPropProductName] = Property::string(kTypeString, "Canon PowerShot G7 X Mark II", 32, false);
+    p[kPropOwnerName] = Property::string(kTypeString, "", 32, true);
+    p[kPropFirmwareVersion] = Property::string(kTypeString, "1.0.1", 32, false);
+    p[kPropBatteryLevel] = Property::u32(kTypeUInt32, 100, false);
+    // The library has no save-to setting for the host: every picture goes to the card and to the
+    // computer.
+    p[kPropSaveTo] = Property::u32(kTypeUInt32, kSaveToBoth).list({kSaveToBoth}, false);
+    p[kPropCurrentFolder] = Property::string(kTypeString, "100___01", 32, false);
+    p[kPropBodyIdEx] = Property::string(kTypeString, "PS2-000123", 32, false);
+    p[kPropImageQuality] = Property::u32(kTypeUInt32, 0x0013FF0F)
+                               .list({0x0013FF0F, 0x0012FF0F, 0x0513FF0F, 0x0512FF0F, 0x0613FF0F, 0x0612FF0F,
+                                      0x0213FF0F, 0x0212FF0F, 0x0024FF0F, 0x00240013});
+    p[kPropWhiteBalance] = Property::i32(kTypeInt32, 0).list({0, 1, 2, 3, 4, 6, 9});
+    p[kPropEvfWhiteBalance] = Property::i32(kTypeInt32, 0).list({0, 1, 2, 3, 4, 6, 9});
+    p[kPropColorSpace] = Property::u32(kTypeUInt32, 1).list({1});
+    p[kPropAeMode] = Property::u32(kTypeUInt32, 0).list({0, 1, 2, 3, 9, 12, 22, 23, 25});
+    p[kPropAeModeSelect] = Property::u32(kTypeUInt32, 0).list({0, 1, 2, 3, 9, 12, 22, 23, 25});
+    p[kPropDriveMode] = Property::u32(kTypeUInt32, 0).list({0, 1, 7, 16, 17});
+    p[kPropIsoSpeed] = Property::u32(kTypeUInt32, 0).list({0,    0x4B, 0x4D, 0x50, 0x53, 0x55, 0x58, 0x5B,
+                                                           0x5D, 0x60, 0x63, 0x65, 0x68, 0x6B, 0x6D, 0x70,
+                                                           0x73, 0x75, 0x78, 0x7B, 0x7D, 0x80});
+    p[kPropMeteringMode] = Property::u32(kTypeUInt32, 3).list({1, 3, 5});
+    p[kPropAfMode] = Property::u32(kTypeUInt32, 0).list({0, 1, 3});
+    {
+        auto av = thirds(0x20, 0x48); // f/2 to f/11, after the lens's widest f/1.8
+        av.insert(av.begin(), 0x1D);
+        p[kPropAv] = Property::u32(kTypeUInt32, 0x1D).list(av);
+    }
+    p[kPropTv] = Property::u32(kTypeUInt32, 0x68).list(thirds(0x10, 0x88));
+    {
+        std::vector<std::int32_t> compensation;
+        for (std::int32_t v : thirds(-24, 24))
+            compensation.push_back(v & 0xFF);
+        p[kPropExposureCompensation] = Property::u32(kTypeUInt32, 0).list(compensation);
+    }
+    p[kPropEvfZoom] = Property::u32(kTypeUInt32, 1).list({1, 5, 10});
+    p[kPropGen2Clock] = Property::block(kTypeTime, std::vector<std::uint8_t>(sizeof(EdsTime)), false);
+    p[kPropGen2Zoom] = Property::u32(kTypeUInt32, 0);
+    p[kPropGen2Zoom].range = std::make_pair(0, 20);
+}
+
+constexpr Named kGen2PropertyNames[] = {
+    {"Zoom", kPropGen2Zoom},
+    {"Clock", kPropGen2Clock},
+};
+
 } // namespace
+
+const FamilyProfile &gen2Profile()
+{
+    static const FamilyProfile profile{
+        "PowerShot generation 2",
+        gen2Defaults,
+        [](const std::string &name) {
+            auto id = lookup(kGen2PropertyNames, name);
+            return id ? id : lookup(kPropertyNames, name);
+        },
+        [](const std::string &name) { return lookup(kTypeNames, name); },
+        eosFormat,
+        eosStorage,
+        nullptr,
+    };
+    return profile;
+}
 
 const FamilyProfile &eosProfile()
 {

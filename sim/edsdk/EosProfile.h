@@ -7,4 +7,7 @@
 namespace tbx::sim::eds {
 
 const FamilyProfile &eosProfile();
+/// The PowerShot generation-2 family: a compact camera with a zoom lens, on the same library
+/// interface.
+const FamilyProfile &gen2Profile();
 } // namespace tbx::sim::eds

@@ -3,6 +3,7 @@
 #include "drivers/cdsdk/TCDSDK.h"
 #include "drivers/eos/TEDSDK.h"
 #include "drivers/prsdk/TPRSDK.h"
+#include "drivers/pssdk/TPSSDK.h"
 #include "platform/Errors.h"
 
 #include <algorithm>
@@ -28,10 +29,12 @@ std::unique_ptr<CamDriver> makePtp()
     return std::make_unique<prsdk::TPRSDK>(kPrsdk);
 }
 
+std::unique_ptr<CamDriver> makeGen2() { return std::make_unique<pssdk::TPSSDK>(sdk::PsLibrary()); }
+
 constexpr std::array<DriverEntry, kDriverSlotCount> kDriverTable{{
     {SlotLegacy, CamModPowerShot, "PowerShot", &makeLegacy},
     {SlotPTP, CamModPowerShot, "PowerShot", &makePtp},
-    {SlotGen2, CamModPowerShotGen2, "PowerShot generation 2", nullptr},
+    {SlotGen2, CamModPowerShotGen2, "PowerShot generation 2", &makeGen2},
     {SlotEOS, CamModEOS, "EOS", &makeEos},
 }};
 

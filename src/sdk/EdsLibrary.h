@@ -30,5 +30,7 @@ struct EdsLibrary {
 
 /// EDSDK.DLL with its error texts.
 const EdsLibrary &EdsdkLibrary();
+/// PSG7XMK2SDK.DLL, the PowerShot generation-2 library, with its error texts.
+const EdsLibrary &PsLibrary();
 
 } // namespace tbx::sdk

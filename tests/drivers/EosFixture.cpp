@@ -1,13 +1,27 @@
 #include "EosFixture.h"
 
+#include "EosTestSupport.h"
+
 #include "drivers/Drivers.h"
 
 namespace tbx::test {
 
-const sim::ControlClient &sim()
+namespace {
+/// The family of the running test.
+Family gFamily = Family::EOS;
+} // namespace
+
+std::string familyName(const ::testing::TestParamInfo<Family> &info)
 {
-    return standIn("EDSDK.dll");
+    return info.param == Family::EOS ? "EOS" : "Gen2";
 }
+
+const sim::ControlClient &simOf(Family family)
+{
+    return standIn(family == Family::EOS ? "EDSDK.dll" : "PSG7XMK2SDK.dll");
+}
+
+const sim::ControlClient &sim() { return simOf(gFamily); }
 
 std::vector<std::string> simLog()
 {
@@ -42,6 +56,16 @@ void clearSimLog()
     sim().ClearCallLog();
 }
 
+std::vector<std::string> simPropertyWrites()
+{
+    std::vector<std::string> out;
+    for (const std::string &line : simCalls("EdsSetPropertyData")) {
+        const auto args = argsOf(line);
+        out.push_back(args.at(1) + " " + args.at(4));
+    }
+    return out;
+}
+
 std::string simError()
 {
     return sim().lastError();
@@ -51,9 +75,12 @@ void EosTest::SetUp()
 {
     platform::setClock(&clock_);
     platform::setOsVersionOverride(platform::OsVersion{6, 1});
+    gFamily = family();
     ASSERT_EQ(sim().Reset(), 0u) << simError();
-    DriverArray drivers = MakeDrivers({CamModEOS});
-    driver_ = static_cast<eos::TEDSDK *>(drivers[SlotEOS].get());
+    if (family() == Family::Gen2)
+        loadScenario(R"({"cameras": [{"id": "ps1", "family": "PowerShot generation 2"}]})");
+    DriverArray drivers = MakeDrivers({cameraModel()});
+    driver_ = static_cast<eos::TEDSDK *>(drivers[family() == Family::EOS ? SlotEOS : SlotGen2].get());
     engine_ = std::make_unique<TTetherbox>(std::move(drivers));
     engine_->LibraryFolder = redistFolder();
     clearSimLog();
@@ -88,7 +115,7 @@ ConnectInfoType EosTest::connect(int index)
 {
     engine().OpenCameraEnumeration();
     ConnectInfoType info;
-    engine().Connect(CamModEOS, index, info);
+    engine().Connect(cameraModel(), index, info);
     clearSimLog();
     return info;
 }
@@ -111,13 +138,13 @@ std::uint32_t EosTest::cameraValue(std::uint32_t property)
 {
     std::uint32_t value = 0;
     std::uint32_t size = 0;
-    EXPECT_EQ(sim().GetProperty("eos1", property, &value, sizeof value, &size), 0u) << simError();
+    EXPECT_EQ(sim().GetProperty(cameraId(), property, &value, sizeof value, &size), 0u) << simError();
     return value;
 }
 
 void EosTest::setCameraValue(std::uint32_t property, std::uint32_t value)
 {
-    ASSERT_EQ(sim().SetProperty("eos1", property, &value, sizeof value), 0u) << simError();
+    ASSERT_EQ(sim().SetProperty(cameraId(), property, &value, sizeof value), 0u) << simError();
 }
 
 } // namespace tbx::test

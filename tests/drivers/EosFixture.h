@@ -1,6 +1,6 @@
-// Integration fixture for the EOS driver: an engine with the real TEDSDK (and drivers that find
-// no camera for the other families), the EOS stand-in loaded from the build's redist folder,
-// and the virtual clock. Tests steer the stand-in through its control API and check the SDK
+// Integration fixture for the drivers of the EOS-style families (EOS, PowerShot generation 2): an
+// engine with the family's real driver (and drivers that find no camera for the other families),
+// the family's stand-in loaded from the build's redist folder, and the virtual clock. Tests steer the stand-in through its control API and check the SDK
 // calls the driver made in its call log.
 #pragma once
 
@@ -24,7 +24,14 @@ namespace tbx::test {
 /// so it is far above what a loaded, instrumented (sanitizer, valgrind) run needs.
 inline constexpr std::uint32_t kSettleLimitMs = 30000;
 
-/// The control API of the stand-in that the driver loads (the same library instance).
+/// The EOS-style families the fixture drives.
+enum class Family { EOS, Gen2 };
+/// "EOS" or "Gen2", for test names.
+std::string familyName(const ::testing::TestParamInfo<Family> &info);
+
+/// The control API of \p family's stand-in (the same library instance as the driver loads).
+const sim::ControlClient &simOf(Family family);
+/// The control API of the stand-in of the family under test.
 const sim::ControlClient &sim();
 
 /// Every call-log line of the stand-in since the last clearSimLog().
@@ -34,28 +41,37 @@ std::vector<std::string> simCalls(const std::string &name);
 /// The entry-point names of simLog(), in order.
 std::vector<std::string> simCallNames();
 void clearSimLog();
+/// "property value" of every EdsSetPropertyData of simLog(), e.g. "0x501 {1}".
+std::vector<std::string> simPropertyWrites();
 /// The stand-in's last control error text.
 std::string simError();
 
-/// Each test starts from the stand-in's built-in scenario (one newer EOS camera, "eos1") or the
-/// scenario the test loads before calling connect().
+/// Each test starts from the stand-in's built-in scenario (one newer EOS camera, "eos1"), for
+/// the generation-2 family from one generation-2 camera ("ps1"), or from the scenario the test
+/// loads before calling connect().
 class EosTest : public ::testing::Test {
 protected:
+    /// The family under test (EOS unless a derived fixture says otherwise).
+    virtual Family family() const { return Family::EOS; }
+    CamModType cameraModel() const { return family() == Family::EOS ? CamModEOS : CamModPowerShotGen2; }
+    /// The id of the scenario's first camera of the family.
+    const char *cameraId() const { return family() == Family::EOS ? "eos1" : "ps1"; }
+
     void SetUp() override;
     void TearDown() override;
 
     /// Replaces the stand-in's cameras with \p json (asserts that it was accepted).
     void loadScenario(const std::string &json);
-    /// Opens an enumeration and connects EOS camera \p index; the call log is cleared afterwards.
+    /// Opens an enumeration and connects camera \p index of the family; the call log is cleared afterwards.
     ConnectInfoType connect(int index = 0);
     /// connect(), then RemoteStart without probing; the call log is cleared afterwards.
     void startRemote(ReleaseModeType mode = ReleaseModeOnlyToPC);
     /// Lets \p ticks poll periods pass on the owner thread, after the stand-in's event thread
     /// has delivered what it holds.
     void tick(int ticks = 1);
-    /// A property value of camera "eos1" as the stand-in holds it.
+    /// A property value of camera cameraId() as the stand-in holds it.
     std::uint32_t cameraValue(std::uint32_t property);
-    /// Sets a 4-byte property of camera "eos1" in the stand-in, as a camera dial would.
+    /// Sets a 4-byte property of camera cameraId() in the stand-in, as a camera dial would.
     void setCameraValue(std::uint32_t property, std::uint32_t value);
     /// Destroys the engine (and its drivers) now.
     void destroyEngine();

@@ -9,17 +9,6 @@
 namespace tbx::test {
 namespace {
 
-/// "property value" of every property write in the call log, e.g. "0x501 {1}".
-std::vector<std::string> propertyWrites()
-{
-    std::vector<std::string> out;
-    for (const std::string &line : simCalls("EdsSetPropertyData")) {
-        const auto args = argsOf(line);
-        out.push_back(args.at(1) + " " + args.at(4));
-    }
-    return out;
-}
-
 /// The parameters of every EdsSendCommand of \p command ("0x103") in the call log.
 std::vector<std::string> commandParams(const std::string &command)
 {
@@ -69,12 +58,12 @@ TEST_F(EosLiveViewTest, StartAndStopSwitchModeAndOutputInOrder)
 {
     startRemote();
     engine().RemoteStartViewfinder(false);
-    EXPECT_EQ(propertyWrites(), (std::vector<std::string>{"0x501 {1}", "0x500 {2}"}));
+    EXPECT_EQ(simPropertyWrites(), (std::vector<std::string>{"0x501 {1}", "0x500 {2}"}));
     ASSERT_EQ(simCalls("EdsSendStatusCommand").size(), 1u);
     EXPECT_EQ(argsOf(simCalls("EdsSendStatusCommand")[0]).at(1), "0x1");
     clearSimLog();
     engine().RemoteStopViewfinder();
-    EXPECT_EQ(propertyWrites(), (std::vector<std::string>{"0x500 {0}", "0x501 {0}"}));
+    EXPECT_EQ(simPropertyWrites(), (std::vector<std::string>{"0x500 {0}", "0x501 {0}"}));
 
     // A camera that refuses stays quiet about it when live view goes off.
     engine().RemoteStartViewfinder(false);
@@ -88,7 +77,7 @@ TEST_F(EosLiveViewTest, MovieRecordingWaitsASecondBetweenFiveRetriesBeforeRaisin
     ASSERT_EQ(sim().SetBusy("eos1", -1), 0u);
     EXPECT_EQ(failureOf([&] { engine().RemoteStartMovieRecording(); }),
               sdkFailure("EdsSetPropertyData, kEdsPropID_Record - start", sdk::EDS_ERR_DEVICE_BUSY));
-    EXPECT_EQ(propertyWrites(), std::vector<std::string>(7, "0x510 {4}"));
+    EXPECT_EQ(simPropertyWrites(), std::vector<std::string>(7, "0x510 {4}"));
     EXPECT_EQ(clock_.sleepCount(), 5);
     EXPECT_EQ(clock_.sleptTotal(), 5000);
     EXPECT_FALSE(engine().MovieRecording());
@@ -102,7 +91,7 @@ TEST_F(EosLiveViewTest, MovieRecordingWaitsASecondBetweenFiveRetriesBeforeRaisin
     ASSERT_EQ(sim().SetBusy("eos1", 0), 0u);
     clearSimLog();
     engine().RemoteEndMovieRecording();
-    EXPECT_EQ(propertyWrites(), std::vector<std::string>{"0x510 {0}"});
+    EXPECT_EQ(simPropertyWrites(), std::vector<std::string>{"0x510 {0}"});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -227,7 +216,7 @@ TEST_F(EosLiveViewTest, AFModeIsCheckedAgainstWhatTheCameraAllows)
     EXPECT_TRUE(simCalls("EdsSetPropertyData").empty());
     engine().RemoteSetViewfinderAutofocusMode(1);
     engine().RemoteSetViewfinderAutofocusMode(0x82); // the high bit is ignored: live mode
-    EXPECT_EQ(propertyWrites(), (std::vector<std::string>{"0x50E {0}", "0x50E {1}"}));
+    EXPECT_EQ(simPropertyWrites(), (std::vector<std::string>{"0x50E {0}", "0x50E {1}"}));
     EXPECT_EQ(engine().RemoteGetViewfinderAutofocusMode(), 2);
 
     ASSERT_EQ(sim().InjectFault("EdsGetPropertyData", sdk::EDS_ERR_DEVICE_BUSY, 1), 0u);
@@ -327,13 +316,13 @@ TEST_F(EosLiveViewTest, OutputAddsTheCameraScreenOnlyWhenMissing)
 {
     startLiveView();
     engine().RemoteSetViewfinderOutput(0);
-    EXPECT_EQ(propertyWrites(), std::vector<std::string>{"0x500 {3}"});
+    EXPECT_EQ(simPropertyWrites(), std::vector<std::string>{"0x500 {3}"});
     clearSimLog();
     engine().RemoteSetViewfinderOutput(0);
     engine().RemoteSetViewfinderOutput(1);
-    EXPECT_TRUE(propertyWrites().empty());
+    EXPECT_TRUE(simPropertyWrites().empty());
     engine().RemoteSetViewfinderOutput(2);
-    EXPECT_EQ(propertyWrites(), std::vector<std::string>{"0x500 {2}"});
+    EXPECT_EQ(simPropertyWrites(), std::vector<std::string>{"0x500 {2}"});
 }
 
 TEST_F(EosLiveViewTest, WhiteBalancePointMustFitSixteenBitsPerCoordinate)
@@ -359,7 +348,7 @@ TEST_F(EosLiveViewTest, LensZoomAndAutofocusCommandsUseTheCameraValues)
                                                                  "0x8003", "0x1", "0x8001"}));
     for (int zoom : {0, 1, 2, 3, 0x82})
         engine().RemoteSetViewfinderZoom(zoom);
-    EXPECT_EQ(propertyWrites(), (std::vector<std::string>{"0x507 {1}", "0x507 {5}", "0x507 {10}", "0x507 {1}",
+    EXPECT_EQ(simPropertyWrites(), (std::vector<std::string>{"0x507 {1}", "0x507 {5}", "0x507 {10}", "0x507 {1}",
                                                           "0x507 {10}"}));
     engine().RemoteActivateViewfinderAuto(true);
     engine().RemoteActivateViewfinderAuto(false);
@@ -392,7 +381,7 @@ TEST_F(EosLiveViewTest, PowerZoomSetsItsSpeedBeforeEachDrive)
     engine().RemotePowerZoomWide(true, 2);
     engine().RemotePowerZoomWide(false, 1);
     engine().RemotePowerZoomStop();
-    EXPECT_EQ(propertyWrites(), (std::vector<std::string>{"0x444 {2}", "0x444 {1}", "0x444 {2}", "0x444 {1}"}));
+    EXPECT_EQ(simPropertyWrites(), (std::vector<std::string>{"0x444 {2}", "0x444 {1}", "0x444 {2}", "0x444 {1}"}));
     EXPECT_EQ(commandParams("0x10D"), (std::vector<std::string>{"0x2", "0x12", "0x1", "0x11", "0x0"}));
 }
 

@@ -6,6 +6,7 @@
 #include "drivers/Drivers.h"
 #include "drivers/cdsdk/TCDSDK.h"
 #include "drivers/common/Text.h"
+#include "drivers/pssdk/TPSSDK.h"
 #include "platform/Errors.h"
 
 #include <gmock/gmock.h>
@@ -249,18 +250,17 @@ TEST_F(EosSessionTest, TextsOfFixedBuffersStopAtTheBufferEnd)
 TEST(DriverFactory, FamiliesLeftOutFindNoCamera)
 {
     EXPECT_NE(dynamic_cast<cdsdk::TCDSDK *>(MakeDrivers().at(SlotLegacy).get()), nullptr);
-    for (const DriverArray &set : {MakeDrivers({CamModEOS}), MakeDrivers()}) {
-        EXPECT_NE(dynamic_cast<eos::TEDSDK *>(set[SlotEOS].get()), nullptr);
-        StringList names;
-        set[SlotGen2]->StartSDK("");
-        set[SlotGen2]->EnumerateCameras(names);
-        EXPECT_TRUE(names.empty());
-        ConnectInfoType info;
-        EXPECT_THROW(set[SlotGen2]->Connect(ConnectCallbacks{}, 0, info, 0), ECamException);
-    }
+    EXPECT_NE(dynamic_cast<pssdk::TPSSDK *>(MakeDrivers().at(SlotGen2).get()), nullptr);
+    const DriverArray eosOnly = MakeDrivers({CamModEOS});
+    EXPECT_NE(dynamic_cast<eos::TEDSDK *>(eosOnly[SlotEOS].get()), nullptr);
+    StringList names;
+    eosOnly[SlotGen2]->StartSDK("");
+    eosOnly[SlotGen2]->EnumerateCameras(names);
+    EXPECT_TRUE(names.empty());
+    ConnectInfoType info;
+    EXPECT_THROW(eosOnly[SlotGen2]->Connect(ConnectCallbacks{}, 0, info, 0), ECamException);
     EXPECT_NE(dynamic_cast<AbsentFamilyDriver *>(MakeDrivers({}).at(SlotEOS).get()), nullptr);
     EXPECT_NE(dynamic_cast<cdsdk::TCDSDK *>(MakeDrivers({CamModPowerShot}).at(SlotLegacy).get()), nullptr);
-    EXPECT_THROW(MakeDrivers({CamModPowerShotGen2}), EAssertionFailed);
     EXPECT_THROW(MakeDrivers({CamModType(7)}), EAssertionFailed);
 }
 

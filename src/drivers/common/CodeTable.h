@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <type_traits>
 
 namespace tbx::drivers {
@@ -43,6 +44,33 @@ constexpr std::int32_t cameraOf(const CodeRow (&rows)[N], int code, std::int32_t
 {
     return lookup<&CodeRow::code, &CodeRow::camera>(rows, static_cast<std::uint8_t>(code))
         .value_or(fallback);
+}
+
+/// Camera value to code in a table chosen at run time (a family's table).
+constexpr std::uint8_t codeOf(std::span<const CodeRow> rows, std::int64_t camera, std::uint8_t fallback = 0)
+{
+    for (const CodeRow &row : rows)
+        if (row.camera == camera)
+            return row.code;
+    return fallback;
+}
+
+/// Code to camera value in a table chosen at run time.
+constexpr std::int32_t cameraOf(std::span<const CodeRow> rows, int code, std::int32_t fallback)
+{
+    for (const CodeRow &row : rows)
+        if (row.code == static_cast<std::uint8_t>(code))
+            return row.camera;
+    return fallback;
+}
+
+/// True when the table has a row for \p code.
+constexpr bool hasCode(std::span<const CodeRow> rows, int code)
+{
+    for (const CodeRow &row : rows)
+        if (row.code == static_cast<std::uint8_t>(code))
+            return true;
+    return false;
 }
 
 /// True when no two rows share a camera value and no two rows share a code, so the table reads

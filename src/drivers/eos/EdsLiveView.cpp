@@ -36,8 +36,7 @@ T fromTable(const T (&table)[N], int value, V fallback)
 
 // The camera's AF information block: image rectangle (4 words), frame count, then one 32-byte
 // record per frame (valid, selected, just-focus, rectangle of 4 words, reserved). The block is
-// sized from the camera when it says how big it is.
-constexpr std::size_t kFocusInfoDefaultSize = 19224;
+// sized from the camera when it says how big it is, else by the family.
 constexpr std::size_t kFocusInfoMaxSize = 1u << 20;
 constexpr std::size_t kFocusWidthOffset = 8;
 constexpr std::size_t kFocusHeightOffset = 12;
@@ -169,7 +168,7 @@ void TEDSDK::GetViewfinderAFInfo(AFFocusInfoType &info)
     for (AFFocusFrameType &frame : info.Frames)
         frame.Valid = 0;
 
-    std::size_t size = kFocusInfoDefaultSize;
+    std::size_t size = family_.focusInfoSize;
     EdsDataType type = 0;
     EdsUInt32 reported = 0;
     if (eds().EdsGetPropertySize(Camera(), kEdsPropID_FocusInfo, 0, &type, &reported) == EDS_ERR_OK &&

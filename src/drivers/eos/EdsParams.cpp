@@ -33,8 +33,6 @@ constexpr std::int32_t kNoPictureStyle = 129;
 /// A refused property write is tried once more, 100 ms later, and then dropped.
 constexpr drivers::RetryPolicy kWriteRetry{1, 100};
 constexpr platform::Millis kProbeSettleMs = 50;
-constexpr int kProbeSteps = 18;
-
 
 /// Release mode to the camera's save-to value.
 constexpr CodeRow kSaveTo[] = {
@@ -84,37 +82,39 @@ struct ImageQuality {
     std::uint8_t size2 = 0;
 };
 
-ImageQuality unpackImageQuality(std::uint32_t value, bool newer)
+ImageQuality unpackImageQuality(const EdsFamily &f, std::uint32_t value, bool newer)
 {
     ImageQuality q;
-    q.size = codeOf(kImageSizes, nibble(value, 24));
+    q.size = codeOf(f.imageSizes, nibble(value, 24));
     const std::uint32_t format = nibble(value, 20);
     std::uint32_t comp = format == 2 || format == 6 ? 4u : nibble(value, 16);
     if (newer && comp == 0)
         comp = 5;
-    q.comp = codeOf(kCompressions, comp);
+    q.comp = codeOf(f.compressions, comp);
     if (nibble(value, 4) != 0) {
-        q.size2 = codeOf(kImageSizes, nibble(value, 8));
+        q.size2 = codeOf(f.imageSizes, nibble(value, 8));
         std::uint32_t comp2 = nibble(value, 0);
         if (newer && comp2 == 0)
             comp2 = 5;
-        q.comp2 = codeOf(kCompressions, comp2);
+        q.comp2 = codeOf(f.compressions, comp2);
     }
     return q;
 }
 
-std::uint32_t backNibble(const CodeRow (&rows)[5], int code) { return static_cast<std::uint32_t>(cameraOf(rows, code, 0)) & 0xFu; }
-std::uint32_t backNibble(const CodeRow (&rows)[4], int code) { return static_cast<std::uint32_t>(cameraOf(rows, code, 0)) & 0xFu; }
+std::uint32_t backNibble(std::span<const CodeRow> rows, int code)
+{
+    return static_cast<std::uint32_t>(cameraOf(rows, code, 0)) & 0xFu;
+}
 
-std::uint32_t packImageQuality(const ImageQuality &q, bool newer)
+std::uint32_t packImageQuality(const EdsFamily &f, const ImageQuality &q, bool newer)
 {
     const std::uint32_t noSecond = newer ? 0xFF0Fu : 0u;
     if (q.comp != kCompQualityRAW)
-        return backNibble(kImageSizes, q.size) << 24 | 1u << 20 | backNibble(kCompressions, q.comp) << 16 | noSecond;
+        return backNibble(f.imageSizes, q.size) << 24 | 1u << 20 | backNibble(f.compressions, q.comp) << 16 | noSecond;
     const std::uint32_t main = (newer ? 6u : 2u) << 20 | 4u << 16;
     if (q.size2 == 0 && q.comp2 == 0)
         return main | noSecond;
-    return main | backNibble(kImageSizes, q.size2) << 8 | 1u << 4 | backNibble(kCompressions, q.comp2);
+    return main | backNibble(f.imageSizes, q.size2) << 8 | 1u << 4 | backNibble(f.compressions, q.comp2);
 }
 
 // ---- single conversions used by reads and the probe ----
@@ -127,42 +127,51 @@ std::uint8_t tvCodeToField(std::uint32_t value)
     return static_cast<std::uint8_t>(TvCodeToIndex(code));
 }
 std::uint8_t avCodeToField(std::uint32_t value) { return static_cast<std::uint8_t>(AvCodeToIndex(value & 0xFFFFu)); }
-std::uint8_t exposureModeOf(std::uint32_t v) { return codeOf(kExposureModes, v); }
-std::uint8_t exposureCompOf(std::uint32_t v) { return codeOf(kExposureCompensations, v); }
-std::uint8_t whiteBalanceOf(std::uint32_t v) { return codeOf(kWhiteBalances, static_cast<std::int32_t>(v)); }
-std::uint8_t afModeOf(std::uint32_t v) { return codeOf(kAFModes, v); }
-std::uint8_t evfAFModeOf(std::uint32_t v) { return codeOf(kEvfAFModes, v, kEvfAFModeOther); }
-std::uint8_t driveModeOf(std::uint32_t v) { return codeOf(kDriveModes, v); }
-std::uint8_t meteringOf(std::uint32_t v) { return codeOf(kMeteringModes, v); }
-std::uint8_t colorSpaceOf(std::uint32_t v) { return codeOf(kColorSpaces, v); }
-std::uint8_t isoOf(std::uint32_t v) { return codeOf(kISOSpeeds, v); }
-
 /// One single-valued parameter, in the order in which parameters are read and probed. The probe
 /// reads its allowed values from the property's description.
 struct DescribedParam {
     sdk::EdsPropertyID property;
     RemoteParamKind kind;
-    std::uint8_t (*toCode)(std::uint32_t);
+    /// The family's table of the parameter; null for Av and Tv, which use the shared scales.
+    std::span<const CodeRow> EdsFamily::*table;
     /// The record's field (none for the live-view AF mode, which the record does not hold); the
     /// probe clears it in its snapshot when the camera allows no value.
     std::uint8_t RemoteParamsType::*field;
     bool raiseOnFailure;
 };
 constexpr DescribedParam kDescribedParams[] = {
-    {sdk::kEdsPropID_AEMode, RemoteParamImageMode, exposureModeOf, &RemoteParamsType::ImageMode, true},
-    {sdk::kEdsPropID_Av, RemoteParamAv, avCodeToField, &RemoteParamsType::Av, true},
-    {sdk::kEdsPropID_Tv, RemoteParamTv, tvCodeToField, &RemoteParamsType::Tv, true},
-    {sdk::kEdsPropID_ExposureCompensation, RemoteParamExposureCompensation, exposureCompOf,
+    {sdk::kEdsPropID_AEMode, RemoteParamImageMode, &EdsFamily::exposureModes, &RemoteParamsType::ImageMode, true},
+    {sdk::kEdsPropID_Av, RemoteParamAv, nullptr, &RemoteParamsType::Av, true},
+    {sdk::kEdsPropID_Tv, RemoteParamTv, nullptr, &RemoteParamsType::Tv, true},
+    {sdk::kEdsPropID_ExposureCompensation, RemoteParamExposureCompensation, &EdsFamily::exposureCompensations,
      &RemoteParamsType::ExposureCompensation, true},
-    {sdk::kEdsPropID_WhiteBalance, RemoteParamWhiteBalanceSetting, whiteBalanceOf,
+    {sdk::kEdsPropID_WhiteBalance, RemoteParamWhiteBalanceSetting, &EdsFamily::whiteBalances,
      &RemoteParamsType::WhiteBalanceSetting, true},
-    {sdk::kEdsPropID_AFMode, RemoteParamAFMode, afModeOf, &RemoteParamsType::AFMode, true},
-    {sdk::kEdsPropID_Evf_AFMode, RemoteParamVFAFMode, evfAFModeOf, nullptr, false},
-    {sdk::kEdsPropID_DriveMode, RemoteParamDriveMode, driveModeOf, &RemoteParamsType::DriveMode, true},
-    {sdk::kEdsPropID_MeteringMode, RemoteParamMLWeiMode, meteringOf, &RemoteParamsType::MLWeiMode, true},
-    {sdk::kEdsPropID_ColorSpace, RemoteParamColorSpace, colorSpaceOf, &RemoteParamsType::ColorSpace, true},
-    {sdk::kEdsPropID_ISOSpeed, RemoteParamISO, isoOf, &RemoteParamsType::ISO, true},
+    {sdk::kEdsPropID_AFMode, RemoteParamAFMode, &EdsFamily::afModes, &RemoteParamsType::AFMode, true},
+    {sdk::kEdsPropID_Evf_AFMode, RemoteParamVFAFMode, &EdsFamily::evfAFModes, nullptr, false},
+    {sdk::kEdsPropID_DriveMode, RemoteParamDriveMode, &EdsFamily::driveModes, &RemoteParamsType::DriveMode, true},
+    {sdk::kEdsPropID_MeteringMode, RemoteParamMLWeiMode, &EdsFamily::meteringModes, &RemoteParamsType::MLWeiMode, true},
+    {sdk::kEdsPropID_ColorSpace, RemoteParamColorSpace, &EdsFamily::colorSpaces, &RemoteParamsType::ColorSpace, true},
+    {sdk::kEdsPropID_ISOSpeed, RemoteParamISO, &EdsFamily::isoSpeeds, &RemoteParamsType::ISO, true},
 };
+
+/// True when the probe of \p family covers \p param.
+bool probed(const EdsFamily &family, const DescribedParam &param)
+{
+    return param.kind != RemoteParamVFAFMode || family.probesLiveViewAFMode;
+}
+
+/// A camera value of \p param as the record's code.
+std::uint8_t toCode(const EdsFamily &family, const DescribedParam &param, std::uint32_t value)
+{
+    switch (param.kind) {
+    case RemoteParamAv: return avCodeToField(value);
+    case RemoteParamTv: return tvCodeToField(value);
+    case RemoteParamVFAFMode: return codeOf(family.*param.table, value, kEvfAFModeOther);
+    case RemoteParamWhiteBalanceSetting: return codeOf(family.*param.table, static_cast<std::int32_t>(value));
+    default: return codeOf(family.*param.table, value);
+    }
+}
 
 /// The allowed values of a property description, never more than the description holds.
 std::span<const std::int32_t> allowedValues(const sdk::EdsPropertyDesc &desc)
@@ -203,6 +212,17 @@ void optionalByte(std::uint32_t value, std::uint32_t absent, std::uint8_t &byte,
 
 } // namespace
 
+int ProbeStepCount(const EdsFamily &family)
+{
+    int params = 0;
+    for (const DescribedParam &param : kDescribedParams)
+        params += probed(family, param) ? 1 : 0;
+    // The snapshot, image quality, each parameter, the white-balance shift, picture styles, putting
+    // the camera back and saving the result.
+    return 1 + (family.qualityInOneStep ? 1 : 2) + params + (family.whiteBalanceShift ? 1 : 0) +
+           (family.pictureStyle ? 1 : 0) + 2;
+}
+
 bool TEDSDK::IsNewerCamera()
 {
     sdk::EdsDeviceInfo device{};
@@ -221,7 +241,7 @@ void TEDSDK::GetRemoteParams(RemoteParamsType &params)
     const bool newer = IsNewerCamera();
 
     if (auto v = readU32(*this, camera, sdk::kEdsPropID_ImageQuality)) {
-        const ImageQuality q = unpackImageQuality(*v, newer);
+        const ImageQuality q = unpackImageQuality(family_, *v, newer);
         params.CompQuality = q.comp;
         params.CompQualityPic2RAW = q.comp2;
         params.ImageSize = q.size;
@@ -233,22 +253,24 @@ void TEDSDK::GetRemoteParams(RemoteParamsType &params)
         if (param.field == nullptr)
             continue;
         if (auto v = readU32(*this, camera, param.property))
-            params.*param.field = param.toCode(*v);
+            params.*param.field = toCode(family_, param, *v);
         if (param.kind != RemoteParamWhiteBalanceSetting)
             continue;
         if (params.WhiteBalanceSetting == kWhiteBalanceKelvinCode) {
             if (auto v = readU32(*this, camera, sdk::kEdsPropID_ColorTemperature))
                 params.WhiteBalanceKelvin = *v;
         }
-        if (auto shift = readWBShift(*this, camera)) {
+        if (auto shift = family_.whiteBalanceShift ? readWBShift(*this, camera) : std::nullopt) {
             params.WBShiftEnabled = 1;
             params.AmberBlue = lowByte(static_cast<std::uint32_t>((*shift)[0]));
             params.GreenMagenta = lowByte(static_cast<std::uint32_t>((*shift)[1]));
         }
     }
+    if (!family_.pictureStyle)
+        return;
     if (auto v = readU32(*this, camera, sdk::kEdsPropID_PictureStyle)) {
         params.PictureStyleEnabled = 1;
-        params.PictureStyle = codeOf(kPictureStyles, *v);
+        params.PictureStyle = codeOf(family_.pictureStyles, *v);
     }
     if (auto desc = readPictureStyleDesc(*this, camera)) {
         params.PictureStyleEnabled = 1;
@@ -268,11 +290,12 @@ void TEDSDK::SetRemoteParams(const RemoteParamsType &params)
     if ((params.CompQuality != 0 && params.ImageSize != 0) || params.CompQuality == kCompQualityRAW) {
         const bool newer = IsNewerCamera();
         const ImageQuality q{params.CompQuality, params.CompQualityPic2RAW, params.ImageSize, params.ImageSizePic2RAW};
-        const std::uint32_t packed = packImageQuality(q, newer);
+        const std::uint32_t packed = packImageQuality(family_, q, newer);
         writeData(*this, camera, sdk::kEdsPropID_ImageQuality, &packed, sizeof packed);
     }
     if (params.ImageMode != 0)
-        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_AEMode, cameraOf(kExposureModes, params.ImageMode, -1), -1);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_AEMode, cameraOf(family_.exposureModes, params.ImageMode, -1),
+                           -1);
     if (params.Av != 0)
         writeUnlessNoValue(*this, camera, sdk::kEdsPropID_Av, static_cast<std::int32_t>(AvIndexToCode(params.Av)),
                            static_cast<std::int32_t>(kNoScaleValue));
@@ -283,9 +306,9 @@ void TEDSDK::SetRemoteParams(const RemoteParamsType &params)
     }
     if (params.ExposureCompensation != 0)
         writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ExposureCompensation,
-                           cameraOf(kExposureCompensations, params.ExposureCompensation, 255), 255);
+                           cameraOf(family_.exposureCompensations, params.ExposureCompensation, 255), 255);
     if (params.WhiteBalanceSetting != 0) {
-        const std::int32_t wb = cameraOf(kWhiteBalances, params.WhiteBalanceSetting, -10);
+        const std::int32_t wb = cameraOf(family_.whiteBalances, params.WhiteBalanceSetting, -10);
         writeUnlessNoValue(*this, camera, sdk::kEdsPropID_WhiteBalance, wb, -10);
         if (viewfinderSupport_)
             writeUnlessNoValue(*this, camera, sdk::kEdsPropID_Evf_WhiteBalance, wb, -10);
@@ -294,23 +317,25 @@ void TEDSDK::SetRemoteParams(const RemoteParamsType &params)
         const std::uint32_t kelvin = params.WhiteBalanceKelvin / 100u * 100u;
         writeData(*this, camera, sdk::kEdsPropID_ColorTemperature, &kelvin, sizeof kelvin);
     }
-    if (params.WBShiftEnabled != 0) {
+    if (params.WBShiftEnabled != 0 && family_.whiteBalanceShift) {
         const std::array<std::int32_t, 2> shift{signedByte(params.AmberBlue), signedByte(params.GreenMagenta)};
         writeData(*this, camera, sdk::kEdsPropID_WhiteBalanceShift, shift.data(), sizeof shift);
     }
     // AF mode and drive mode have no no-value marker: an unknown code is written as it converts.
     if (params.AFMode != 0)
-        writeValue(*this, camera, sdk::kEdsPropID_AFMode, cameraOf(kAFModes, params.AFMode, -1));
+        writeValue(*this, camera, sdk::kEdsPropID_AFMode, cameraOf(family_.afModes, params.AFMode, -1));
     if (params.DriveMode != 0)
-        writeValue(*this, camera, sdk::kEdsPropID_DriveMode, cameraOf(kDriveModes, params.DriveMode, 0));
+        writeValue(*this, camera, sdk::kEdsPropID_DriveMode, cameraOf(family_.driveModes, params.DriveMode, 0));
     if (params.MLWeiMode != 0)
-        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_MeteringMode, cameraOf(kMeteringModes, params.MLWeiMode, -1), -1);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_MeteringMode,
+                           cameraOf(family_.meteringModes, params.MLWeiMode, -1), -1);
     if (params.ColorSpace != 0)
-        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ColorSpace, cameraOf(kColorSpaces, params.ColorSpace, -1), -1);
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ColorSpace,
+                           cameraOf(family_.colorSpaces, params.ColorSpace, -1), -1);
     if (params.ISO != 0)
-        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ISOSpeed, cameraOf(kISOSpeeds, params.ISO, 255), 255);
-    if (params.PictureStyleEnabled != 0) {
-        const std::int32_t style = cameraOf(kPictureStyles, params.PictureStyle, kNoPictureStyle) & 0xFF;
+        writeUnlessNoValue(*this, camera, sdk::kEdsPropID_ISOSpeed, cameraOf(family_.isoSpeeds, params.ISO, 255), 255);
+    if (params.PictureStyleEnabled != 0 && family_.pictureStyle) {
+        const std::int32_t style = cameraOf(family_.pictureStyles, params.PictureStyle, kNoPictureStyle) & 0xFF;
         writeValue(*this, camera, sdk::kEdsPropID_PictureStyle, style);
         sdk::EdsPictureStyleDesc desc{};
         desc.contrast = signedByte(params.PictureStyleContrast);
@@ -331,13 +356,17 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
 {
     EdsCameraRef camera = RequireCamera();
     const sdk::EdsEntryPoints &eds = sdk_.entryPoints();
-    auto reached = [this](int step) {
-        reportProbeProgress(static_cast<int>(std::lround(step * 100.0 / kProbeSteps)));
+    const int steps = ProbeStepCount(family_);
+    auto reached = [this, steps](int step) {
+        reportProbeProgress(static_cast<int>(std::lround(step * 100.0 / steps)));
     };
+
+    int step = 0;
+    auto next = [&] { reached(++step); };
 
     RemoteParamsType snapshot;
     GetRemoteParams(snapshot);
-    reached(1);
+    next();
     try {
         // Image quality.
         const bool newer = IsNewerCamera();
@@ -345,9 +374,10 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
         if (newer) {
             sdk::EdsPropertyDesc desc{};
             raiseOnError("EdsGetPropertyDesc", eds.EdsGetPropertyDesc(camera, sdk::kEdsPropID_ImageQuality, &desc));
-            reached(2);
+            if (!family_.qualityInOneStep)
+                next();
             for (std::int32_t value : allowedValues(desc)) {
-                const ImageQuality q = unpackImageQuality(static_cast<std::uint32_t>(value), true);
+                const ImageQuality q = unpackImageQuality(family_, static_cast<std::uint32_t>(value), true);
                 for (auto [kind, code] : {std::pair{RemoteParamCompQuality, q.comp},
                                           std::pair{RemoteParamCompQualityPic2RAW, q.comp2},
                                           std::pair{RemoteParamImageSize, q.size},
@@ -358,12 +388,12 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
                     }
                 }
             }
-            reached(3);
+            next();
         } else {
             // Older cameras describe no image qualities: each candidate is written, and kept
             // when the camera reads it back unchanged.
             auto accepted = [&](const ImageQuality &q) {
-                const std::uint32_t packed = packImageQuality(q, false);
+                const std::uint32_t packed = packImageQuality(family_, q, false);
                 if (eds.EdsSetPropertyData(camera, sdk::kEdsPropID_ImageQuality, 0, sizeof packed, &packed) !=
                     sdk::EDS_ERR_OK)
                     return false;
@@ -372,16 +402,14 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
                 return back && *back == packed;
             };
             // Codes without a camera value would only repeat another code's test.
-            auto hasCamera = [](const auto &rows, int code) {
-                return lookup<&CodeRow::code, &CodeRow::camera>(rows, static_cast<std::uint8_t>(code)).has_value();
-            };
+            auto hasCamera = [](std::span<const CodeRow> rows, int code) { return drivers::hasCode(rows, code); };
             for (int comp = 1; comp <= kCompQualityRAW; ++comp) {
-                if (!hasCamera(kCompressions, comp))
+                if (!hasCamera(family_.compressions, comp))
                     continue;
                 // A RAW-only value carries no image size: one test covers it.
                 const int lastSize = comp == kCompQualityRAW ? 1 : supportHighestCode(RemoteParamImageSize);
                 for (int size = 1; size <= lastSize; ++size) {
-                    if (comp != kCompQualityRAW && !hasCamera(kImageSizes, size))
+                    if (comp != kCompQualityRAW && !hasCamera(family_.imageSizes, size))
                         continue;
                     const ImageQuality q{static_cast<std::uint8_t>(comp), 0, static_cast<std::uint8_t>(size), 0};
                     if (!accepted(q))
@@ -392,12 +420,13 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
                         support.mark(RemoteParamImageSize, size);
                 }
             }
-            reached(2);
+            if (!family_.qualityInOneStep)
+                next();
             for (int comp2 = 1; comp2 <= 4; ++comp2) {
-                if (!hasCamera(kCompressions, comp2))
+                if (!hasCamera(family_.compressions, comp2))
                     continue;
                 for (int size2 = 1; size2 <= supportHighestCode(RemoteParamImageSizePic2RAW); ++size2) {
-                    if (!hasCamera(kImageSizes, size2))
+                    if (!hasCamera(family_.imageSizes, size2))
                         continue;
                     const ImageQuality q{kCompQualityRAW, static_cast<std::uint8_t>(comp2), 1,
                                          static_cast<std::uint8_t>(size2)};
@@ -408,7 +437,7 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
                     support.mark(RemoteParamImageSizePic2RAW, size2);
                 }
             }
-            reached(3);
+            next();
         }
         if (!anyQuality) {
             support.mark(RemoteParamCompQuality, 0);
@@ -418,15 +447,18 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
         }
 
         // Parameters described by the camera, then white-balance shift right after white balance.
-        int step = 3;
         for (const DescribedParam &param : kDescribedParams) {
+            if (!probed(family_, param)) {
+                support.mark(param.kind, 0);
+                continue;
+            }
             sdk::EdsPropertyDesc desc{};
             const sdk::EdsError result = eds.EdsGetPropertyDesc(camera, param.property, &desc);
             if (param.raiseOnFailure)
                 raiseOnError("EdsGetPropertyDesc", result);
             const auto values = result == sdk::EDS_ERR_OK ? allowedValues(desc) : std::span<const std::int32_t>{};
             for (std::int32_t value : values) {
-                const std::uint8_t code = param.toCode(static_cast<std::uint32_t>(value));
+                const std::uint8_t code = toCode(family_, param, static_cast<std::uint32_t>(value));
                 if (code != 0)
                     support.mark(param.kind, code);
             }
@@ -435,15 +467,16 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
                 if (param.field != nullptr)
                     snapshot.*param.field = 0;
             }
-            reached(++step);
-            if (param.kind == RemoteParamWhiteBalanceSetting) {
+            next();
+            if (param.kind == RemoteParamWhiteBalanceSetting && family_.whiteBalanceShift) {
                 support.WhiteBalanceShift = readWBShift(*this, camera) ? 1 : 0;
-                reached(++step);
+                next();
             }
         }
 
         // Picture style, and the parameters this family does not have.
-        support.PictureStyle = readPictureStyleDesc(*this, camera) ? 1 : 0;
+        if (family_.pictureStyle)
+            support.PictureStyle = readPictureStyleDesc(*this, camera) ? 1 : 0;
         for (RemoteParamKind kind : {RemoteParamContrast, RemoteParamColorGain, RemoteParamSharpness,
                                      RemoteParamAFDistance, RemoteParamAFFocusingPoint, RemoteParamAFAssistLight,
                                      RemoteParamStrobeSetting, RemoteParamStrobeCompSetting, RemoteParamBeep})
@@ -454,7 +487,8 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
               &RemoteParamsType::StrobeSetting, &RemoteParamsType::StrobeCompSetting, &RemoteParamsType::PhotoEffect,
               &RemoteParamsType::Beep})
             snapshot.*field = 0;
-        reached(++step);
+        if (family_.pictureStyle)
+            next();
     } catch (...) {
         // The camera goes back to where it was whatever failed; the probe's own failure is the
         // one reported.
@@ -466,16 +500,16 @@ void TEDSDK::ProbeSupportedParams(RemoteParamSupportType &support, const std::st
     }
 
     SetRemoteParams(snapshot);
-    reached(kProbeSteps - 1);
+    reached(steps - 1);
     if (!cacheFile.empty())
         TrySaveRemoteParamSupportCache(cacheFile, support);
-    reached(kProbeSteps);
+    reached(steps);
 }
 
 std::string TEDSDK::ProbeCacheFile(const std::string &cacheFolder)
 {
     const auto mode = readU32(*this, RequireCamera(), sdk::kEdsPropID_AEMode);
-    const int code = mode ? exposureModeOf(*mode) : 0;
+    const int code = mode ? codeOf(family_.exposureModes, *mode) : 0;
     return cacheFolder + platform::kDirSeparator + connection_.CameraModelName + " Mode" + std::to_string(code);
 }
 
@@ -509,15 +543,19 @@ void TEDSDK::RemoteStart(ReleaseModeType mode, ReleaseDataKindType /*kind*/, Rem
     info.DoSupportPowerZoom = readU32(*this, camera, sdk::kEdsPropID_PowerZoom_Speed) ? 1 : 0;
     eds.EdsSendStatusCommand(camera, sdk::kEdsCameraStatusCommand_UIUnLock, 0);
 
-    if (!probe)
-        return;
+    if (probe)
+        ProbeOrLoadSupport(info.ParamSupport, cacheFolder);
+}
+
+void TEDSDK::ProbeOrLoadSupport(RemoteParamSupportType &support, const std::string &cacheFolder)
+{
     std::string cacheFile;
     if (!cacheFolder.empty()) {
         cacheFile = ProbeCacheFile(cacheFolder);
-        if (LoadRemoteParamSupportCache(cacheFile, info.ParamSupport))
+        if (LoadRemoteParamSupportCache(cacheFile, support))
             return;
     }
-    ProbeSupportedParams(info.ParamSupport, cacheFile);
+    ProbeSupportedParams(support, cacheFile);
 }
 
 void TEDSDK::RemoteEnd()

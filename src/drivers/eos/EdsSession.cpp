@@ -3,10 +3,13 @@
 #include "drivers/eos/TEDSDK.h"
 
 #include "drivers/common/Text.h"
+#include "drivers/eos/EdsTables.h"
 
 #include "platform/Errors.h"
 #include "sdk/EdsErrors.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -20,8 +23,6 @@ using sdk::EdsError;
 
 namespace {
 
-constexpr std::size_t kOwnerNameBuffer = 256;
-constexpr std::size_t kMaxOwnerName = kOwnerNameBuffer - 2; // the camera keeps 255 bytes with the zero
 constexpr std::size_t kFirmwareBuffer = 32;
 constexpr std::size_t kBodyIDBuffer = 2001;
 
@@ -38,9 +39,60 @@ constexpr BatteryRow kBatteryLevels[] = {
     {9, 2, 3},    // lithium, safety low
 };
 
+/// EOS cameras report the lowest byte of the battery level in steps.
+void judgeEosBattery(std::uint32_t level, ConnectInfoType &info)
+{
+    const auto low = static_cast<std::uint8_t>(level & 0xFFu);
+    for (const BatteryRow &row : kBatteryLevels) {
+        if (row.level == low) {
+            info.BatterySource = row.source;
+            info.BatteryStatus = row.status;
+            return;
+        }
+    }
+}
+
+/// True when \p text contains \p upper (upper case), compared without regard to case.
+bool containsIgnoringCase(const std::string &text, std::string_view upper)
+{
+    const auto found = std::search(text.begin(), text.end(), upper.begin(), upper.end(), [](char a, char b) {
+        return std::toupper(static_cast<unsigned char>(a)) == static_cast<unsigned char>(b);
+    });
+    return found != text.end();
+}
+
 } // namespace
 
-TEDSDK::TEDSDK(const sdk::EdsLibrary &library) : EdsCalls(library) {}
+const EdsFamily &EosFamily()
+{
+    static const EdsFamily family{
+        CamModEOS,
+        nullptr,
+        256,
+        254, // the camera keeps 255 bytes with the zero
+        judgeEosBattery,
+        19224,
+        kExposureModes,
+        kExposureCompensations,
+        kWhiteBalances,
+        kAFModes,
+        kDriveModes,
+        kMeteringModes,
+        kColorSpaces,
+        kISOSpeeds,
+        kImageSizes,
+        kCompressions,
+        kPictureStyles,
+        kEvfAFModes,
+        /*probesLiveViewAFMode=*/true,
+        /*whiteBalanceShift=*/true,
+        /*pictureStyle=*/true,
+        /*qualityInOneStep=*/false,
+    };
+    return family;
+}
+
+TEDSDK::TEDSDK(const sdk::EdsLibrary &library, const EdsFamily &family) : EdsCalls(library), family_(family) {}
 
 TEDSDK::~TEDSDK()
 {
@@ -133,7 +185,11 @@ void TEDSDK::EnumerateCameras(StringList &names)
                         eds.EdsGetChildAtIndex(list.get(), static_cast<sdk::EdsInt32>(i), camera.receive()));
         sdk::EdsDeviceInfo device{};
         raiseOnError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera.get(), &device));
-        names.push_back(drivers::boundedText(device.szDeviceDescription));
+        std::string name = drivers::boundedText(device.szDeviceDescription);
+        // A camera of another family is let go at once (its reference is released here).
+        if (family_.descriptionFilter != nullptr && !containsIgnoringCase(name, family_.descriptionFilter))
+            continue;
+        names.push_back(std::move(name));
         records().push_back(std::make_unique<EosCameraRecord>(std::move(camera)));
     }
 }
@@ -202,28 +258,22 @@ void TEDSDK::Connect(const ConnectCallbacks &callbacks, int cameraIndex, Connect
                         eds.EdsSetCameraStateEventHandler(camera, sdk::kEdsStateEvent_All,
                                                           reinterpret_cast<sdk::EdsStateEventHandler>(callbacks.stateEvent),
                                                           context));
-        data.CameraModel = CamModEOS;
+        data.CameraModel = family_.model;
 
         sdk::EdsDeviceInfo device{};
         raiseOnError("EdsGetDeviceInfo", eds.EdsGetDeviceInfo(camera, &device));
         data.CameraModelName = drivers::boundedText(device.szDeviceDescription);
 
-        char owner[kOwnerNameBuffer] = {};
+        std::vector<char> owner(family_.ownerNameBuffer, '\0');
         raiseOnError("EdsGetPropertyData, kEdsPropID_OwnerName",
-                        eds.EdsGetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0, sizeof owner, owner));
-        data.OwnerName = drivers::boundedText(owner);
+                     eds.EdsGetPropertyData(camera, sdk::kEdsPropID_OwnerName, 0,
+                                            static_cast<sdk::EdsUInt32>(owner.size()), owner.data()));
+        data.OwnerName = drivers::boundedText(owner.data(), owner.size());
 
         sdk::EdsUInt32 battery = 0;
         raiseOnError("EdsGetPropertyData, kEdsPropID_BatteryLevel",
                         eds.EdsGetPropertyData(camera, sdk::kEdsPropID_BatteryLevel, 0, sizeof battery, &battery));
-        const auto level = static_cast<std::uint8_t>(battery & 0xFFu);
-        for (const BatteryRow &row : kBatteryLevels) {
-            if (row.level == level) {
-                data.BatterySource = row.source;
-                data.BatteryStatus = row.status;
-                break;
-            }
-        }
+        family_.judgeBattery(battery, data);
     } catch (...) {
         // Leave nothing behind that could call into the engine or keep the camera busy.
         if (handlersSet)
@@ -270,7 +320,7 @@ int TEDSDK::Disconnect()
 
 void TEDSDK::SetOwnerName(const std::string &name)
 {
-    if (name.size() > kMaxOwnerName)
+    if (name.size() > family_.maxOwnerName)
         throw ECamException("The owner name to set is too long");
     sdk::EdsCameraRef camera = RequireCamera();
     raiseOnError("EdsSetPropertyData, kEdsPropID_OwnerName",

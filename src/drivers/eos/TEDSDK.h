@@ -16,6 +16,7 @@
 // and when the driver goes, so no callback can reach a driver or engine that is gone.
 #pragma once
 
+#include "drivers/common/CodeTable.h"
 #include "engine/CamDriver.h"
 #include "sdk/EDSDK.h"
 #include "sdk/EdsLibrary.h"
@@ -26,6 +27,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -38,6 +40,40 @@ struct EosCameraRecord : CameraRecord {
     explicit EosCameraRecord(sdk::EdsRef ref) : Camera(std::move(ref)) {}
     sdk::EdsRef Camera;
 };
+
+/// What sets one EOS-style camera family apart inside the driver: which cameras it lists, how it
+/// reads the connection data, its parameter tables and which optional parameters it has.
+struct EdsFamily {
+    CamModType model;
+    /// Enumeration lists only cameras whose description contains this text, in any case; null
+    /// lists every camera.
+    const char *descriptionFilter;
+    /// The owner-name buffer read at Connect; a name to set must be shorter than maxOwnerName + 1.
+    std::size_t ownerNameBuffer;
+    std::size_t maxOwnerName;
+    /// Fills BatterySource and BatteryStatus from the battery-level property.
+    void (*judgeBattery)(std::uint32_t level, ConnectInfoType &info);
+    /// The size of the focus-information block read when the library does not report one.
+    std::size_t focusInfoSize;
+
+    // Conversion tables (camera value against the driver-neutral code).
+    std::span<const drivers::CodeRow> exposureModes, exposureCompensations, whiteBalances, afModes, driveModes,
+        meteringModes, colorSpaces, isoSpeeds, imageSizes, compressions, pictureStyles, evfAFModes;
+    /// Optional parameters: the live-view AF mode in the probe, the white-balance shift and the
+    /// picture styles. A family without one neither reads nor writes it.
+    bool probesLiveViewAFMode;
+    bool whiteBalanceShift;
+    bool pictureStyle;
+    /// True when the image-quality part of the probe is one step (the family always describes
+    /// its qualities); false for the description and the values as two steps.
+    bool qualityInOneStep;
+};
+
+/// The EOS family: every camera, 256-byte owner names, the battery by its lowest byte.
+const EdsFamily &EosFamily();
+
+/// The number of progress steps of the probe of supported values for \p family.
+int ProbeStepCount(const EdsFamily &family);
 
 /// A list of SDK directory items, oldest first.
 using EdsItemList = std::deque<sdk::EdsRef>;
@@ -64,8 +100,8 @@ protected:
 /// ReleaseObject and TransferContext, which SDK threads may make.
 class TEDSDK : public CamDriver, protected EdsCalls {
 public:
-    /// A driver over \p library (EDSDK.DLL for EOS cameras).
-    explicit TEDSDK(const sdk::EdsLibrary &library);
+    /// A driver over \p library (EDSDK.DLL for EOS cameras) for the cameras of \p family.
+    explicit TEDSDK(const sdk::EdsLibrary &library, const EdsFamily &family = EosFamily());
     /// Removes the camera handlers and releases every reference the driver still holds.
     ~TEDSDK() override;
     TEDSDK(const TEDSDK &) = delete;
@@ -160,7 +196,7 @@ public:
     std::uint32_t DownloadViewfinderFrame(JpegBlob &jpeg, ViewfinderPositionType &metadata) override;
     std::string ViewfinderErrorText(std::uint32_t result) const override;
 
-private:
+protected:
     /// The head of \p list (it stays in the list); raises \p emptyMessage when there is none.
     sdk::EdsDirectoryItemRef headItem(const EdsItemList &list, const char *emptyMessage) const;
     /// Takes \p item out of \p list; the caller owns the returned reference.
@@ -210,6 +246,9 @@ protected:
     /// puts the camera back into the state it had before (also when a step raised). The result is
     /// stored in the probe cache file \p cacheFile unless it is empty.
     void ProbeSupportedParams(RemoteParamSupportType &support, const std::string &cacheFile);
+    /// The supported values from the probe cache file in \p cacheFolder (none: no cache) for the
+    /// camera's exposure mode, or else from a probe, whose result is then stored there.
+    void ProbeOrLoadSupport(RemoteParamSupportType &support, const std::string &cacheFolder);
     /// The probe cache file of the connected camera in \p cacheFolder for its current exposure
     /// mode.
     std::string ProbeCacheFile(const std::string &cacheFolder);
@@ -223,6 +262,8 @@ protected:
     void RemoveHandlers(sdk::EdsCameraRef camera) const noexcept;
     /// The connected camera; raises ECamException "No camera is connected" before Connect.
     sdk::EdsCameraRef RequireCamera() const;
+
+    const EdsFamily &family_;
 
     // Connection data (filled by Connect).
     std::string libraryFolder_;

@@ -1,0 +1,24 @@
+// The PowerShot generation-2 stand-in PSG7XMK2SDK.DLL: the EOS stand-in's export bodies over the
+// generation-2 family. Like the vendor's library it also finds EOS cameras, which the driver
+// passes over; the generation-2 family comes first, so a camera that names no family is one.
+// The one file is also the companion the binding checks (file version 1.0.1.1).
+#include "EosLibrary.h"
+#include "EosProfile.h"
+#include "platform/VersionNote.h"
+
+TBX_ELF_VERSION_NOTE(1, 0, 1, 1);
+
+namespace tbx::sim::eds {
+
+namespace {
+/// Image rectangle, point count, 128 points of 32 bytes, execute mode.
+constexpr std::size_t kFocusInfoSize = 4120;
+} // namespace
+
+EosLibrary &library()
+{
+    static EosLibrary instance({&gen2Profile(), &eosProfile()}, LibraryTraits{kPropGen2Clock, kFocusInfoSize});
+    return instance;
+}
+
+} // namespace tbx::sim::eds

@@ -1,0 +1,356 @@
+// The PowerShot generation-2 driver through the engine into its stand-in. What it shares with the
+// EOS driver runs over both families; the rest are its own differences.
+#include "EosFixture.h"
+#include "EosTestSupport.h"
+
+#include "drivers/Drivers.h"
+#include "drivers/pssdk/TPSSDK.h"
+
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace tbx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+/// The shutter-button parameters of the call log's EdsSendCommand calls.
+std::vector<std::string> shutterParams()
+{
+    std::vector<std::string> out;
+    for (const std::string &line : simCalls("EdsSendCommand"))
+        out.push_back(argsOf(line).at(2));
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Over both families
+// ---------------------------------------------------------------------------------------------
+
+class EdsFamilyTest : public EosTest, public ::testing::WithParamInterface<Family> {
+protected:
+    Family family() const override { return GetParam(); }
+    void SetUp() override
+    {
+        EosTest::SetUp();
+        dir_ = fs::temp_directory_path() / ("tbx-family-" + std::to_string(std::random_device{}()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override
+    {
+        EosTest::TearDown();
+        fs::remove_all(dir_);
+    }
+    std::string file(const std::string &name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+};
+
+INSTANTIATE_TEST_SUITE_P(Families, EdsFamilyTest, ::testing::Values(Family::EOS, Family::Gen2), familyName);
+
+TEST_P(EdsFamilyTest, ConnectReadsTheFamilysConnectionData)
+{
+    const ConnectInfoType info = connect();
+    EXPECT_EQ(info.CameraModel, cameraModel());
+    EXPECT_EQ(info.CameraModelName, family() == Family::EOS ? "Canon EOS 90D" : "Canon PowerShot G7 X Mark II");
+    EXPECT_FALSE(info.FirmwareVersion.empty());
+}
+
+TEST_P(EdsFamilyTest, OwnerNameUpToTheFamilysLimitIsWrittenWithItsTerminator)
+{
+    connect();
+    const std::size_t limit = family() == Family::EOS ? 254 : 31;
+    engine().SetOwnerName(std::string(limit, 'o'));
+    ASSERT_EQ(simCalls("EdsSetPropertyData").size(), 1u);
+    EXPECT_EQ(argsOf(simCalls("EdsSetPropertyData")[0]).at(3), std::to_string(limit + 1));
+    clearSimLog();
+    EXPECT_EQ(failureOf([&] { engine().SetOwnerName(std::string(limit + 1, 'o')); }),
+              "The owner name to set is too long");
+    EXPECT_THAT(simLog(), IsEmpty());
+}
+
+TEST_P(EdsFamilyTest, AnnouncedReleaseIsDownloadedWithProgressAndWrittenWhole)
+{
+    std::vector<int> progress;
+    engine().OnRemoteTakePictureEvent = [&](int percent) { progress.push_back(percent); };
+    std::vector<RemoteEventCallbackType> events;
+    engine().OnRemoteEvent = [&](RemoteEventCallbackType event, const AdditionNotifyRemoteEventType &) {
+        events.push_back(event);
+    };
+    startRemote();
+    const std::uint32_t objects = sim().GetObjectCount();
+    engine().RemoteTakePicture();
+    tick(2);
+    ASSERT_EQ(events, std::vector<RemoteEventCallbackType>{RemoteEventCallbackReleaseImageReady});
+
+    engine().RemoteGetPicture(file("full.jpg"), 1);
+    std::ifstream in(file("full.jpg"), std::ios::binary);
+    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    ASSERT_GT(bytes.size(), 4u);
+    EXPECT_EQ(bytes[0], 0xFF);
+    EXPECT_EQ(bytes[1], 0xD8);
+    EXPECT_EQ(bytes[bytes.size() - 2], 0xFF) << "the picture must end with its end marker";
+    EXPECT_EQ(bytes.back(), 0xD9);
+    EXPECT_EQ(sim().GetObjectCount(), objects) << "stream or item left behind";
+
+    tick(40);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    EXPECT_EQ(progress.back(), 100);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Generation 2 only
+// ---------------------------------------------------------------------------------------------
+
+class PsTest : public EosTest {
+protected:
+    Family family() const override { return Family::Gen2; }
+};
+
+TEST_F(PsTest, OnlyThePowerShotIsListedAndTheEOSFamilyIsNotSearched)
+{
+    const char *both = R"({"cameras": [{"id": "eos1", "family": "EOS"},
+                                       {"id": "ps1", "family": "PowerShot generation 2"}]})";
+    // A driver table with both families, and the one scenario in both libraries.
+    destroyEngine();
+    engine_ = std::make_unique<TTetherbox>(MakeDrivers({CamModEOS, CamModPowerShotGen2}));
+    engine_->LibraryFolder = redistFolder();
+    for (Family f : {Family::EOS, Family::Gen2}) {
+        ASSERT_EQ(simOf(f).LoadScenario(both), 0u);
+        simOf(f).WaitIdle(kSettleLimitMs);
+        simOf(f).ClearCallLog();
+    }
+    const std::uint32_t objects = sim().GetObjectCount();
+
+    const EnumerationListsType lists = engine().OpenCameraEnumeration();
+    EXPECT_THAT(*lists.PowerShotGen2, ElementsAre("Canon PowerShot G7 X Mark II"));
+    EXPECT_THAT(*lists.EOS, IsEmpty()) << "the first family that finds a camera ends the search";
+    // The generation-2 library sees both cameras and the EOS one is given back at once.
+    const std::vector<std::string> calls = simCallNames();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "EdsGetDeviceInfo"), 2);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "EdsRelease"), 2) << "the list and the EOS camera";
+    EXPECT_EQ(sim().GetObjectCount(), objects + 1) << "only the PowerShot's reference is kept";
+    for (const std::string &line : simOf(Family::EOS).callLogLines())
+        EXPECT_NE(sim::callName(line), "EdsGetCameraList");
+
+    ConnectInfoType info;
+    engine().Connect(CamModPowerShotGen2, 0, info);
+    EXPECT_EQ(info.CameraModel, CamModPowerShotGen2);
+    EXPECT_EQ(info.CameraModelName, "Canon PowerShot G7 X Mark II");
+}
+
+TEST_F(PsTest, ConnectReadsA32ByteOwnerAndJudgesTheWholeBatteryValue)
+{
+    const struct {
+        std::uint32_t level;
+        int source;
+        int status;
+    } rows[] = {{101, 0, 0}, {100, 2, 1}, {50, 2, 1},          {49, 2, 2},   {10, 2, 2},
+                {9, 2, 3},   {0, 2, 3},   {0xFFFFFFFFu, 1, 1}, {0x132, 0, 0}};
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.level);
+        setCameraValue(sdk::kEdsPropID_BatteryLevel, row.level);
+        const ConnectInfoType info = connect();
+        EXPECT_EQ(info.BatterySource, row.source);
+        EXPECT_EQ(info.BatteryStatus, row.status);
+        engine().Disconnect();
+    }
+    connect();
+    engine().Disconnect();
+    engine().OpenCameraEnumeration();
+    clearSimLog();
+    ConnectInfoType info;
+    engine().Connect(CamModPowerShotGen2, 0, info);
+    EXPECT_THAT(simCalls("EdsGetPropertyData").at(0), ::testing::HasSubstr("0x4, 0, 32,"));
+}
+
+TEST_F(PsTest, RemoteStartTurnsLiveViewOnAndRemoteEndTurnsItsOutputOff)
+{
+    connect();
+    RemoteStartInfoType info;
+    engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, "", false);
+    EXPECT_EQ(info.DoSupportZoom, 1);
+    EXPECT_EQ(info.DoSupportShootingPara, 1);
+    EXPECT_EQ(info.DoSupportViewfinder, 1);
+    EXPECT_EQ(info.DoSupportPowerZoom, 0);
+    EXPECT_EQ(info.DoSupportAfLockUnlock, 0);
+    // No save-to property: the camera decides where pictures go.
+    EXPECT_EQ(simPropertyWrites(), (std::vector<std::string>{"0x501 {1}", "0x500 {2}", "0x407 {0}"}));
+    EXPECT_EQ(cameraValue(sdk::kEdsPropID_Evf_OutputDevice), 2u);
+
+    // The viewfinder itself only tells the engine to pull frames.
+    clearSimLog();
+    engine().RemoteStartViewfinder(false);
+    engine().RemoteStopViewfinder();
+    EXPECT_THAT(simLog(), IsEmpty());
+
+    engine().RemoteEnd();
+    EXPECT_EQ(simPropertyWrites(), std::vector<std::string>{"0x500 {0}"});
+}
+
+TEST_F(PsTest, LiveViewOutputIsAskedAgainEverySecondWhileTheCameraIsBusy)
+{
+    setCameraValue(sdk::kEdsPropID_Evf_Mode, 1);
+    connect();
+    // The first try and five more a second apart, then the last one, whose failure is raised.
+    ASSERT_EQ(sim().InjectFault("EdsSetPropertyData", sdk::EDS_ERR_DEVICE_BUSY, 7), 0u);
+    RemoteStartInfoType info;
+    EXPECT_EQ(
+        failureOf([&] { engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, "", false); }),
+        sdkFailure("EdsSetPropertyData, kEdsPropID_Evf_OutputDevice", sdk::EDS_ERR_DEVICE_BUSY));
+    EXPECT_EQ(clock_.sleptTotal(), 5000);
+    EXPECT_EQ(simCalls("EdsSetPropertyData").size(), 7u);
+}
+
+TEST_F(PsTest, TakePictureAlwaysReleasesTheButtonAndRaisesTheFirstFailure)
+{
+    startRemote();
+    engine().RemoteTakePicture();
+    EXPECT_EQ(shutterParams(), (std::vector<std::string>{"0x3", "0x0"}));
+
+    // A press that fails for good still releases the button; the press's failure is raised.
+    clearSimLog();
+    ASSERT_EQ(sim().InjectFault("EdsSendCommand", sdk::EDS_ERR_TAKE_PICTURE_AF_NG, 26), 0u);
+    EXPECT_EQ(failureOf([&] { engine().RemoteTakePicture(); }),
+              sdkFailure("EdsSendCommand", sdk::EDS_ERR_TAKE_PICTURE_AF_NG));
+    const auto params = shutterParams();
+    ASSERT_EQ(params.size(), 27u) << "26 presses, then the release";
+    EXPECT_EQ(params.back(), "0x0");
+}
+
+TEST_F(PsTest, OnlyTheCompletelyPressedButtonPresses)
+{
+    startRemote();
+    for (int button : {0, 1, 2, 3, 4, 0x82})
+        engine().RemotePressShutter(button);
+    EXPECT_EQ(shutterParams(), (std::vector<std::string>{"0x0", "0x0", "0x3", "0x0", "0x0", "0x3"}));
+}
+
+TEST_F(PsTest, BulbDoesNothingAndAFLockIsRefused)
+{
+    startRemote();
+    engine().RemoteBULBMode(true);
+    engine().RemoteBULBMode(false);
+    EXPECT_THAT(simLog(), IsEmpty());
+    EXPECT_EQ(failureOf<Exception>([&] { engine().RemoteAFLock(true); }),
+              "RemoteAFLock is not supported for your EOS camera.");
+}
+
+TEST_F(PsTest, ZoomIsReadAndWrittenThroughItsProperty)
+{
+    startRemote();
+    engine().RemoteSetZoomPos(7);
+    EXPECT_EQ(simPropertyWrites(), std::vector<std::string>{"0x600 {7}"});
+    const ZoomPosType pos = engine().RemoteGetZoomPos();
+    EXPECT_EQ(pos.CurrentZoomPos, 7);
+    EXPECT_EQ(pos.MaxOpticalZoomPos, 20);
+    EXPECT_EQ(pos.MaxZoomPos, 20);
+}
+
+TEST_F(PsTest, ZoomPositionOfACameraWithoutZoomIsRefused)
+{
+    loadScenario(R"({"cameras": [{"id": "ps1", "family": "PowerShot generation 2",
+                                  "properties": {"Zoom": null}}]})");
+    startRemote();
+    EXPECT_EQ(failureOf<Exception>([&] { engine().RemoteGetZoomPos(); }),
+              "RemoteGetZoomPos is not supported for your PowerShot camera");
+}
+
+TEST_F(PsTest, ClockIsWrittenAsSevenValuesAsTheHostGaveIt)
+{
+    connect();
+    std::tm local{};
+    local.tm_year = 2026 - 1900;
+    local.tm_mon = 11;
+    local.tm_mday = 24;
+    local.tm_hour = 18;
+    local.tm_min = 30;
+    local.tm_sec = 5;
+    local.tm_isdst = -1;
+    engine().SetTimeInCamera(std::mktime(&local));
+    EXPECT_EQ(simPropertyWrites(), std::vector<std::string>{"0x16 {2026 12 24 18 30 5 0}"});
+}
+
+TEST_F(PsTest, AvailableShotsAreZeroWhenTheCameraDoesNotSay)
+{
+    startRemote();
+    EXPECT_GT(engine().RemoteGetNumberOfAvailableShots(), 0);
+    ASSERT_EQ(sim().InjectFault("EdsGetPropertyData", sdk::EDS_ERR_DEVICE_BUSY, 1), 0u);
+    EXPECT_EQ(engine().RemoteGetNumberOfAvailableShots(), 0);
+}
+
+TEST_F(PsTest, ProbeReportsFourteenStepsAndLeavesOutWhatTheFamilyLacks)
+{
+    std::vector<int> progress;
+    engine().OnRemoteProbeParamEvent = [&](int percent) { progress.push_back(percent); };
+    connect();
+    RemoteStartInfoType info;
+    engine().RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, info, "", true);
+    tick(25);
+    std::vector<int> expected;
+    for (int step = 1; step <= 14; ++step)
+        expected.push_back(static_cast<int>(std::lround(step * 100.0 / 14)));
+    EXPECT_EQ(progress, expected);
+    EXPECT_EQ(eos::ProbeStepCount(pssdk::Gen2Family()), 14);
+    EXPECT_EQ(eos::ProbeStepCount(eos::EosFamily()), 18);
+    EXPECT_EQ(info.ParamSupport.PictureStyle, 0);
+    EXPECT_EQ(info.ParamSupport.WhiteBalanceShift, 0);
+    for (const std::string &line : simCalls("EdsGetPropertyData")) {
+        const std::string property = argsOf(line).at(1);
+        EXPECT_NE(property, "0x114") << "picture styles are not read";
+        EXPECT_NE(property, "0x108") << "the white-balance shift is not read";
+    }
+}
+
+TEST_F(PsTest, AFInformationReadsTheSmallerBlock)
+{
+    startRemote();
+    engine().RemoteStartViewfinder(false);
+    clearSimLog();
+    AFFocusInfoType info;
+    engine().RemoteGetViewfinderAutofocusInfo(info);
+    EXPECT_EQ(info.NrOfFrames, 45);
+    const auto reads = simCalls("EdsGetPropertyData");
+    ASSERT_EQ(reads.size(), 1u);
+    EXPECT_EQ(argsOf(reads[0]).at(3), "4120");
+    // 4120 bytes hold 128 AF points; a count beyond them or below zero is cut to what is there.
+    EXPECT_EQ(eos::TEDSDK::FocusFrameCount(171, 4120), 128u);
+    EXPECT_EQ(eos::TEDSDK::FocusFrameCount(-1, 4120), 0u);
+}
+
+TEST_F(PsTest, FramesArriveWithoutMetadataAndTheEarlierMetadataStays)
+{
+    std::vector<ViewfinderPositionType> delivered;
+    engine().OnViewfinderEvent = [&](std::span<const std::uint8_t> jpeg, const ViewfinderPositionType &m) {
+        EXPECT_GT(jpeg.size(), 2u);
+        delivered.push_back(m);
+    };
+    startRemote();
+    const ViewfinderPositionType before = engine().ViewfinderMetadata();
+    engine().RemoteStartViewfinder(false);
+    tick(8);
+    ASSERT_FALSE(delivered.empty());
+    for (const ViewfinderPositionType &m : delivered) {
+        EXPECT_EQ(m.Valid, 0);
+        EXPECT_EQ(m.CoordSystem.Width, before.CoordSystem.Width) << "the camera's frame fields are not taken";
+        EXPECT_EQ(m.ZoomRect.Width, before.ZoomRect.Width);
+    }
+}
+
+TEST(DriverFactoryGen2, TheGenerationTwoSlotHasItsDriver)
+{
+    EXPECT_NE(dynamic_cast<pssdk::TPSSDK *>(MakeDrivers().at(SlotGen2).get()), nullptr);
+    EXPECT_NE(dynamic_cast<AbsentFamilyDriver *>(MakeDrivers({CamModEOS}).at(SlotGen2).get()), nullptr);
+}
+
+} // namespace
+} // namespace tbx::test
