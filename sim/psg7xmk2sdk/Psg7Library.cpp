@@ -1,6 +1,6 @@
 // The PowerShot generation-2 stand-in PSG7XMK2SDK.DLL: the EOS stand-in's export bodies over the
 // generation-2 family. Like the vendor's library it also finds EOS cameras, which the driver
-// passes over; the generation-2 family comes first, so a camera that names no family is one.
+// passes over; the generation-2 family comes first, the family of a camera attached later.
 // The one file is also the companion the binding checks (file version 1.0.1.1).
 #include "EosLibrary.h"
 #include "EosProfile.h"

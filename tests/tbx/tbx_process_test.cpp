@@ -268,6 +268,10 @@ void PrintTo(const Row &row, std::ostream *os)
 
 const std::string kLongOwner = "1234567890123456789012345678901234567890";
 const std::string kPtpScenario = R"({"cameras": [{"id": "p", "family": "PowerShot", "description": "PowerShot G9"}]})";
+/// An EOS camera and a PowerShot generation-2 camera with a picture on its card.
+const std::string kTwoFamilies = R"({"cameras": [{"id": "eos1", "family": "EOS"},
+    {"id": "ps1", "family": "PowerShot generation 2",
+     "volumes": [{"label": "SD1", "items": [{"file": "IMG_0001.JPG"}]}]}]})";
 
 const Row kRows[] = {
     // An empty fault crashed every command that armed it; malformed ones passed unnoticed.
@@ -337,6 +341,17 @@ const Row kRows[] = {
     {"PtpShootOnWindowsXP", {"--windows-xp", "--scenario", kPtpScenario, "shoot", "--dest", "ptp"}, nullptr, 0,
      "Saved ptp/shot-0001.jpg", {"ptp/shot-0001.jpg"}},
     {"PtpHiddenOnModernWindows", {"--scenario", kPtpScenario, "list"}, nullptr, 3, "No camera found"},
+    // A PowerShot generation-2 camera beside an EOS camera: the PowerShot is found first.
+    {"Gen2List", {"--scenario", kTwoFamilies, "list"}, nullptr, 0,
+     "0  PowerShot generation 2  Canon PowerShot G7 X Mark II\n"},
+    {"Gen2Shoot", {"--scenario", kTwoFamilies, "shoot", "--dest", "out"}, nullptr, 0, "Saved out/shot-0001.jpg",
+     {"out/shot-0001.jpg"}},
+    {"Gen2Params", {"--scenario", kTwoFamilies, "params", "set", "iso=400"}, nullptr, 0, "Set ISO to 400"},
+    {"Gen2LiveView", {"--scenario", kTwoFamilies, "liveview", "--frames", "2", "--dest", "lv"}, nullptr, 0,
+     "2 frames in ", {"lv/frame-0002.jpg"}},
+    {"Gen2Card", {"--scenario", kTwoFamilies, "card", "get", "0"}, nullptr, 0, "Saved IMG_0001.JPG", {"IMG_0001.JPG"}},
+    {"Gen2Bulb", {"--scenario", kTwoFamilies, "shoot", "--bulb", "2"}, nullptr, 1,
+     "This camera offers no bulb exposures from the computer"},
 };
 
 class TbxRows : public TbxProcessBase<::testing::TestWithParam<Row>> {};
