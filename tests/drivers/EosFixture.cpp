@@ -9,6 +9,13 @@ namespace tbx::test {
 namespace {
 /// The family of the running test.
 Family gFamily = Family::EOS;
+
+/// The generation-2 camera of the tests: the built-in EOS camera's card and owner.
+constexpr const char *kGen2Camera = R"({"cameras": [{"id": "ps1", "family": "PowerShot generation 2",
+    "ownerName": "Tetherbox demo", "volumes": [{"label": "SD1", "items": [
+        {"folder": "DCIM", "items": [{"folder": "100CANON", "items": [
+            {"file": "IMG_0001.JPG"}, {"file": "IMG_0002.JPG"}, {"file": "IMG_0003.CR3", "size": 1500000},
+            {"file": "IMG_0004.JPG"}, {"file": "MVI_0005.MP4", "size": 3000000}]}]}]}]}]})";
 } // namespace
 
 std::string familyName(const ::testing::TestParamInfo<Family> &info)
@@ -78,7 +85,7 @@ void EosTest::SetUp()
     gFamily = family();
     ASSERT_EQ(sim().Reset(), 0u) << simError();
     if (family() == Family::Gen2)
-        loadScenario(R"({"cameras": [{"id": "ps1", "family": "PowerShot generation 2"}]})");
+        loadScenario(kGen2Camera);
     DriverArray drivers = MakeDrivers({cameraModel()});
     driver_ = static_cast<eos::TEDSDK *>(drivers[family() == Family::EOS ? SlotEOS : SlotGen2].get());
     engine_ = std::make_unique<TTetherbox>(std::move(drivers));

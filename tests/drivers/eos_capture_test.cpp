@@ -1,5 +1,6 @@
 // Shooting, the transfer of announced pictures and movies, and the camera collection of the EOS
-// driver, through the engine into the EOS stand-in.
+// driver, through the engine into the EOS stand-in; what the generation-2 driver shares with it
+// runs over both families.
 #include "EosFixture.h"
 #include "EosTestSupport.h"
 #include "Scratch.h"
@@ -26,7 +27,7 @@ std::vector<std::string> namesOf(const ImageListType &list)
     return names;
 }
 
-class EosCaptureTest : public EosTest {
+class CaptureTest : public EosTest {
 protected:
     void SetUp() override
     {
@@ -66,6 +67,17 @@ protected:
     ScratchFolder scratch_{"tbx-capture"};
     std::vector<RemoteEventCallbackType> remoteEvents_;
 };
+
+/// The EOS family only.
+using EosCaptureTest = CaptureTest;
+
+/// Over every EOS-style family: what the generation-2 driver does as the EOS driver does.
+class EdsCaptureTest : public CaptureTest, public ::testing::WithParamInterface<Family> {
+protected:
+    Family family() const override { return GetParam(); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Families, EdsCaptureTest, ::testing::Values(Family::EOS, Family::Gen2), familyName);
 
 // ---------------------------------------------------------------------------------------------
 // Shooting
@@ -132,7 +144,7 @@ TEST_F(EosCaptureTest, BulbUnlocksTheCameraEvenWhenTheBulbCommandFails)
 // Announced pictures
 // ---------------------------------------------------------------------------------------------
 
-TEST_F(EosCaptureTest, ThumbnailThenPictureOfOneItemWithProgressOfThePicture)
+TEST_P(EdsCaptureTest, ThumbnailThenPictureOfOneItemWithProgressOfThePicture)
 {
     startRemote();
     std::vector<int> progress;
@@ -167,7 +179,7 @@ TEST_F(EosCaptureTest, ThumbnailThenPictureOfOneItemWithProgressOfThePicture)
     EXPECT_EQ(progress.back(), 100);
 }
 
-TEST_F(EosCaptureTest, OverlongFileNameIsRefusedBeforeTheCameraIsTouched)
+TEST_P(EdsCaptureTest, OverlongFileNameIsRefusedBeforeTheCameraIsTouched)
 {
     startRemote();
     shoot();
@@ -185,7 +197,7 @@ TEST_F(EosCaptureTest, OverlongFileNameIsRefusedBeforeTheCameraIsTouched)
     EXPECT_TRUE(isJpeg(readBytes(longest)));
 }
 
-TEST_F(EosCaptureTest, UnknownPictureTypeIsRefusedBeforeAFileIsCreated)
+TEST_P(EdsCaptureTest, UnknownPictureTypeIsRefusedBeforeAFileIsCreated)
 {
     startRemote();
     shoot();
@@ -201,7 +213,7 @@ TEST_F(EosCaptureTest, UnknownPictureTypeIsRefusedBeforeAFileIsCreated)
     EXPECT_TRUE(isJpeg(readBytes(file("odd.jpg"))));
 }
 
-TEST_F(EosCaptureTest, PictureWhoseTargetCannotBeCreatedStaysForASecondTry)
+TEST_P(EdsCaptureTest, PictureWhoseTargetCannotBeCreatedStaysForASecondTry)
 {
     startRemote();
     const std::uint32_t objects = sim().GetObjectCount();
@@ -217,12 +229,12 @@ TEST_F(EosCaptureTest, PictureWhoseTargetCannotBeCreatedStaysForASecondTry)
     EXPECT_EQ(sim().GetObjectCount(), objects);
 }
 
-TEST_F(EosCaptureTest, DownloadCutOffByUnplugReleasesEverythingAndRaises)
+TEST_P(EdsCaptureTest, DownloadCutOffByUnplugReleasesEverythingAndRaises)
 {
     startRemote();
     const std::uint32_t objects = sim().GetObjectCount();
     shoot();
-    ASSERT_EQ(sim().Unplug("eos1", 1000), 0u);
+    ASSERT_EQ(sim().Unplug(cameraId(), 1000), 0u);
     EXPECT_EQ(failureOf([&] { engine().RemoteGetPicture(file("cut.jpg"), 1); }),
               sdkFailure("EdsDownload", sdk::EDS_ERR_COMM_DISCONNECTED));
     EXPECT_EQ(sim().GetObjectCount(), objects) << "stream or item left behind";
@@ -231,7 +243,7 @@ TEST_F(EosCaptureTest, DownloadCutOffByUnplugReleasesEverythingAndRaises)
     EXPECT_FALSE(fs::exists(file("cut.jpg"))) << "a partial file pretends to be a whole picture";
 }
 
-TEST_F(EosCaptureTest, AFailedDownloadKeepsThePictureInTheCameraForARetry)
+TEST_P(EdsCaptureTest, AFailedDownloadKeepsThePictureInTheCameraForARetry)
 {
     startRemote();
     const std::uint32_t objects = sim().GetObjectCount();
@@ -327,7 +339,7 @@ constexpr const char *kNestedCard = R"({"cameras": [{"id": "eos1", "volumes": [{
         {"folder": "101CANON", "items": [{"file": "E.JPG"}]}]},
     {"folder": "MISC", "items": [{"file": "F.JPG"}]}]}]}]})";
 
-TEST_F(EosCaptureTest, CollectionIsDepthFirstWithThumbnailsOnlyForUpperCaseJPG)
+TEST_P(EdsCaptureTest, CollectionIsDepthFirstWithThumbnailsOnlyForUpperCaseJPG)
 {
     loadScenario(kNestedCard);
     connect();
@@ -356,7 +368,7 @@ TEST_F(EosCaptureTest, CollectionIsDepthFirstWithThumbnailsOnlyForUpperCaseJPG)
     EXPECT_TRUE(simLog().empty());
 }
 
-TEST_F(EosCaptureTest, UnreadableThumbnailCostsOnlyThatEntryItsThumbnail)
+TEST_P(EdsCaptureTest, UnreadableThumbnailCostsOnlyThatEntryItsThumbnail)
 {
     connect();
     ASSERT_EQ(sim().InjectFault("EdsDownloadThumbnail", sdk::EDS_ERR_DEVICE_BUSY, 1), 0u);
@@ -370,7 +382,7 @@ TEST_F(EosCaptureTest, UnreadableThumbnailCostsOnlyThatEntryItsThumbnail)
     engine().CloseCameraCollection(list);
 }
 
-TEST_F(EosCaptureTest, ReopenedCollectionDeletesTheRightPicture)
+TEST_P(EdsCaptureTest, ReopenedCollectionDeletesTheRightPicture)
 {
     connect();
     const std::uint32_t objects = sim().GetObjectCount();
@@ -390,7 +402,7 @@ TEST_F(EosCaptureTest, ReopenedCollectionDeletesTheRightPicture)
     EXPECT_EQ(cardNames(), left);
 }
 
-TEST_F(EosCaptureTest, PositionsOutsideTheCollectionAreRefused)
+TEST_P(EdsCaptureTest, PositionsOutsideTheCollectionAreRefused)
 {
     connect();
     ImageListType list;
@@ -411,7 +423,7 @@ TEST_F(EosCaptureTest, PositionsOutsideTheCollectionAreRefused)
               "Requested download of picture 0 but max is only -1");
 }
 
-TEST_F(EosCaptureTest, CollectionPictureDownloadsWithProgressAndStaysListed)
+TEST_P(EdsCaptureTest, CollectionPictureDownloadsWithProgressAndStaysListed)
 {
     connect();
     std::vector<int> progress;
@@ -432,7 +444,7 @@ TEST_F(EosCaptureTest, CollectionPictureDownloadsWithProgressAndStaysListed)
     engine().CloseCameraCollection(list);
 }
 
-TEST_F(EosCaptureTest, FailedListingGivesBackWhatItHeldAndClosesTheOldOne)
+TEST_P(EdsCaptureTest, FailedListingGivesBackWhatItHeldAndClosesTheOldOne)
 {
     connect();
     const std::uint32_t objects = sim().GetObjectCount();
@@ -447,7 +459,7 @@ TEST_F(EosCaptureTest, FailedListingGivesBackWhatItHeldAndClosesTheOldOne)
     EXPECT_EQ(cardNames().size(), 5u);
 }
 
-TEST_F(EosCaptureTest, CardWithoutVolumesIsReported)
+TEST_P(EdsCaptureTest, CardWithoutVolumesIsReported)
 {
     loadScenario(R"({"cameras": [{"id": "eos1", "volumes": []}]})");
     connect();

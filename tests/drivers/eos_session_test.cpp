@@ -1,5 +1,6 @@
 // The EOS driver's session through the engine into the stand-in: enumeration, connect and its
-// messages, handlers that never outlive the connection, and housekeeping.
+// messages, handlers that never outlive the connection, and housekeeping; what the generation-2
+// driver shares with it runs over both families.
 #include "EosFixture.h"
 #include "EosTestSupport.h"
 
@@ -27,6 +28,27 @@ constexpr const char *kTwoCameras = R"({"cameras": [
 
 using EosSessionTest = EosTest;
 
+/// Over every EOS-style family: what the generation-2 driver does as the EOS driver does.
+class EdsSessionTest : public EosTest, public ::testing::WithParamInterface<Family> {
+protected:
+    Family family() const override { return GetParam(); }
+    /// Two cameras of the family, the second with its own name.
+    std::string twoCameras() const
+    {
+        if (family() == Family::EOS)
+            return kTwoCameras;
+        return R"({"cameras": [
+            {"id": "ps1", "description": "Canon PowerShot G7 X Mark II"},
+            {"id": "ps2", "description": "Canon PowerShot G5 X Mark II", "portName": "USB:SIM-PS2-0002"}]})";
+    }
+    std::string secondName() const
+    {
+        return family() == Family::EOS ? "Canon EOS R5" : "Canon PowerShot G5 X Mark II";
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(Families, EdsSessionTest, ::testing::Values(Family::EOS, Family::Gen2), familyName);
+
 TEST_F(EosSessionTest, ConnectInstallsHandlersOpensTheSessionAndReadsTheConnectionData)
 {
     engine().OpenCameraEnumeration();
@@ -50,38 +72,39 @@ TEST_F(EosSessionTest, ConnectInstallsHandlersOpensTheSessionAndReadsTheConnecti
     EXPECT_THAT(reads[2], HasSubstr("0x7, 0, 32,"));
 }
 
-TEST_F(EosSessionTest, ConnectRefusesIndicesOutsideTheEnumeration)
+TEST_P(EdsSessionTest, ConnectRefusesIndicesOutsideTheEnumeration)
 {
     // Without an enumeration the driver has no camera to offer.
-    engine().StartTheSDKs(CamModEOS);
+    engine().StartTheSDKs(cameraModel());
     EXPECT_EQ(failureOf<Exception>([&] {
                   ConnectInfoType info;
-                  engine().Connect(CamModEOS, 0, info);
+                  engine().Connect(cameraModel(), 0, info);
               }),
               "There seems to be no connected EOS cameras connected. Have you called the EnumerateCameras "
               "function before calling Connect?");
 
-    loadScenario(kTwoCameras);
+    loadScenario(twoCameras());
     const EnumerationListsType lists = engine().OpenCameraEnumeration();
-    EXPECT_THAT(*lists.EOS, ElementsAre("Canon EOS 90D", "Canon EOS R5"));
+    EXPECT_THAT(family() == Family::EOS ? *lists.EOS : *lists.PowerShotGen2,
+                ElementsAre(family() == Family::EOS ? "Canon EOS 90D" : "Canon PowerShot G7 X Mark II", secondName()));
     clearSimLog();
     EXPECT_EQ(failureOf<Exception>([&] {
                   ConnectInfoType info;
-                  engine().Connect(CamModEOS, 2, info);
+                  engine().Connect(cameraModel(), 2, info);
               }),
               "Not valid value in parameter ConnectToCamera when calling Connect. There are only 2 EOS cameras "
               "connected. Currently is parameter ConnectToCamera = 2");
     EXPECT_EQ(failureOf<Exception>([&] {
                   ConnectInfoType info;
-                  engine().Connect(CamModEOS, -1, info);
+                  engine().Connect(cameraModel(), -1, info);
               }),
               "Not valid value in parameter ConnectToCamera when calling Connect. Value must be at least zero. "
               "Currently ConnectToCamera = -1");
     EXPECT_TRUE(simLog().empty()) << "a refused index must not touch the camera";
 
     ConnectInfoType info;
-    engine().Connect(CamModEOS, 1, info);
-    EXPECT_EQ(info.CameraModelName, "Canon EOS R5");
+    engine().Connect(cameraModel(), 1, info);
+    EXPECT_EQ(info.CameraModelName, secondName());
 }
 
 TEST_F(EosSessionTest, BatteryLevelsOutsideTheTableAreUnknownAndAllBitsMeanMains)
@@ -98,7 +121,7 @@ TEST_F(EosSessionTest, BatteryLevelsOutsideTheTableAreUnknownAndAllBitsMeanMains
     EXPECT_EQ(info.BatteryStatus, 1);
 }
 
-TEST_F(EosSessionTest, AFailedConnectRemovesItsHandlersAndClosesItsSession)
+TEST_P(EdsSessionTest, AFailedConnectRemovesItsHandlersAndClosesItsSession)
 {
     engine().OpenCameraEnumeration();
     clearSimLog();
@@ -106,7 +129,7 @@ TEST_F(EosSessionTest, AFailedConnectRemovesItsHandlersAndClosesItsSession)
     ASSERT_EQ(sim().InjectFault("EdsGetPropertyData", 0x80, 1), 0u);
     const std::string message = failureOf<Exception>([&] {
         ConnectInfoType info;
-        engine().Connect(CamModEOS, 0, info);
+        engine().Connect(cameraModel(), 0, info);
     });
     EXPECT_THAT(message, HasSubstr("EdsGetPropertyData, kEdsPropID_OwnerName errorcode 0x00000080"));
     EXPECT_EQ(engine().Connection().CameraModel, CamModNone);
@@ -120,18 +143,18 @@ TEST_F(EosSessionTest, AFailedConnectRemovesItsHandlersAndClosesItsSession)
 
     // Nothing was left open: the next attempt connects normally.
     ConnectInfoType info;
-    engine().Connect(CamModEOS, 0, info);
-    EXPECT_EQ(info.CameraModel, CamModEOS);
+    engine().Connect(cameraModel(), 0, info);
+    EXPECT_EQ(info.CameraModel, cameraModel());
 }
 
-TEST_F(EosSessionTest, NoCameraEventReachesTheEngineAfterDisconnectOrDestruction)
+TEST_P(EdsSessionTest, NoCameraEventReachesTheEngineAfterDisconnectOrDestruction)
 {
     std::vector<EventCallbackType> events;
     engine().OnEvent = [&](EventCallbackType e) { events.push_back(e); };
     connect();
 
     // While connected, a capture error of the camera arrives as an engine event.
-    ASSERT_EQ(sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0), 0u) << simError();
+    ASSERT_EQ(sim().FireEvent(cameraId(), sdk::kEdsStateEvent_CaptureError, 0), 0u) << simError();
     tick(2);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0].EventNum, EventRemoteCaptureError);
@@ -139,31 +162,31 @@ TEST_F(EosSessionTest, NoCameraEventReachesTheEngineAfterDisconnectOrDestruction
     engine().Disconnect();
     EXPECT_THAT(simCallNames(), ::testing::Contains("EdsCloseSession"));
     clearSimLog();
-    sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0);
+    sim().FireEvent(cameraId(), sdk::kEdsStateEvent_CaptureError, 0);
     tick(2);
     EXPECT_EQ(events.size(), 1u);
 
     // Connected again, then the engine goes without a Disconnect while a second engine keeps
     // the SDK running: the driver takes its handlers with it.
-    TTetherbox other(MakeDrivers({CamModEOS}));
+    TTetherbox other(MakeDrivers({cameraModel()}));
     other.LibraryFolder = redistFolder();
-    other.StartTheSDKs(CamModEOS);
+    other.StartTheSDKs(cameraModel());
     ConnectInfoType info;
-    engine().Connect(CamModEOS, 0, info);
+    engine().Connect(cameraModel(), 0, info);
     clearSimLog();
     engine_.reset();
     EXPECT_TRUE(simCalls("EdsTerminateSDK").empty()) << "the other engine still uses the SDK";
     for (const char *setter : {"EdsSetObjectEventHandler", "EdsSetPropertyEventHandler", "EdsSetCameraStateEventHandler"})
         EXPECT_THAT(simCalls(setter), ElementsAre(HasSubstr("null"))) << setter;
-    sim().FireEvent("eos1", sdk::kEdsStateEvent_CaptureError, 0);
-    sim().FireEvent("eos1", sdk::kEdsStateEvent_Shutdown, 0);
+    sim().FireEvent(cameraId(), sdk::kEdsStateEvent_CaptureError, 0);
+    sim().FireEvent(cameraId(), sdk::kEdsStateEvent_Shutdown, 0);
     EXPECT_EQ(sim().WaitIdle(kSettleLimitMs), 0u);
     EXPECT_EQ(events.size(), 1u);
 }
 
-TEST_F(EosSessionTest, TheConnectedCameraIsHeldUntilDisconnectAndEnumerationsReleaseWhatTheyDrop)
+TEST_P(EdsSessionTest, TheConnectedCameraIsHeldUntilDisconnectAndEnumerationsReleaseWhatTheyDrop)
 {
-    loadScenario(kTwoCameras);
+    loadScenario(twoCameras());
     engine().OpenCameraEnumeration();
     const std::uint32_t enumerated = sim().GetObjectCount();
     // A second enumeration replaces the camera references instead of adding to them.
@@ -171,11 +194,11 @@ TEST_F(EosSessionTest, TheConnectedCameraIsHeldUntilDisconnectAndEnumerationsRel
     EXPECT_EQ(sim().GetObjectCount(), enumerated);
 
     ConnectInfoType info;
-    engine().Connect(CamModEOS, 1, info);
+    engine().Connect(cameraModel(), 1, info);
     clearSimLog();
     // A new enumeration while connected leaves the connected camera usable.
     engine().OpenCameraEnumeration();
-    EXPECT_EQ(engine().GetBodyID(), "083021000123");
+    EXPECT_EQ(engine().GetBodyID(), family() == Family::EOS ? "083021000123" : "PS2-000123");
     clearSimLog();
     engine().Disconnect();
     // The driver's own reference goes, then the two the engine kept from the first enumeration.
@@ -199,7 +222,7 @@ TEST_F(EosSessionTest, OwnerNameFitsTheCamerasBufferWithItsTerminator)
     EXPECT_TRUE(simCalls("EdsSetPropertyData").empty());
 }
 
-TEST_F(EosSessionTest, FormatCardFormatsTheFirstVolumeAndReleasesItEvenWhenFormattingFails)
+TEST_P(EdsSessionTest, FormatCardFormatsTheFirstVolumeAndReleasesItEvenWhenFormattingFails)
 {
     connect();
     const std::uint32_t objectsAfterConnect = sim().GetObjectCount();
@@ -222,7 +245,7 @@ TEST_F(EosSessionTest, FormatCardFormatsTheFirstVolumeAndReleasesItEvenWhenForma
     EXPECT_EQ(simCallNames().back(), "EdsRelease");
 }
 
-TEST_F(EosSessionTest, FormatCardWithoutACardIsRefused)
+TEST_P(EdsSessionTest, FormatCardWithoutACardIsRefused)
 {
     loadScenario(R"({"cameras": [{"id": "eos1", "volumes": []}]})");
     connect();

@@ -10,15 +10,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
 
 namespace tbx::test {
 namespace {
 
-namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -38,20 +33,6 @@ std::vector<std::string> shutterParams()
 class EdsFamilyTest : public EosTest, public ::testing::WithParamInterface<Family> {
 protected:
     Family family() const override { return GetParam(); }
-    void SetUp() override
-    {
-        EosTest::SetUp();
-        dir_ = fs::temp_directory_path() / ("tbx-family-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override
-    {
-        EosTest::TearDown();
-        fs::remove_all(dir_);
-    }
-    std::string file(const std::string &name) const { return (dir_ / name).string(); }
-
-    fs::path dir_;
 };
 
 INSTANTIATE_TEST_SUITE_P(Families, EdsFamilyTest, ::testing::Values(Family::EOS, Family::Gen2), familyName);
@@ -75,36 +56,6 @@ TEST_P(EdsFamilyTest, OwnerNameUpToTheFamilysLimitIsWrittenWithItsTerminator)
     EXPECT_EQ(failureOf([&] { engine().SetOwnerName(std::string(limit + 1, 'o')); }),
               "The owner name to set is too long");
     EXPECT_THAT(simLog(), IsEmpty());
-}
-
-TEST_P(EdsFamilyTest, AnnouncedReleaseIsDownloadedWithProgressAndWrittenWhole)
-{
-    std::vector<int> progress;
-    engine().OnRemoteTakePictureEvent = [&](int percent) { progress.push_back(percent); };
-    std::vector<RemoteEventCallbackType> events;
-    engine().OnRemoteEvent = [&](RemoteEventCallbackType event, const AdditionNotifyRemoteEventType &) {
-        events.push_back(event);
-    };
-    startRemote();
-    const std::uint32_t objects = sim().GetObjectCount();
-    engine().RemoteTakePicture();
-    tick(2);
-    ASSERT_EQ(events, std::vector<RemoteEventCallbackType>{RemoteEventCallbackReleaseImageReady});
-
-    engine().RemoteGetPicture(file("full.jpg"), 1);
-    std::ifstream in(file("full.jpg"), std::ios::binary);
-    const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    ASSERT_GT(bytes.size(), 4u);
-    EXPECT_EQ(bytes[0], 0xFF);
-    EXPECT_EQ(bytes[1], 0xD8);
-    EXPECT_EQ(bytes[bytes.size() - 2], 0xFF) << "the picture must end with its end marker";
-    EXPECT_EQ(bytes.back(), 0xD9);
-    EXPECT_EQ(sim().GetObjectCount(), objects) << "stream or item left behind";
-
-    tick(40);
-    ASSERT_FALSE(progress.empty());
-    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-    EXPECT_EQ(progress.back(), 100);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -286,6 +237,28 @@ TEST_F(PsTest, AvailableShotsAreZeroWhenTheCameraDoesNotSay)
     EXPECT_GT(engine().RemoteGetNumberOfAvailableShots(), 0);
     ASSERT_EQ(sim().InjectFault("EdsGetPropertyData", sdk::EDS_ERR_DEVICE_BUSY, 1), 0u);
     EXPECT_EQ(engine().RemoteGetNumberOfAvailableShots(), 0);
+}
+
+TEST_F(PsTest, ParametersConvertThroughTheFamilysOwnTables)
+{
+    startRemote();
+    // ISO 4000 has no neutral code; ISO 12800 has.
+    setCameraValue(sdk::kEdsPropID_ISOSpeed, 0x73);
+    EXPECT_EQ(engine().RemoteGetCameraCacheParameters().ISO, 0);
+    setCameraValue(sdk::kEdsPropID_ISOSpeed, 0x80);
+    EXPECT_EQ(engine().RemoteGetCameraCacheParameters().ISO, 22);
+    clearSimLog();
+
+    // An EOS-only value (ISO 50, the shade white balance) is not written; a compact's value is.
+    RemoteParamsType params;
+    params.ISO = 2;
+    params.WhiteBalanceSetting = 6;
+    engine().RemoteSetRemoteParams(params);
+    EXPECT_THAT(simLog(), IsEmpty());
+    params.ISO = 14;
+    params.WhiteBalanceSetting = 2;
+    engine().RemoteSetRemoteParams(params);
+    EXPECT_EQ(simPropertyWrites(), (std::vector<std::string>{"0x106 {1}", "0x502 {1}", "0x402 {96}"}));
 }
 
 TEST_F(PsTest, ProbeReportsFourteenStepsAndLeavesOutWhatTheFamilyLacks)
