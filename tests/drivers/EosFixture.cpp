@@ -30,6 +30,8 @@ const sim::ControlClient &simOf(Family family)
 
 const sim::ControlClient &sim() { return simOf(gFamily); }
 
+void useFamily(Family family) { gFamily = family; }
+
 std::vector<std::string> simLog()
 {
     // Whatever the SDK has queued by now is handled on its own thread first, so that the calls
@@ -82,7 +84,7 @@ void EosTest::SetUp()
 {
     platform::setClock(&clock_);
     platform::setOsVersionOverride(platform::OsVersion{6, 1});
-    gFamily = family();
+    useFamily(family());
     ASSERT_EQ(sim().Reset(), 0u) << simError();
     if (family() == Family::Gen2)
         loadScenario(kGen2Camera);

@@ -33,6 +33,8 @@ std::string familyName(const ::testing::TestParamInfo<Family> &info);
 const sim::ControlClient &simOf(Family family);
 /// The control API of the stand-in of the family under test.
 const sim::ControlClient &sim();
+/// Makes sim() and the helpers below speak to \p family's stand-in (the fixture does this itself).
+void useFamily(Family family);
 
 /// Every call-log line of the stand-in since the last clearSimLog().
 std::vector<std::string> simLog();

@@ -32,6 +32,7 @@ namespace fs = std::filesystem;
 struct Host {
     TTetherboxActiveX &control;
     fs::path dir;
+    int cameraType;
     std::string file(const char *name) const { return (dir / name).string(); }
 };
 using Step = std::function<void(Host &)>;
@@ -71,7 +72,7 @@ struct Outcome {
 // ---- The EOS family ----------------------------------------------------------------------------
 
 Step openStep = [](Host &h) { h.control.OpenCameraEnumeration(); };
-Step connectStep = [](Host &h) { h.control.Connect(CamModEOS, 0); };
+Step connectStep = [](Host &h) { h.control.Connect(h.cameraType, 0); };
 Step closeStep = [](Host &h) { h.control.CloseCameraEnumeration(); };
 Step remoteStart(int mode, bool probe)
 {
@@ -196,10 +197,47 @@ std::vector<Scenario> legacyScenarios()
     };
 }
 
+// ---- The PowerShot generation-2 family ---------------------------------------------------------
+
+/// The EOS scenarios that a compact camera has (no bulb, movies or release modes of its own), and
+/// its zoom and clock.
+std::vector<Scenario> gen2Scenarios()
+{
+    std::vector<Scenario> rows;
+    for (Scenario &scenario : eosScenarios()) {
+        const std::string name = scenario.name;
+        if (name != "ShootToBoth" && name != "ShootOnlyToCamera" && name != "LiveViewFileAndMovie")
+            rows.push_back(std::move(scenario));
+    }
+    rows.push_back({"ZoomAndClock",
+                    {openStep, connectStep, remoteStart(ReleaseModeOnlyToPC, false),
+                     [](Host &h) {
+                         h.control.RemoteSetZoomPos(7);
+                         h.control.RemoteGetZoomPos_CurrentZoomPos();
+                     },
+                     [](Host &h) { h.control.SetTimeInCamera(2026, 12, 24, 18, 30, 5, 0); }, closeStep}});
+    return rows;
+}
+
+constexpr const char *kGen2Scenario = R"({"cameras": [{"id": "ps1", "family": "PowerShot generation 2",
+    "volumes": [{"label": "SD1", "items": [{"folder": "DCIM", "items": [{"folder": "100___01", "items": [
+        {"file": "IMG_0001.JPG"}, {"file": "IMG_0002.JPG"}]}]}]}]}]})";
+
+const sim::ControlClient &gen2Sim()
+{
+    return simOf(test::Family::Gen2);
+}
+
+const sim::ControlClient &eosSim()
+{
+    return simOf(test::Family::EOS);
+}
+
+
 const std::vector<Family> &families()
 {
     static const std::vector<Family> rows = {
-        {"EOS", CamModEOS, "eos1", &sim, nullptr, {6, 1},
+        {"EOS", CamModEOS, "eos1", &eosSim, nullptr, {6, 1},
          {sdk::EDS_ERR_DEVICE_BUSY, sdk::EDS_ERR_COMM_DISCONNECTED, sdk::EDS_ERR_INTERNAL_ERROR,
           sdk::EDS_ERR_INVALID_HANDLE},
          {"EdsRetain", "EdsRelease"},
@@ -221,6 +259,11 @@ const std::vector<Family> &families()
          {0x0C000081, 0x0C0000C1, 0x0C000002, 0x0C000061},
          {},
          legacyScenarios()},
+        {"Gen2", CamModPowerShotGen2, "ps1", &gen2Sim, kGen2Scenario, {6, 1},
+         {sdk::EDS_ERR_DEVICE_BUSY, sdk::EDS_ERR_COMM_DISCONNECTED, sdk::EDS_ERR_INTERNAL_ERROR,
+          sdk::EDS_ERR_INVALID_HANDLE},
+         {"EdsRetain", "EdsRelease"},
+         gen2Scenarios()},
     };
     return rows;
 }
@@ -255,7 +298,7 @@ Outcome runScenario(const Family &family, const Scenario &scenario, const std::o
             if (timerError.empty())
                 timerError = message;
         };
-        Host host{control, dir};
+        Host host{control, dir, family.cameraType};
         for (int i = 0; i < static_cast<int>(scenario.steps.size()) && out.failedStep < 0; ++i) {
             if (fault && fault->step == i) {
                 if (fault->call.empty())
