@@ -25,11 +25,23 @@ std::string redistFolder()
     return TBX_REDIST_DIR;
 }
 
+namespace {
+/// The family of the last session.
+CamModType gFamily = CamModEOS;
+
+/// One PowerShot generation-2 camera with the built-in EOS camera's card.
+constexpr const char *kGen2Camera = R"({"cameras": [{"id": "ps1", "family": "PowerShot generation 2",
+    "volumes": [{"label": "SD1", "items": [{"folder": "DCIM", "items": [{"folder": "100CANON", "items": [
+        {"file": "IMG_0001.JPG"}, {"file": "IMG_0002.JPG"}, {"file": "IMG_0003.CR3", "size": 1500000},
+        {"file": "IMG_0004.JPG"}, {"file": "MVI_0005.MP4", "size": 3000000}]}]}]}]}]})";
+} // namespace
+
 const sim::ControlClient &sim()
 {
     // Loaded once for the process; the driver's own load gets the same instance.
-    static const sim::ControlClient client(redistFolder() + "/EDSDK.dll");
-    return client;
+    static const sim::ControlClient eos(redistFolder() + "/EDSDK.dll");
+    static const sim::ControlClient gen2(redistFolder() + "/PSG7XMK2SDK.dll");
+    return gFamily == CamModPowerShotGen2 ? gen2 : eos;
 }
 
 void checkSim(std::uint32_t result, const std::string &what)
@@ -79,20 +91,23 @@ std::int64_t residentKilobytes()
 #endif
 }
 
-Session::Session(const std::string &scenario)
+Session::Session(const std::string &scenario, CamModType family) : family_(family)
 {
     platform::setClock(&clock_);
+    gFamily = family;
+    const bool gen2 = family == CamModPowerShotGen2;
     try {
         checkSim(sim().Reset(), "Resetting the stand-in");
-        if (!scenario.empty())
-            checkSim(sim().LoadScenario(scenario.c_str()), "Loading the scenario");
-        DriverArray drivers = MakeDrivers({CamModEOS});
-        driver_ = static_cast<eos::TEDSDK *>(drivers[SlotEOS].get());
+        const std::string camera = !scenario.empty() ? scenario : gen2 ? kGen2Camera : "";
+        if (!camera.empty())
+            checkSim(sim().LoadScenario(camera.c_str()), "Loading the scenario");
+        DriverArray drivers = MakeDrivers({family});
+        driver_ = static_cast<eos::TEDSDK *>(drivers[gen2 ? SlotGen2 : SlotEOS].get());
         engine_ = std::make_unique<TTetherbox>(std::move(drivers));
         engine_->LibraryFolder = redistFolder();
         engine_->OpenCameraEnumeration();
         ConnectInfoType info;
-        engine_->Connect(CamModEOS, 0, info);
+        engine_->Connect(family, 0, info);
         clearSimLog();
     } catch (...) {
         engine_.reset();
@@ -159,6 +174,17 @@ void Session::pump(platform::Millis ms)
 {
     waitForSdkThread();
     platform::runFor(ms);
+}
+
+const sdk::EdsLibrary &Session::library() const
+{
+    return family_ == CamModPowerShotGen2 ? sdk::PsLibrary() : sdk::EdsdkLibrary();
+}
+
+platform::Millis Session::viewfinderPeriod() const
+{
+    return family_ == CamModPowerShotGen2 ? engine_->PS2ViewfinderRefreshInterval
+                                          : engine_->EOSViewfinderRefreshInterval;
 }
 
 sdk::EdsCameraRef Session::camera() const

@@ -1,5 +1,5 @@
-// The set-up every benchmark shares: an engine with the real EOS driver over the EOS stand-in in
-// the build's redist folder, on the virtual clock, with camera 0 connected; and the stand-in's
+// The set-up every benchmark shares: an engine with the real driver of an EOS-style family (EOS or
+// PowerShot generation 2) over its stand-in in the build's redist folder, on the virtual clock, with camera 0 connected; and the stand-in's
 // control API (its call log above all), reached in the very library instance the driver loaded.
 #pragma once
 
@@ -18,8 +18,9 @@ namespace tbx::bench {
 
 /// The folder with the stand-in and its companion file.
 std::string redistFolder();
-/// The control API of the stand-in in redistFolder(); throws std::runtime_error when the library
-/// or one of its control functions is missing.
+/// The control API of the stand-in of the last Session's family in redistFolder() (EDSDK.dll
+/// before any); throws std::runtime_error when the library or one of its control functions is
+/// missing.
 const sim::ControlClient &sim();
 /// Throws std::runtime_error with \p what and the stand-in's last error text unless \p result is 0.
 void checkSim(std::uint32_t result, const std::string &what);
@@ -46,12 +47,14 @@ void closeEngine(std::unique_ptr<TTetherbox> &engine) noexcept;
 std::unique_ptr<TTetherbox> connectPowerShot(const sim::ControlClient &standIn, const char *scenario, int slot,
                                              std::unique_ptr<CamDriver> driver);
 
-/// A connected EOS camera behind a fresh engine. The stand-in is reset (or given \p scenario)
-/// first; everything is closed and the real clock restored when the session goes.
+/// A connected camera of \p family (CamModEOS or CamModPowerShotGen2) behind a fresh engine. The
+/// family's stand-in is reset (or given \p scenario) first; a generation-2 session without a
+/// scenario gets one PowerShot with the built-in EOS camera's card. Everything is closed and the
+/// real clock restored when the session goes.
 /// \context Thread-bound: the creating thread owns the engine and pumps its timers.
 class Session {
 public:
-    explicit Session(const std::string &scenario = {});
+    explicit Session(const std::string &scenario = {}, CamModType family = CamModEOS);
     ~Session();
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
@@ -64,11 +67,16 @@ public:
 
     TTetherbox &engine() { return *engine_; }
     eos::TEDSDK &driver() { return *driver_; }
+    /// The SDK the family's driver calls.
+    const sdk::EdsLibrary &library() const;
+    /// The period of the engine's viewfinder timer of the family.
+    platform::Millis viewfinderPeriod() const;
     /// The connected camera as the driver holds it.
     sdk::EdsCameraRef camera() const;
 
 private:
     platform::VirtualClock clock_;
+    CamModType family_;
     std::unique_ptr<TTetherbox> engine_;
     eos::TEDSDK *driver_ = nullptr;
 };

@@ -14,7 +14,6 @@
 
 namespace tbx::bench {
 
-using sdk::Eds;
 using sdk::EdsError;
 using sdk::RaiseOnEdsError;
 
@@ -123,16 +122,16 @@ LiveViewPair::LiveViewPair(Session &session) : session_(session)
 std::size_t LiveViewPair::engineFrame()
 {
     const std::size_t before = frames_;
-    platform::runFor(session_.engine().EOSViewfinderRefreshInterval);
+    platform::runFor(session_.viewfinderPeriod());
     return frames_ == before ? 0 : lastBytes_;
 }
 
 std::size_t LiveViewPair::bareFrame()
 {
-    const sdk::EdsEntryPoints &eds = Eds();
-    sdk::EdsRef stream(sdk::EdsdkLibrary());
+    const sdk::EdsEntryPoints &eds = session_.library().entryPoints();
+    sdk::EdsRef stream(session_.library());
     RaiseOnEdsError("EdsCreateMemoryStream", eds.EdsCreateMemoryStream(0, stream.receive()));
-    sdk::EdsRef image(sdk::EdsdkLibrary());
+    sdk::EdsRef image(session_.library());
     RaiseOnEdsError("EdsCreateEvfImageRef", eds.EdsCreateEvfImageRef(stream.get(), image.receive()));
     RaiseOnEdsError("EdsDownloadEvfImage", eds.EdsDownloadEvfImage(session_.camera(), image.get()));
     // Like the engine, a metadata read that fails costs only that field.
@@ -194,7 +193,7 @@ std::uint32_t ParamReadPair::engineRead()
 
 std::uint32_t ParamReadPair::bareRead()
 {
-    const sdk::EdsEntryPoints &eds = Eds();
+    const sdk::EdsEntryPoints &eds = session_.library().entryPoints();
     const sdk::EdsCameraRef camera = session_.camera();
     std::uint32_t sum = 2166136261u;
     for (const Call &call : calls_) {
@@ -217,19 +216,19 @@ std::uint32_t ParamReadPair::bareRead()
 namespace {
 
 /// The card item named \p name below \p folder, depth first; empty when there is none.
-sdk::EdsRef findItem(sdk::EdsBaseRef folder, const std::string &name)
+sdk::EdsRef findItem(const sdk::EdsLibrary &library, sdk::EdsBaseRef folder, const std::string &name)
 {
-    const sdk::EdsEntryPoints &eds = Eds();
+    const sdk::EdsEntryPoints &eds = library.entryPoints();
     sdk::EdsUInt32 count = 0;
     RaiseOnEdsError("EdsGetChildCount", eds.EdsGetChildCount(folder, &count));
     for (sdk::EdsUInt32 index = 0; index < count; ++index) {
-        sdk::EdsRef child(sdk::EdsdkLibrary());
+        sdk::EdsRef child(library);
         RaiseOnEdsError("EdsGetChildAtIndex",
                         eds.EdsGetChildAtIndex(folder, static_cast<sdk::EdsInt32>(index), child.receive()));
         sdk::EdsDirectoryItemInfo info{};
         RaiseOnEdsError("EdsGetDirectoryItemInfo", eds.EdsGetDirectoryItemInfo(child.get(), &info));
         if (info.isFolder != 0) {
-            if (sdk::EdsRef found = findItem(child.get(), name))
+            if (sdk::EdsRef found = findItem(library, child.get(), name))
                 return found;
         } else if (std::strncmp(info.szFileName, name.c_str(), sizeof info.szFileName) == 0) {
             return child;
@@ -259,14 +258,14 @@ DownloadPair::DownloadPair(Session &session, const std::string &name) : session_
     session_.engine().OnGetPictureEvent = [this](int) { ++progress_; };
 
     {
-        sdk::EdsRef volume(sdk::EdsdkLibrary());
-        RaiseOnEdsError("EdsGetChildAtIndex", Eds().EdsGetChildAtIndex(session_.camera(), 0, volume.receive()));
-        item_ = findItem(volume.get(), name);
+        sdk::EdsRef volume(session_.library());
+        RaiseOnEdsError("EdsGetChildAtIndex", session_.library().entryPoints().EdsGetChildAtIndex(session_.camera(), 0, volume.receive()));
+        item_ = findItem(session_.library(), volume.get(), name);
     }
     if (!item_)
         throw std::runtime_error(name + " is not on the camera's first card");
     sdk::EdsDirectoryItemInfo info{};
-    RaiseOnEdsError("EdsGetDirectoryItemInfo", Eds().EdsGetDirectoryItemInfo(item_.get(), &info));
+    RaiseOnEdsError("EdsGetDirectoryItemInfo", session_.library().entryPoints().EdsGetDirectoryItemInfo(item_.get(), &info));
     size_ = info.size;
     clearSimLog();
 }
@@ -283,8 +282,8 @@ std::uint64_t DownloadPair::engineDownload()
 
 std::uint64_t DownloadPair::bareDownload()
 {
-    const sdk::EdsEntryPoints &eds = Eds();
-    sdk::EdsRef stream(sdk::EdsdkLibrary());
+    const sdk::EdsEntryPoints &eds = session_.library().entryPoints();
+    sdk::EdsRef stream(session_.library());
     RaiseOnEdsError("EdsCreateFileStream",
                     eds.EdsCreateFileStream(bareFile().string().c_str(), sdk::kEdsFileCreateDisposition_CreateAlways,
                                             sdk::kEdsAccess_Write, stream.receive()));
@@ -366,7 +365,7 @@ std::size_t EngineEvents::fire(int count)
 BareEvents::BareEvents(Session &session) : session_(session)
 {
     RaiseOnEdsError("EdsSetCameraStateEventHandler",
-                    Eds().EdsSetCameraStateEventHandler(session_.camera(), sdk::kEdsStateEvent_All, &countStateEvent,
+                    session_.library().entryPoints().EdsSetCameraStateEventHandler(session_.camera(), sdk::kEdsStateEvent_All, &countStateEvent,
                                                         &delivered_));
 }
 
@@ -374,7 +373,7 @@ BareEvents::~BareEvents()
 {
     // The handler goes before the counter it writes to.
     try {
-        Eds().EdsSetCameraStateEventHandler(session_.camera(), sdk::kEdsStateEvent_All, nullptr, nullptr);
+        session_.library().entryPoints().EdsSetCameraStateEventHandler(session_.camera(), sdk::kEdsStateEvent_All, nullptr, nullptr);
         waitForSdkThread();
     } catch (...) {
         // The session closes the camera in any case.

@@ -121,9 +121,17 @@ std::string fileText(const std::filesystem::path &path)
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-TEST(BenchPairs, LiveViewSidesMakeTheSameCallsAndTheEngineDeliversEveryTick)
+/// The EOS-style families the live-view and download pairs are measured for.
+class BenchFamilies : public ::testing::TestWithParam<CamModType> {};
+
+INSTANTIATE_TEST_SUITE_P(Families, BenchFamilies, ::testing::Values(CamModEOS, CamModPowerShotGen2),
+                         [](const ::testing::TestParamInfo<CamModType> &param) {
+                             return std::string(param.param == CamModEOS ? "EOS" : "Gen2");
+                         });
+
+TEST_P(BenchFamilies, LiveViewSidesMakeTheSameCallsAndTheEngineDeliversEveryTick)
 {
-    Session session;
+    Session session({}, GetParam());
     LiveViewPair pair(session);
     const std::uint32_t objects = sim().GetObjectCount();
 
@@ -157,9 +165,9 @@ TEST(BenchPairs, ParameterReplayMakesExactlyTheEnginesReads)
     EXPECT_EQ(simLog(), engineCalls);
 }
 
-TEST(BenchPairs, DownloadSidesMakeTheSameCallsAndWriteTheSamePicture)
+TEST_P(BenchFamilies, DownloadSidesMakeTheSameCallsAndWriteTheSamePicture)
 {
-    Session session;
+    Session session({}, GetParam());
     DownloadPair pair(session, "IMG_0003.CR3");
 
     EXPECT_EQ(pair.engineDownload(), 1500000u);

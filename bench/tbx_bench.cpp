@@ -37,10 +37,10 @@ void guarded(benchmark::State &state, Body &&body)
     }
 }
 
-void LiveViewEngine(benchmark::State &state)
+void LiveViewEngine(benchmark::State &state, CamModType family)
 {
     guarded(state, [&] {
-        Session session;
+        Session session({}, family);
         LiveViewPair pair(session);
         const std::uint32_t objects = sim().GetObjectCount();
         const std::int64_t memory = residentKilobytes();
@@ -60,10 +60,10 @@ void LiveViewEngine(benchmark::State &state)
     });
 }
 
-void LiveViewBare(benchmark::State &state)
+void LiveViewBare(benchmark::State &state, CamModType family)
 {
     guarded(state, [&] {
-        Session session;
+        Session session({}, family);
         LiveViewPair pair(session);
         std::int64_t bytes = 0;
         for (auto _ : state)
@@ -74,14 +74,14 @@ void LiveViewBare(benchmark::State &state)
     });
 }
 
-/// Makes a \p Workload on a fresh session (with \p args after the session) and runs its member
-/// \p step once per iteration. A step that answers a byte count adds it to the bytes processed;
+/// Makes a \p Workload on a fresh session of camera family \p Family (with \p args after the
+/// session) and runs its member \p step once per iteration. A step that answers a byte count adds it to the bytes processed;
 /// any other answer is only kept from being optimised away.
-template <class Workload, auto Step, bool Bytes, class... Args>
+template <class Workload, auto Step, bool Bytes, CamModType Family = CamModEOS, class... Args>
 void measure(benchmark::State &state, Args... args)
 {
     guarded(state, [&] {
-        Session session;
+        Session session({}, Family);
         Workload workload(session, args...);
         std::int64_t bytes = 0;
         for (auto _ : state) {
@@ -143,8 +143,10 @@ void registerAll()
     auto add = [](const char *name, auto fn) {
         benchmark::RegisterBenchmark(name, fn)->Unit(benchmark::kMicrosecond)->UseRealTime()->MeasureProcessCPUTime();
     };
-    add("LiveViewFrame/engine", LiveViewEngine);
-    add("LiveViewFrame/bare", LiveViewBare);
+    add("LiveViewFrame/engine", [](benchmark::State &s) { LiveViewEngine(s, CamModEOS); });
+    add("LiveViewFrame/bare", [](benchmark::State &s) { LiveViewBare(s, CamModEOS); });
+    add("Gen2LiveViewFrame/engine", [](benchmark::State &s) { LiveViewEngine(s, CamModPowerShotGen2); });
+    add("Gen2LiveViewFrame/bare", [](benchmark::State &s) { LiveViewBare(s, CamModPowerShotGen2); });
     add("ParamRead/engine", measure<ParamReadPair, &ParamReadPair::engineRead, false>);
     add("ParamRead/bare", measure<ParamReadPair, &ParamReadPair::bareRead, false>);
     add("CardDownload/engine", [](benchmark::State &s) {
@@ -152,6 +154,12 @@ void registerAll()
     });
     add("CardDownload/bare", [](benchmark::State &s) {
         measure<DownloadPair, &DownloadPair::bareDownload, true>(s, std::string(kDownloadItem));
+    });
+    add("Gen2CardDownload/engine", [](benchmark::State &s) {
+        measure<DownloadPair, &DownloadPair::engineDownload, true, CamModPowerShotGen2>(s, std::string(kDownloadItem));
+    });
+    add("Gen2CardDownload/bare", [](benchmark::State &s) {
+        measure<DownloadPair, &DownloadPair::bareDownload, true, CamModPowerShotGen2>(s, std::string(kDownloadItem));
     });
     add("Probe/cached", measure<ProbeRuns, &ProbeRuns::cached, false>);
     add("Probe/probed", measure<ProbeRuns, &ProbeRuns::probed, false>);
@@ -176,6 +184,10 @@ std::vector<Pair> pairs()
         {"parameter read", "ParamRead/engine", "ParamRead/bare", "conversion of every value into the host's record"},
         {"card download", "CardDownload/engine", "CardDownload/bare",
          "progress events queued and delivered to the host on the owner thread"},
+        {"generation-2 live-view frame", "Gen2LiveViewFrame/engine", "Gen2LiveViewFrame/bare",
+         "one generation-2 viewfinder timer period: frame source, JPEG copied for the host (the metadata stays)"},
+        {"generation-2 card download", "Gen2CardDownload/engine", "Gen2CardDownload/bare",
+         "as the EOS download, through the generation-2 library"},
         {"probe, cached vs probed", "Probe/cached", "Probe/probed",
          "both include RemoteStart and RemoteEnd; the first reads the probe cache file"},
         {"legacy viewfinder frame", "LegacyFrame/engine", "LegacyFrame/bare",
