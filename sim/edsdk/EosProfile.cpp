@@ -297,6 +297,7 @@ void gen2Defaults(Camera &c)
     }
     p[kPropEvfZoom] = Property::u32(kTypeUInt32, 1).list({1, 5, 10});
     p[kPropGen2Clock] = Property::block(kTypeTime, std::vector<std::uint8_t>(sizeof(EdsTime)), false);
+    p[kPropFocusInfo] = Property::block(kTypeFocusInfo, std::vector<std::uint8_t>(kGen2FocusInfoSize), false);
     p[kPropGen2Zoom] = Property::u32(kTypeUInt32, 0);
     p[kPropGen2Zoom].range = std::make_pair(0, 20);
 }

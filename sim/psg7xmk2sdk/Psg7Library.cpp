@@ -10,14 +10,9 @@ TBX_ELF_VERSION_NOTE(1, 0, 1, 1);
 
 namespace tbx::sim::eds {
 
-namespace {
-/// Image rectangle, point count, 128 points of 32 bytes, execute mode.
-constexpr std::size_t kFocusInfoSize = 4120;
-} // namespace
-
 EosLibrary &library()
 {
-    static EosLibrary instance({&gen2Profile(), &eosProfile()}, LibraryTraits{kPropGen2Clock, kFocusInfoSize});
+    static EosLibrary instance({&gen2Profile(), &eosProfile()}, LibraryTraits{kPropGen2Clock, kGen2FocusInfoSize});
     return instance;
 }
 

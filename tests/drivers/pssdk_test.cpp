@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace tbx::test {
 namespace {
@@ -296,8 +297,17 @@ TEST_F(PsTest, AFInformationReadsTheSmallerBlock)
     ASSERT_EQ(reads.size(), 1u);
     EXPECT_EQ(argsOf(reads[0]).at(3), "4120");
     // 4120 bytes hold 128 AF points; a count beyond them or below zero is cut to what is there.
-    EXPECT_EQ(eos::TEDSDK::FocusFrameCount(171, 4120), 128u);
-    EXPECT_EQ(eos::TEDSDK::FocusFrameCount(-1, 4120), 0u);
+    for (const auto &[claimed, expected] : {std::pair{171u, 128}, std::pair{0xFFFFFFFFu, 0}, std::pair{5u, 5}}) {
+        SCOPED_TRACE(claimed);
+        std::vector<std::uint8_t> block(4120, 0);
+        const std::uint32_t words[] = {0, 0, 6000, 4000, claimed};
+        std::memcpy(block.data(), words, sizeof words);
+        ASSERT_EQ(sim().SetProperty(cameraId(), 0x104, block.data(), static_cast<std::uint32_t>(block.size())), 0u)
+            << simError();
+        engine().RemoteGetViewfinderAutofocusInfo(info);
+        EXPECT_EQ(info.NrOfFrames, expected);
+        EXPECT_EQ(info.PictureSizeWidth, 6000);
+    }
 }
 
 TEST_F(PsTest, FramesArriveWithoutMetadataAndTheEarlierMetadataStays)
