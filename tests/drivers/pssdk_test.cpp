@@ -1,5 +1,5 @@
-// The PowerShot generation-2 driver through the engine into its stand-in. What it shares with the
-// EOS driver runs over both families; the rest are its own differences.
+// The PowerShot generation-2 driver through the engine into its stand-in: where it differs from the
+// EOS driver (what it shares runs in the EOS suites over both families).
 #include "EosFixture.h"
 #include "EosTestSupport.h"
 
@@ -26,42 +26,6 @@ std::vector<std::string> shutterParams()
         out.push_back(argsOf(line).at(2));
     return out;
 }
-
-// ---------------------------------------------------------------------------------------------
-// Over both families
-// ---------------------------------------------------------------------------------------------
-
-class EdsFamilyTest : public EosTest, public ::testing::WithParamInterface<Family> {
-protected:
-    Family family() const override { return GetParam(); }
-};
-
-INSTANTIATE_TEST_SUITE_P(Families, EdsFamilyTest, ::testing::Values(Family::EOS, Family::Gen2), familyName);
-
-TEST_P(EdsFamilyTest, ConnectReadsTheFamilysConnectionData)
-{
-    const ConnectInfoType info = connect();
-    EXPECT_EQ(info.CameraModel, cameraModel());
-    EXPECT_EQ(info.CameraModelName, family() == Family::EOS ? "Canon EOS 90D" : "Canon PowerShot G7 X Mark II");
-    EXPECT_FALSE(info.FirmwareVersion.empty());
-}
-
-TEST_P(EdsFamilyTest, OwnerNameUpToTheFamilysLimitIsWrittenWithItsTerminator)
-{
-    connect();
-    const std::size_t limit = family() == Family::EOS ? 254 : 31;
-    engine().SetOwnerName(std::string(limit, 'o'));
-    ASSERT_EQ(simCalls("EdsSetPropertyData").size(), 1u);
-    EXPECT_EQ(argsOf(simCalls("EdsSetPropertyData")[0]).at(3), std::to_string(limit + 1));
-    clearSimLog();
-    EXPECT_EQ(failureOf([&] { engine().SetOwnerName(std::string(limit + 1, 'o')); }),
-              "The owner name to set is too long");
-    EXPECT_THAT(simLog(), IsEmpty());
-}
-
-// ---------------------------------------------------------------------------------------------
-// Generation 2 only
-// ---------------------------------------------------------------------------------------------
 
 class PsTest : public EosTest {
 protected:
@@ -123,6 +87,16 @@ TEST_F(PsTest, ConnectReadsA32ByteOwnerAndJudgesTheWholeBatteryValue)
     ConnectInfoType info;
     engine().Connect(CamModPowerShotGen2, 0, info);
     EXPECT_THAT(simCalls("EdsGetPropertyData").at(0), ::testing::HasSubstr("0x4, 0, 32,"));
+}
+
+TEST_F(PsTest, OwnerNameHoldsAtMost31Characters)
+{
+    connect();
+    engine().SetOwnerName(std::string(31, 'o'));
+    EXPECT_EQ(argsOf(simCalls("EdsSetPropertyData").at(0)).at(3), "32");
+    clearSimLog();
+    EXPECT_EQ(failureOf([&] { engine().SetOwnerName(std::string(32, 'o')); }), "The owner name to set is too long");
+    EXPECT_THAT(simLog(), IsEmpty());
 }
 
 TEST_F(PsTest, RemoteStartTurnsLiveViewOnAndRemoteEndTurnsItsOutputOff)
@@ -327,12 +301,6 @@ TEST_F(PsTest, FramesArriveWithoutMetadataAndTheEarlierMetadataStays)
         EXPECT_EQ(m.CoordSystem.Width, before.CoordSystem.Width) << "the camera's frame fields are not taken";
         EXPECT_EQ(m.ZoomRect.Width, before.ZoomRect.Width);
     }
-}
-
-TEST(DriverFactoryGen2, TheGenerationTwoSlotHasItsDriver)
-{
-    EXPECT_NE(dynamic_cast<pssdk::TPSSDK *>(MakeDrivers().at(SlotGen2).get()), nullptr);
-    EXPECT_NE(dynamic_cast<AbsentFamilyDriver *>(MakeDrivers({CamModEOS}).at(SlotGen2).get()), nullptr);
 }
 
 } // namespace
