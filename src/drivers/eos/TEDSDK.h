@@ -48,8 +48,9 @@ struct EdsFamily {
     /// Enumeration lists only cameras whose description contains this text, in any case; null
     /// lists every camera.
     const char *descriptionFilter;
-    /// The owner-name buffer read at Connect; a name to set must be shorter than maxOwnerName + 1.
+    /// The owner-name buffer read at Connect.
     std::size_t ownerNameBuffer;
+    /// The longest owner name SetOwnerName writes (without its terminating zero).
     std::size_t maxOwnerName;
     /// Fills BatterySource and BatteryStatus from the battery-level property.
     void (*judgeBattery)(std::uint32_t level, ConnectInfoType &info);
