@@ -17,7 +17,7 @@ var ev = {
     lastRemote: -1, frames: 0, lastFrame: "", lastValid: null, downloaded: 0,
     OnRemoteEvent: function (eventNum, eventValid, numOfEvents, typeOfPicture) { ev.lastRemote = eventNum; },
     OnViewfinderEvent: function (fileName, address, size, valid) { ev.frames++; ev.lastFrame = fileName; ev.lastValid = valid; },
-    OnRemoteGetPictureEvent: function (percentage) { ev.downloaded = percentage; }
+    OnRemoteTakePictureEvent: function (percentage) { ev.downloaded = percentage; }
 };
 
 var fso = new ActiveXObject("Scripting.FileSystemObject");
