@@ -62,7 +62,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    /// Replaces the stand-in's cameras with \p json (asserts that it was accepted).
+    /// Replaces the stand-in's cameras with \p json (asserts that it was accepted); for the
+    /// generation-2 family, cameras of a scenario that names no family are generation-2 cameras.
     void loadScenario(const std::string &json);
     /// Opens an enumeration and connects camera \p index of the family; the call log is cleared afterwards.
     ConnectInfoType connect(int index = 0);
