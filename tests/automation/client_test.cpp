@@ -445,7 +445,7 @@ TEST_F(ClientTest, ALegacyPowerShotIsDrivenLikeAnyOtherCamera)
         {"file": "IMG_0002.JPG"}]}]}]})"),
               0u)
         << legacy.lastError();
-    Scratch scratch("legacy");
+    ScratchFolder scratch{"tbx-com-legacy"};
     Bstr folder(fs::path(TBX_REDIST_DIR).wstring());
     ASSERT_EQ(vt->put_LibraryFolder(folder.get()), S_OK);
     ASSERT_EQ(vt->OpenCameraEnumeration(), S_OK) << narrow(lastErrorDescription());
@@ -461,9 +461,9 @@ TEST_F(ClientTest, ALegacyPowerShotIsDrivenLikeAnyOtherCamera)
     LONG count = 0;
     ASSERT_EQ(vt->OpenCameraCollection_GetNrOfPictures(&count), S_OK);
     EXPECT_EQ(count, 2);
-    Bstr thumbnail(scratch / L"thumb.jpg");
+    Bstr thumbnail((scratch.path() / L"thumb.jpg").wstring());
     EXPECT_EQ(vt->OpenCameraCollection_GetThumbnail(1, thumbnail.get()), S_OK) << narrow(lastErrorDescription());
-    Bstr file(scratch / L"picture.jpg");
+    Bstr file((scratch.path() / L"picture.jpg").wstring());
     ASSERT_EQ(vt->GetPicture(1, VARIANT_FALSE, file.get()), S_OK) << narrow(lastErrorDescription());
     EXPECT_GT(fs::file_size(scratch.path() / L"picture.jpg"), 1000u);
     EXPECT_EQ(vt->DeletePicture(1), S_OK) << narrow(lastErrorDescription());
@@ -471,7 +471,7 @@ TEST_F(ClientTest, ALegacyPowerShotIsDrivenLikeAnyOtherCamera)
     EXPECT_EQ(count, 1);
     EXPECT_EQ(vt->CloseCameraCollection(), S_OK);
 
-    Bstr cache(scratch / L"cache");
+    Bstr cache((scratch.path() / L"cache").wstring());
     EXPECT_EQ(vt->RemoteStart(ReleaseModeOnlyToPC, ReleaseDataKindTakeOnlyPicture, VARIANT_TRUE, cache.get()), S_OK)
         << narrow(lastErrorDescription());
     EXPECT_EQ(vt->CloseCameraEnumeration(), S_OK);
