@@ -20,6 +20,8 @@ constexpr std::uint32_t kBlockBytes = 100000;
 /// Virtual time for the host's events to be delivered, and the most a step waits for them.
 constexpr platform::Millis kTick = 25;
 constexpr int kMaxTicks = 400;
+/// TbxSim_FireEvent: one viewfinder frame now.
+constexpr std::uint32_t kOneFrame = 0x20000000;
 
 void check(std::uint32_t result, const std::string &what)
 {
@@ -35,6 +37,18 @@ sdk::prResponse TBX_STDCALL bareEvent(sdk::prHandle /*camera*/, sdk::prContext /
     const auto record = sdk::PtpEventRecord::fromContainer(data);
     if (record && record->eventCode() == kPictureAnnounced)
         bareAnnounced = record->objectHandle();
+    return 0;
+}
+
+/// Frames the bare side's viewfinder callback received, and the size of the last.
+std::atomic<std::size_t> bareFrames{0};
+std::atomic<std::size_t> bareFrameBytes{0};
+
+sdk::prResponse TBX_STDCALL countFrame(sdk::prHandle /*camera*/, sdk::prContext /*context*/, sdk::prUInt32 size,
+                                       sdk::prVoid * /*data*/)
+{
+    bareFrameBytes = size;
+    bareFrames += size != 0 ? 1 : 0;
     return 0;
 }
 
@@ -85,6 +99,46 @@ void PtpSession::pump(platform::Millis ms)
 {
     check(ptpSim().WaitIdle(kIdleWaitMs), "Waiting for the stand-in");
     platform::runFor(ms);
+}
+
+PtpFramePair::PtpFramePair(PtpSession &session, bool bare) : session_(session), bare_(bare)
+{
+    if (bare_) {
+        sdk::RaiseOnPRError("PR_RC_StartViewFinder", sdk::Pr().PR_RC_StartViewFinder(session_.camera(), 0, &countFrame));
+        return;
+    }
+    session_.engine().OnViewfinderEvent = [this](std::span<const std::uint8_t> jpeg, const ViewfinderPositionType &) {
+        ++frames_;
+        lastBytes_ = jpeg.size();
+    };
+    session_.engine().RemoteStartViewfinder(false);
+}
+
+PtpFramePair::~PtpFramePair()
+{
+    if (bare_)
+        sdk::Pr().PR_RC_TermViewFinder(session_.camera());
+}
+
+std::size_t PtpFramePair::engineFrame()
+{
+    const std::size_t before = frames_;
+    check(ptpSim().FireEvent("g9", kOneFrame, 0), "Asking for a frame");
+    for (int tick = 0; frames_ == before && tick < kMaxTicks; ++tick)
+        session_.pump(kTick);
+    if (frames_ == before)
+        throw std::runtime_error("The host got no frame");
+    return lastBytes_;
+}
+
+std::size_t PtpFramePair::bareFrame()
+{
+    const std::size_t before = bareFrames.load();
+    check(ptpSim().FireEvent("g9", kOneFrame, 0), "Asking for a frame");
+    check(ptpSim().WaitIdle(kIdleWaitMs), "Waiting for the stand-in");
+    if (bareFrames.load() == before)
+        throw std::runtime_error("The callback got no frame");
+    return bareFrameBytes.load();
 }
 
 PtpTransferPair::PtpTransferPair(PtpSession &session, bool bare) : session_(session), folder_("ptp-transfer")

@@ -1,6 +1,6 @@
-// The PTP PowerShot family's transfer pair, through the PRSDK.DLL stand-in: a picture released,
-// announced and fetched in blocks into a file, by the engine for a host and by the bare SDK calls
-// that do the same work.
+// The PTP PowerShot family's pairs, through the PRSDK.DLL stand-in: a viewfinder frame, and a
+// picture released, announced and fetched in blocks into a file, each by the engine for a host and
+// by the bare SDK calls that do the same work.
 #pragma once
 
 #include "Workloads.h"
@@ -11,6 +11,7 @@
 
 #include "sim/TbxSimClient.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -39,6 +40,29 @@ private:
     platform::VirtualClock clock_;
     std::unique_ptr<TTetherbox> engine_;
     prsdk::TPRSDK *driver_ = nullptr;
+};
+
+/// One viewfinder frame, asked of the stand-in and sent by its frame thread (which then sends no
+/// frames of its own). The engine's step takes it through the engine's callback and poll timer to
+/// the host's handler; the bare step to a viewfinder callback of our own that only counts.
+class PtpFramePair {
+public:
+    using SessionType = PtpSession;
+    /// \p bare starts the library's viewfinder with the counting callback instead of the engine's.
+    PtpFramePair(PtpSession &session, bool bare);
+    ~PtpFramePair();
+    PtpFramePair(const PtpFramePair &) = delete;
+    PtpFramePair &operator=(const PtpFramePair &) = delete;
+    std::size_t engineFrame();
+    std::size_t bareFrame();
+    /// Frames the engine's host received.
+    std::size_t framesDelivered() const { return frames_; }
+
+private:
+    PtpSession &session_;
+    bool bare_;
+    std::size_t frames_ = 0;
+    std::size_t lastBytes_ = 0;
 };
 
 /// Releasing one picture and fetching it into a file. The engine's step: RemoteTakePicture, the

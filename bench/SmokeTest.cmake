@@ -9,7 +9,7 @@ if(NOT output MATCHES "Overhead ratios")
   message(FATAL_ERROR "tbx_bench printed no ratio table")
 endif()
 foreach(pair "live-view frame" "parameter read" "card download" "generation-2 live-view frame"
-             "generation-2 card download" "probe, cached vs probed" "event latency"
+             "generation-2 card download" "probe, cached vs probed" "PTP viewfinder frame" "event latency"
              "event burst of 64")
   if(NOT output MATCHES "${pair} +[0-9.]+ [mun]?s +[0-9.]+ [mun]?s +[0-9.]+x +[0-9.]+x")
     message(FATAL_ERROR "The ratio table has no ratio for '${pair}'")

@@ -237,6 +237,27 @@ TEST(BenchPairs, PtpTransferSidesMakeTheSameCallsAndWriteTheWholePicture)
     EXPECT_EQ(engine.picture, bare.picture);
 }
 
+TEST(BenchPairs, PtpFrameSidesMakeTheSameCallsAndGetOneFrameEach)
+{
+    // Each side in a session of its own: the camera runs one viewfinder at a time.
+    auto run = [](bool bare) {
+        PtpSession session;
+        callsSince(ptpSim());
+        PtpFramePair pair(session, bare);
+        for (int frame = 0; frame < 3; ++frame)
+            EXPECT_GT(bare ? pair.bareFrame() : pair.engineFrame(), 1000u);
+        if (!bare) {
+            // The first frame asked for ends the library's own cadence: one frame per step.
+            EXPECT_LE(pair.framesDelivered(), 3u + 1u);
+            EXPECT_EQ(session.engine().QueuedEventCount(), 0u);
+        }
+        return callsSince(ptpSim());
+    };
+    const auto engineCalls = run(false);
+    EXPECT_EQ(engineCalls, std::vector<std::string>{"PR_RC_StartViewFinder"});
+    EXPECT_EQ(run(true), engineCalls);
+}
+
 TEST(BenchPairs, CachedProbeAsksTheCameraForNoDescriptionsAndTheFullProbeDoes)
 {
     Session session;

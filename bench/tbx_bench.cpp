@@ -168,6 +168,8 @@ void registerAll()
     add("LegacyDownload/engine",
         onFamily<LegacyDownloadPair, &LegacyDownloadPair::engineDownload>(kLegacyDownloadItem));
     add("LegacyDownload/bare", onFamily<LegacyDownloadPair, &LegacyDownloadPair::bareDownload>(kLegacyDownloadItem));
+    add("PtpFrame/engine", onFamily<PtpFramePair, &PtpFramePair::engineFrame>(false));
+    add("PtpFrame/bare", onFamily<PtpFramePair, &PtpFramePair::bareFrame>(true));
     add("PtpTransfer/engine", onFamily<PtpTransferPair, &PtpTransferPair::engineTransfer>(false));
     add("PtpTransfer/bare", onFamily<PtpTransferPair, &PtpTransferPair::bareTransfer>(true));
     add("EventLatency/engine", [](benchmark::State &s) { EventRun<EngineEvents>(s, 1); });
@@ -194,6 +196,8 @@ std::vector<Pair> pairs()
          "queued by the engine's callback, handed to the host by its viewfinder timer"},
         {"legacy card download", "LegacyDownload/engine", "LegacyDownload/bare",
          "the library writes the file; the engine adds the .part rename and the host's progress events"},
+        {"PTP viewfinder frame", "PtpFrame/engine", "PtpFrame/bare",
+         "copied and queued by the engine's callback on the library's thread, handed to the host by the poll timer"},
         {"PTP release and transfer", "PtpTransfer/engine", "PtpTransfer/bare",
          "the announcement and the progress events reach the host through the poll timer"},
         {"event latency", "EventLatency/engine", "EventLatency/bare",

@@ -403,34 +403,70 @@ void PrLibrary::stopViewfinders(prHandle handle)
 void PrLibrary::frameLoop(const std::shared_ptr<Viewfinder> &viewfinder)
 {
     for (std::uint64_t frame = 0;; ++frame) {
+        bool asked = false;
         {
             std::unique_lock lock(viewfinder->mutex);
-            if (viewfinder->wake.wait_for(lock, std::chrono::milliseconds(kFrameIntervalMs),
-                                          [&] { return viewfinder->stop; }))
+            const auto due = [&] { return viewfinder->stop || viewfinder->asked > viewfinder->served; };
+            if (viewfinder->asked > 0)
+                viewfinder->wake.wait(lock, due);
+            else
+                viewfinder->wake.wait_for(lock, std::chrono::milliseconds(kFrameIntervalMs), due);
+            if (viewfinder->stop)
                 return;
+            asked = viewfinder->asked > viewfinder->served;
         }
-        std::vector<std::uint8_t> jpeg;
-        {
-            std::lock_guard lock(mutex());
-            const Camera &camera = *viewfinder->camera;
-            if (!camera.attached)
-                continue;
-            char caption[32];
-            std::snprintf(caption, sizeof caption, "PTP %06llu", static_cast<unsigned long long>(frame));
-            jpeg = encodeJpeg(
-                testPattern(camera.liveView.width, camera.liveView.height, seedOf(camera.id), frame, caption),
-                camera.liveView.quality);
-            if (!carries(viewfinder->camera, jpeg.size()))
-                continue;
-        }
+        std::vector<std::uint8_t> jpeg = makeFrame(*viewfinder, frame);
         {
             // Not once the viewfinder is ended: PR_RC_TermViewFinder waits for a frame under way.
             std::lock_guard lock(viewfinder->mutex);
             if (viewfinder->stop)
                 return;
         }
-        viewfinder->callback(viewfinder->handle, viewfinder->context, static_cast<prUInt32>(jpeg.size()), jpeg.data());
+        if (!jpeg.empty())
+            viewfinder->callback(viewfinder->handle, viewfinder->context, static_cast<prUInt32>(jpeg.size()), jpeg.data());
+        if (asked) {
+            std::lock_guard lock(viewfinder->mutex);
+            ++viewfinder->served;
+            viewfinder->wake.notify_all();
+        }
     }
+}
+
+std::vector<std::uint8_t> PrLibrary::makeFrame(const Viewfinder &viewfinder, std::uint64_t frame)
+{
+    std::lock_guard lock(mutex());
+    const Camera &camera = *viewfinder.camera;
+    if (!camera.attached)
+        return {};
+    char caption[32];
+    std::snprintf(caption, sizeof caption, "PTP %06llu", static_cast<unsigned long long>(frame));
+    std::vector<std::uint8_t> jpeg = encodeJpeg(
+        testPattern(camera.liveView.width, camera.liveView.height, seedOf(camera.id), frame, caption),
+        camera.liveView.quality);
+    if (!carries(viewfinder.camera, jpeg.size()))
+        return {};
+    return jpeg;
+}
+
+std::uint32_t PrLibrary::askFrame(const std::shared_ptr<Camera> &camera)
+{
+    for (CameraObject *object : objectsOf(camera)) {
+        const std::shared_ptr<Viewfinder> viewfinder = object->viewfinder;
+        if (!viewfinder)
+            continue;
+        std::uint64_t ticket = 0;
+        {
+            std::lock_guard lock(viewfinder->mutex);
+            ticket = ++viewfinder->asked;
+        }
+        viewfinder->wake.notify_all();
+        pump().post([viewfinder, ticket] {
+            std::unique_lock lock(viewfinder->mutex);
+            viewfinder->wake.wait(lock, [&] { return viewfinder->stop || viewfinder->served >= ticket; });
+        });
+        return kControlOk;
+    }
+    return error(kControlState, "the viewfinder is not running");
 }
 
 void PrLibrary::post(CameraObject &object, prptpEventCode code, std::vector<std::uint32_t> params)
@@ -480,6 +516,8 @@ void PrLibrary::cameraDetached(const std::shared_ptr<Camera> &camera)
 
 std::uint32_t PrLibrary::fireEventOn(const std::shared_ptr<Camera> &camera, std::uint32_t event, std::uint32_t param)
 {
+    if (event == kFireViewfinderFrame)
+        return askFrame(camera);
     if (event < 0x4000 || event > 0xDFFF)
         return error(kControlBadArgument, "not an event code of this library");
     const auto code = static_cast<prptpEventCode>(event);

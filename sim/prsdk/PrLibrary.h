@@ -58,9 +58,14 @@ struct Viewfinder {
     std::shared_ptr<Camera> camera;
     prViewFinderCB *callback = nullptr;
     prContext context = 0;
-    std::mutex mutex; ///< guards stop; the thread waits on wake between frames
+    std::mutex mutex; ///< guards what follows; the thread waits on wake between frames
     std::condition_variable wake;
     bool stop = false;
+    /// Frames asked for through the control API, and how many of them the thread has dealt with
+    /// (delivered, or dropped for a camera that is away). Once one is asked for, the thread makes
+    /// no frames of its own: a test or benchmark gets exactly the frames it asks for.
+    std::uint64_t asked = 0;
+    std::uint64_t served = 0;
     std::thread thread;
 };
 
@@ -117,6 +122,11 @@ protected:
 
 private:
     void frameLoop(const std::shared_ptr<Viewfinder> &viewfinder);
+    /// The frame \a frame of the viewfinder's camera, or nothing when the camera cannot send one.
+    std::vector<std::uint8_t> makeFrame(const Viewfinder &viewfinder, std::uint64_t frame);
+    /// Asks the camera's running viewfinder for one frame now; the event thread counts as busy
+    /// until the frame thread has dealt with it, so TbxSim_WaitIdle waits for the frame.
+    std::uint32_t askFrame(const std::shared_ptr<Camera> &camera);
     std::vector<CameraObject *> objectsOf(const std::shared_ptr<Camera> &camera) const;
 
     std::map<prHandle, CameraObject *> handles_;
@@ -130,5 +140,7 @@ PrLibrary &library();
 
 /// The milliseconds between two viewfinder frames.
 inline constexpr int kFrameIntervalMs = 20;
+/// What TbxSim_FireEvent takes, besides a PTP event code, for one viewfinder frame now.
+inline constexpr std::uint32_t kFireViewfinderFrame = 0x20000000;
 
 } // namespace tbx::sim::pr

@@ -329,4 +329,27 @@ TEST_F(PrSimTest, FramesComeFromTheirOwnThreadAndNeverAfterTheStop)
     EXPECT_EQ(Pr().PR_RC_TermViewFinder(camera), 0x00200061u);
 }
 
+TEST_F(PrSimTest, FramesAskedForComeAloneAndTheWaitForThemEndsWithTheCamera)
+{
+    constexpr std::uint32_t kOneFrame = 0x20000000;
+    scenario(R"({"id": "a", "family": "PowerShot", "liveView": {"width": 160, "height": 120}})");
+    const prHandle camera = connect();
+    EXPECT_NE(control().FireEvent("a", kOneFrame, 0), 0u) << "no viewfinder runs";
+    ASSERT_EQ(Pr().PR_RC_StartViewFinder(camera, kContext, &onFrame), prOK);
+    ASSERT_EQ(control().FireEvent("a", kOneFrame, 0), 0u) << control().lastError();
+    ASSERT_EQ(control().WaitIdle(kSettleMs), 0u);
+    // From the first frame asked for on, the viewfinder sends only the frames asked for.
+    recorder.frames = 0;
+    for (int frame = 0; frame < 3; ++frame)
+        ASSERT_EQ(control().FireEvent("a", kOneFrame, 0), 0u);
+    ASSERT_EQ(control().WaitIdle(kSettleMs), 0u);
+    EXPECT_EQ(recorder.frames, 3);
+
+    // A frame asked of a camera that went away is dropped, and the wait for it still ends.
+    ASSERT_EQ(control().Unplug("a", 0), 0u);
+    ASSERT_EQ(control().FireEvent("a", kOneFrame, 0), 0u);
+    EXPECT_EQ(control().WaitIdle(kSettleMs), 0u);
+    EXPECT_EQ(recorder.frames, 3);
+}
+
 } // namespace
