@@ -393,11 +393,29 @@ void PrLibrary::stopViewfinders(prHandle handle)
             viewfinder->stop = true;
         }
         viewfinder->wake.notify_all();
-        if (viewfinder->thread.get_id() == std::this_thread::get_id())
-            viewfinder->thread.detach(); // stopped from a frame callback: it ends when that returns
-        else if (viewfinder->thread.joinable())
+        if (viewfinder->thread.get_id() == std::this_thread::get_id()) {
+            // Stopped from a frame callback: the thread ends when that returns, and is joined by
+            // a later stop, never left running while the library goes.
+            std::lock_guard lock(mutex());
+            selfStopped_.push_back(std::move(viewfinder->thread));
+        } else if (viewfinder->thread.joinable()) {
             viewfinder->thread.join();
+        }
     }
+    std::vector<std::thread> finished;
+    {
+        std::lock_guard lock(mutex());
+        for (auto it = selfStopped_.begin(); it != selfStopped_.end();) {
+            if (it->get_id() != std::this_thread::get_id()) {
+                finished.push_back(std::move(*it));
+                it = selfStopped_.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (std::thread &thread : finished)
+        thread.join();
 }
 
 void PrLibrary::frameLoop(const std::shared_ptr<Viewfinder> &viewfinder)

@@ -132,6 +132,9 @@ private:
     std::map<prHandle, CameraObject *> handles_;
     /// Every viewfinder whose thread has not been joined yet.
     std::vector<std::shared_ptr<Viewfinder>> viewfinders_;
+    /// Frame threads whose viewfinder was stopped from their own frame callback: they cannot join
+    /// themselves, so the next stop from another thread (at the latest the library's end) does.
+    std::vector<std::thread> selfStopped_;
     prHandle nextHandle_ = 0x00A10000;
     prObjectHandle nextObject_ = 0x00010001;
 };
